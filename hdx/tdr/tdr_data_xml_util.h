@@ -1,0 +1,91 @@
+// Shared XML toolkit of the data layer: element navigation, dual-form strings,
+// the DOM parser, reading a file and printing a document in the library's layout.
+#ifndef TDR_DATA_XML_UTIL_H
+#define TDR_DATA_XML_UTIL_H
+
+#include <ostream>
+#include <string>
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/XMLFormatter.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "thr.h"
+
+using xercesc::DOMDocument;
+using xercesc::DOMElement;
+using xercesc::DOMNode;
+
+class TDR_DATA_XML_UTIL {
+ public:
+  static DOMElement* find_first_child_element_by_name(DOMNode* parent, const char* name);
+  static DOMElement* find_first_child_element_by_name(DOMNode* parent, const XMLCh* name);
+  static DOMElement* find_first_child_element(DOMNode* parent);
+  static DOMElement* find_next_sibling_element_by_name(DOMNode* node, const char* name);
+  static DOMElement* find_next_sibling_element_by_name(DOMNode* node, const XMLCh* name);
+  static DOMElement* find_next_sibling_element(DOMNode* node);
+
+  // Makes sure the XML library is initialised (idempotent, counted by us).
+  static void ensure_xml_initialized();
+};
+
+// One text in both string forms. Built from a narrow string it holds the
+// XML-string form; assign() stores the narrow form of an XML string.
+class TDR_DATA_XML_STR {
+ public:
+  TDR_DATA_XML_STR() : m_narrow(nullptr), m_xml(nullptr) {}
+  explicit TDR_DATA_XML_STR(const char* text);
+  ~TDR_DATA_XML_STR();
+  TDR_DATA_XML_STR(const TDR_DATA_XML_STR&) = delete;
+  TDR_DATA_XML_STR& operator=(const TDR_DATA_XML_STR&) = delete;
+
+  void assign(const XMLCh* text);
+  const XMLCh* xml() const { return m_xml; }
+  const char* narrow() const { return m_narrow; }
+  operator const XMLCh*() const { return m_xml; }
+
+ private:
+  char* m_narrow;
+  XMLCh* m_xml;
+};
+
+// Formatter target that writes bytes unchanged to one stream.
+class TDR_DATA_XML_DOM_FORMAT : public xercesc::XMLFormatTarget {
+ public:
+  explicit TDR_DATA_XML_DOM_FORMAT(std::ostream& target) : m_target(target) {}
+  void writeChars(const XMLByte* const bytes, const XMLSize_t count,
+                  xercesc::XMLFormatter* const formatter) override;
+
+ private:
+  std::ostream& m_target;
+};
+
+class TDR_DATA_XML_PRINT {
+ public:
+  static xercesc::XMLFormatter* s_dom_formatter;
+  static THR_MUTEX_OBJ s_mutex;
+  static void start(xercesc::XMLFormatter* formatter, bool lock);
+  static void end(bool unlock);
+};
+
+// Writes `node` and its descendants in the library's layout.
+std::ostream& operator<<(std::ostream& target, DOMNode* node);
+
+class ZENVOR_DOM_PARSER : public xercesc::XercesDOMParser {
+ public:
+  ZENVOR_DOM_PARSER();
+  ~ZENVOR_DOM_PARSER() override;
+};
+
+// Reads `file` into a new parser owned by the caller (*parser, set even on
+// failure so the caller can delete it). On failure ETDR_SOURCE_GENERIC has been
+// posted with `display_name` as the file and null is returned.
+DOMDocument* tdr_xml_read_file(const char* file, const char* display_name,
+                               ZENVOR_DOM_PARSER** parser);
+
+// Prints `doc` into `file` (truncated, mode 0666 before umask). False when the
+// file cannot be opened or printing fails.
+bool tdr_xml_write_file(DOMDocument* doc, const char* file, bool lock);
+
+#endif
