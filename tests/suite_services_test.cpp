@@ -1,0 +1,141 @@
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cfg.h"
+#include "ctl_hash.h"
+#include "fio.h"
+#include "gen.h"
+#include "tdr_test_support.h"
+#include "zlib_wrap.h"
+
+TEST_F(TdrTest, PathsSimplifyJoinAndCompareTextually) {
+  FIO_PATH p("/a/./b/../c//d/");
+  p.become_simplified();
+  EXPECT_EQ(p.fullpath(), "/a/c/d");
+  FIO_PATH root("/../..");
+  root.become_simplified();
+  EXPECT_EQ(root.fullpath(), "/");
+  FIO_PATH rel("x/../../y");
+  rel.become_simplified();
+  EXPECT_EQ(rel.fullpath(), "../y");
+
+  FIO_PATH r("s.xml");
+  EXPECT_FALSE(r.absolute());
+  r.become_absolute("/home/u/");
+  EXPECT_EQ(r.fullpath(), "/home/u/s.xml");
+  EXPECT_TRUE(r.absolute());
+  FIO_PATH cwd_rel("s.xml");
+  cwd_rel.become_absolute();
+  EXPECT_EQ(cwd_rel.fullpath(), FIO_PATH::current_directory() + "/s.xml");
+
+  EXPECT_EQ(FIO_PATH("/p/q/board.kfb").get_relative_to(FIO_PATH("/p/r/")), "../q/board.kfb");
+  EXPECT_EQ(FIO_PATH("/p/r/board.kfb").get_relative_to(FIO_PATH("/p/r")), "board.kfb");
+  EXPECT_EQ(FIO_PATH("/p/r/x/s.xml").full_directory(), "/p/r/x/");
+  EXPECT_EQ(FIO_PATH("s.xml").full_directory(), "");
+  EXPECT_TRUE(FIO_PATH("/a/b/../c") == FIO_PATH("/a/c"));
+  EXPECT_FALSE(FIO_PATH("/a/C") == FIO_PATH("/a/c"));
+  EXPECT_TRUE(FIO_PATH("//server/share/f").is_unc_path());
+  EXPECT_TRUE(FIO_PATH("\\\\server\\share").is_unc_path());
+  EXPECT_FALSE(FIO_PATH("/server/share").is_unc_path());
+
+  write_file(temp_path("f"), "x");
+  EXPECT_TRUE(FIO_FILE_SYSTEM::exists(temp_path("f").c_str()));
+  EXPECT_FALSE(FIO_FILE_SYSTEM::exists(temp_path("missing").c_str()));
+  EXPECT_FALSE(FIO_FILE_SYSTEM::exists(nullptr));
+  EXPECT_FALSE(FIO_FILE_SYSTEM::exists(""));
+}
+
+static int g_resets = 0;
+static void count_reset() { ++g_resets; }
+
+TEST_F(TdrTest, ConfigurationReadsTheEnvironmentAndResetsCaches) {
+  unsetenv("tdr_test_setting");
+  EXPECT_FALSE(cfg_is_on("tdr_test_setting"));
+  EXPECT_TRUE(cfg_is_on("tdr_test_setting", true));
+  EXPECT_EQ(cfg_get_int_value("tdr_test_setting", 42), 42);
+  EXPECT_EQ(cfg_get_value("tdr_test_setting", "dflt"), "dflt");
+  for (const char* on : {"on", "ON", "true", "yes", "1"}) {
+    setenv("tdr_test_setting", on, 1);
+    EXPECT_TRUE(cfg_is_on("tdr_test_setting")) << on;
+  }
+  setenv("tdr_test_setting", "off", 1);
+  EXPECT_FALSE(cfg_is_on("tdr_test_setting", true));
+  setenv("tdr_test_setting", "-17", 1);
+  EXPECT_EQ(cfg_get_int_value("tdr_test_setting", 0), -17);
+  setenv("tdr_test_setting", "99999999999999999999", 1);
+  EXPECT_EQ(cfg_get_int_value("tdr_test_setting", 5), 5);
+  setenv("tdr_test_setting", "12x", 1);
+  EXPECT_EQ(cfg_get_int_value("tdr_test_setting", 5), 5);
+  unsetenv("tdr_test_setting");
+
+  g_resets = 0;
+  cfg_register_reset_hook(count_reset);
+  cfg_register_reset_hook(count_reset);  // registered once only
+  cfg_reset_caches();
+  EXPECT_EQ(g_resets, 1);
+}
+
+TEST_F(TdrTest, StringUtilitiesAreNullSafe) {
+  EXPECT_EQ(gen_strlen(nullptr), 0u);
+  EXPECT_LT(gen_strcmp(nullptr, ""), 0);
+  EXPECT_EQ(gen_strcmp(nullptr, nullptr), 0);
+  EXPECT_EQ(gen_stricmp("Trig", "tRIG"), 0);
+  EXPECT_NE(gen_stricmp("Trig", "tri"), 0);
+  EXPECT_EQ(gen_strnicmp("[@\\TVF=1", "[@\\tvf=", 7), 0);
+  char buf[16];
+  EXPECT_STREQ(gen_itoa(INT_MIN, buf), "-2147483648");
+  EXPECT_STREQ(gen_itoa(255, buf, 16), "ff");
+  EXPECT_STREQ(gen_itoa(0, buf), "0");
+  char* end = nullptr;
+  EXPECT_EQ(gen_local_strtoul("123abc", &end, 10), 123u);
+  EXPECT_STREQ(end, "abc");
+  EXPECT_EQ(gen_local_strtoul("99999999999999999999999", &end, 10), ULONG_MAX);
+  EXPECT_EQ(gen_local_strtoul("0x1F", nullptr, 16), 31u);
+  EXPECT_EQ(gen_local_strtoul("zz", &end, 10), 0u);
+  EXPECT_STREQ(end, "zz");
+  char* copy = gen_strdup("abc");
+  EXPECT_STREQ(copy, "abc");
+  delete[] copy;
+  EXPECT_EQ(gen_strdup(nullptr), nullptr);
+}
+
+TEST_F(TdrTest, HashTableGrowsByRuleAndKeepsKeysExact) {
+  CTL_HASH<std::string, int, CTL_STL_STRING_OPS> table;
+  EXPECT_EQ(table.bucket_count(), 61u);
+  for (int i = 0; i < 51; ++i) ASSERT_TRUE(table.insert("k" + std::to_string(i), i));
+  // (51 / 4) * 5 = 60 does not exceed 61 buckets.
+  EXPECT_EQ(table.bucket_count(), 61u);
+  ASSERT_TRUE(table.insert("k51", 51));
+  // (52 / 4) * 5 = 65 does.
+  EXPECT_GT(table.bucket_count(), 61u);
+  EXPECT_FALSE(table.insert("k3", 99));
+  EXPECT_EQ(table.find("k3"), 3);
+  for (int i = 0; i < 52; ++i) EXPECT_EQ(*table.hash_search("k" + std::to_string(i)), i);
+  EXPECT_EQ(table.hash_search("K3"), nullptr);
+  EXPECT_TRUE(table.erase("k3"));
+  EXPECT_FALSE(table.erase("k3"));
+  EXPECT_EQ(table.size(), 51u);
+  size_t visited = 0;
+  table.for_each([&](const std::string&, int) { ++visited; });
+  EXPECT_EQ(visited, 51u);
+}
+
+TEST_F(TdrTest, CompressionWrappersRoundTripAndFailOnDamage) {
+  std::string data(5000, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = char(i * 7 % 251);
+  std::vector<unsigned char> packed(data.size() + data.size() / 512 + 12);
+  unsigned long packed_len = packed.size();
+  ASSERT_EQ(zlib_compress(packed.data(), &packed_len,
+                          reinterpret_cast<const unsigned char*>(data.data()), data.size()),
+            0);
+  std::vector<unsigned char> out(data.size());
+  unsigned long out_len = out.size();
+  ASSERT_EQ(zlib_uncompress(out.data(), &out_len, packed.data(), packed_len), 0);
+  EXPECT_EQ(std::string(out.begin(), out.end()), data);
+  packed[packed_len / 2] ^= 0x55;
+  out_len = out.size();
+  EXPECT_NE(zlib_uncompress(out.data(), &out_len, packed.data(), packed_len), 0);
+}
