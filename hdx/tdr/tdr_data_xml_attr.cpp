@@ -1,0 +1,161 @@
+#include "tdr_data_xml_attr.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+using namespace xercesc;
+
+void tdr_narrow_append(const XMLCh* s, std::string* out) {
+  if (!s) return;
+  for (; *s; ++s) {
+    unsigned c = *s;
+    if (c < 0x80) {
+      out->push_back(char(c));
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && s[1] >= 0xDC00 && s[1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unsigned(s[1]) - 0xDC00);
+      ++s;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x800) {
+      out->push_back(char(0xC0 | (c >> 6)));
+      out->push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out->push_back(char(0xE0 | (c >> 12)));
+      out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
+      out->push_back(char(0x80 | (c & 0x3F)));
+    } else {
+      out->push_back(char(0xF0 | (c >> 18)));
+      out->push_back(char(0x80 | ((c >> 12) & 0x3F)));
+      out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
+      out->push_back(char(0x80 | (c & 0x3F)));
+    }
+  }
+}
+
+std::string tdr_narrow(const XMLCh* text) {
+  std::string out;
+  tdr_narrow_append(text, &out);
+  return out;
+}
+
+static void widen_into(const unsigned char* p, size_t n, TDR_XSTRING* out) {
+  out->reserve(n);
+  for (size_t i = 0; i < n;) {
+    unsigned c = p[i];
+    if (c < 0x80) {
+      out->push_back(XMLCh(c));
+      ++i;
+      continue;
+    }
+    unsigned len = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    bool ok = len && i + len <= n;
+    unsigned cp = len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+    for (unsigned k = 1; ok && k < len; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) ok = false;
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+               (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
+      ok = false;
+    if (!ok) {
+      out->push_back(XMLCh(c));  // stray byte: keep it as Latin-1
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out->push_back(XMLCh(0xD800 + (cp >> 10)));
+      out->push_back(XMLCh(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out->push_back(XMLCh(cp));
+    }
+    i += len;
+  }
+}
+
+TDR_XSTRING tdr_widen(const char* text) {
+  TDR_XSTRING out;
+  if (text) widen_into(reinterpret_cast<const unsigned char*>(text), std::strlen(text), &out);
+  return out;
+}
+
+TDR_XSTRING tdr_widen(const std::string& text) {
+  TDR_XSTRING out;
+  widen_into(reinterpret_cast<const unsigned char*>(text.data()), text.size(), &out);
+  return out;
+}
+
+bool tdr_has_attr(const DOMElement* e, const XMLCh* name) {
+  return e && e->getAttributeNode(name) != nullptr;
+}
+
+std::string tdr_get_attr(const DOMElement* e, const XMLCh* name) {
+  if (!e) return std::string();
+  const DOMAttr* a = e->getAttributeNode(name);
+  return a ? tdr_narrow(a->getValue()) : std::string();
+}
+
+bool tdr_get_attr_if(const DOMElement* e, const XMLCh* name, std::string* value) {
+  if (!e) return false;
+  const DOMAttr* a = e->getAttributeNode(name);
+  if (!a) return false;
+  const XMLCh* v = a->getValue();
+  if (!v || !*v) return false;
+  value->clear();
+  tdr_narrow_append(v, value);
+  return true;
+}
+
+void tdr_set_attr(DOMElement* e, const XMLCh* name, const char* value) {
+  if (!e) return;
+  e->setAttribute(name, tdr_widen(value).c_str());
+}
+
+void tdr_set_attr(DOMElement* e, const XMLCh* name, const std::string& value) {
+  if (!e) return;
+  e->setAttribute(name, tdr_widen(value).c_str());
+}
+
+void tdr_set_attr_int(DOMElement* e, const XMLCh* name, long value) {
+  tdr_set_attr(e, name, std::to_string(value));
+}
+
+void tdr_remove_attr(DOMElement* e, const XMLCh* name) {
+  if (e && e->getAttributeNode(name)) e->removeAttribute(name);
+}
+
+DOMElement* tdr_new_element(DOMDocument* doc, const XMLCh* name, DOMNode* parent) {
+  DOMElement* e = doc->createElement(name);
+  if (parent) parent->appendChild(e);
+  return e;
+}
+
+void tdr_release_node(DOMNode* node) {
+  if (!node) return;
+  if (DOMNode* parent = node->getParentNode()) parent->removeChild(node);
+  node->release();
+}
+
+bool tdr_is_global_temp_element(const DOMElement* e) {
+  if (!e) return false;
+  const DOMAttr* a = e->getAttributeNode(TDR_X("global_temp"));
+  return a && a->getValue() && a->getValue()[0] == '1';
+}
+
+void tdr_mark_global_temp_element(DOMElement* e) {
+  if (e) e->setAttribute(TDR_X("global_temp"), TDR_X("1"));
+}
+
+int tdr_strtol_int(const char* text) {
+  if (!text) return 0;
+  errno = 0;
+  long v = std::strtol(text, nullptr, 10);
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return int(v);
+}
