@@ -1,0 +1,353 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tdr_data_instance.h"
+#include "tdr_data_session.h"
+#include "tdr_data_xml_attr.h"
+#include "tdr_test_support.h"
+
+namespace {
+
+class SessionTest : public TdrTest {
+ protected:
+  // Saves `session` to a scratch file and returns the bytes written.
+  std::string saved_text(TDR_DATA_SESSION& session, const std::string& name = "out.xml") {
+    std::string path = temp_path(name);
+    EXPECT_TRUE(session.save_as(path.c_str(), true, true));
+    return read_file(path);
+  }
+};
+
+}  // namespace
+
+TEST_F(SessionTest, NewSessionHasTheSkeletonAndSavesIt) {
+  TDR_DATA_SESSION session;
+  EXPECT_EQ(session.get_name(), nullptr);
+  EXPECT_EQ(saved_text(session),
+            "<session kfb_file=\"\">\n  <display_tree/>\n  <global_info/>\n</session>\n");
+  // Without a KFB file the name stays absent after saving.
+  EXPECT_EQ(session.get_kfb_file_name(), nullptr);
+}
+
+TEST_F(SessionTest, SettersWriteAtOnceAndSurviveARoundTrip) {
+  std::string path = temp_path("s.xml");
+  {
+    TDR_DATA_SESSION session;
+    session.set_jtag_chain_name("chain 1");
+    session.set_jtag_device_name("@1: dev <x>");
+    session.set_gui_logging(false);
+    EXPECT_FALSE(session.is_gui_logging_enabled());
+    session.set_global_data("zoom", 3, false);
+    int widths[] = {10, -3, 7};
+    session.set_global_data("widths", widths, 3, false);
+    ASSERT_TRUE(session.save_as(path.c_str(), true, false));
+    EXPECT_STREQ(session.get_name(), path.c_str());
+  }
+  TDR_DATA_SESSION reread(path.c_str());
+  ASSERT_STREQ(reread.get_name(), path.c_str());
+  EXPECT_STREQ(reread.get_jtag_chain_name(), "chain 1");
+  EXPECT_STREQ(reread.get_jtag_device_name(), "@1: dev <x>");
+  EXPECT_FALSE(reread.is_gui_logging_enabled());
+  EXPECT_EQ(reread.get_global_data("zoom"), 3);
+  int values[3] = {0, 0, 0};
+  EXPECT_EQ(reread.get_global_data("widths", values), 3);
+  EXPECT_EQ(values[0], 10);
+  EXPECT_EQ(values[1], -3);
+  EXPECT_EQ(values[2], 7);
+  EXPECT_EQ(reread.get_global_data("widths", nullptr), 3);
+  EXPECT_EQ(reread.get_global_data("missing"), -1);
+  EXPECT_EQ(reread.get_global_data("missing", values), -1);
+  // Reading and saving again gives the same bytes.
+  std::string first = read_file(path);
+  EXPECT_EQ(saved_text(reread), first);
+}
+
+TEST_F(SessionTest, GuiLoggingReadsItsAttributeLeniently) {
+  TDR_DATA_SESSION session;
+  EXPECT_TRUE(session.is_gui_logging_enabled());  // absent
+  DOMElement* tree = session.get_display_tree_node();
+  tdr_set_attr(tree, TDR_X("gui_logging_enabled"), "");
+  EXPECT_TRUE(session.is_gui_logging_enabled());
+  tdr_set_attr(tree, TDR_X("gui_logging_enabled"), "1yes");
+  EXPECT_TRUE(session.is_gui_logging_enabled());
+  tdr_set_attr(tree, TDR_X("gui_logging_enabled"), "true");
+  EXPECT_FALSE(session.is_gui_logging_enabled());
+  session.set_gui_logging(true);
+  EXPECT_EQ(tdr_get_attr(tree, TDR_X("gui_logging_enabled")), "1");
+}
+
+TEST_F(SessionTest, KfbPathIsRelativeOnDiskAndAbsoluteInMemory) {
+  TDR_DATA_SESSION session;
+  session.set_kfb_file_name("/p/q/board.kfb");
+  std::string dir = temp_dir();
+  std::string text = saved_text(session);
+  // The scratch directory is /tmp/<x>: the relative path climbs to the root.
+  std::string up;
+  for (size_t i = 0; i < dir.size(); ++i)
+    if (dir[i] == '/') up += "../";
+  EXPECT_NE(text.find("kfb_file=\"" + up + "p/q/board.kfb\""), std::string::npos) << text;
+  EXPECT_STREQ(session.get_kfb_file_name(), "/p/q/board.kfb");
+
+  // A relative "kfb_file" in a file resolves against the file's directory.
+  mkdir(temp_path("r").c_str(), 0777);
+  std::string path = temp_path("r/s.xml");
+  write_file(path, "<session kfb_file=\"../q/./board.kfb\"/>");
+  TDR_DATA_SESSION reread(path.c_str());
+  EXPECT_EQ(std::string(reread.get_kfb_file_name()), dir + "/q/board.kfb");
+  // Saving next to the original gives back the relative form.
+  ASSERT_TRUE(reread.save_as(path.c_str(), false, true));
+  EXPECT_NE(read_file(path).find("kfb_file=\"../q/board.kfb\""), std::string::npos);
+}
+
+TEST_F(SessionTest, ReadingRepairsAndReordersTheRootChildren) {
+  std::string path = temp_path("s.xml");
+  write_file(path,
+             "<session jtag_chain=\"\">"
+             "<global_info><multi attribute=\"b\" size=\"3\" value=\"1,2,3,4\"/>"
+             "<single attribute=\"z\" value=\"  -12abc\"/>"
+             "<multi attribute=\"a\" size=\"3\" value=\"5\"/>"
+             "<multi attribute=\"gone\" size=\"0\" value=\"1\"/>"
+             "<multi attribute=\"huge\" size=\"99999999\" value=\"1\"/>"
+             "<single attribute=\"\" value=\"1\"/><single attribute=\"n\"/>"
+             "<single attribute=\"a\" value=\"4\"/></global_info>"
+             "<other keep=\"me\"/></session>");
+  TDR_DATA_SESSION session(path.c_str());
+  ASSERT_NE(session.get_name(), nullptr);
+  EXPECT_EQ(session.get_jtag_chain_name(), nullptr);  // empty means absent
+  int v[3];
+  EXPECT_EQ(session.get_global_data("b", v), 3);
+  EXPECT_EQ(v[0], 1);
+  EXPECT_EQ(v[1], 2);
+  EXPECT_EQ(v[2], 3);
+  EXPECT_EQ(session.get_global_data("a", v), 3);
+  EXPECT_EQ(v[0], 5);
+  EXPECT_EQ(v[1], 0);
+  EXPECT_EQ(v[2], 0);
+  EXPECT_EQ(session.get_global_data("z"), -12);
+  EXPECT_EQ(session.get_global_data("gone", v), -1);
+  EXPECT_EQ(session.get_global_data("huge", nullptr), -1);
+  EXPECT_EQ(session.get_global_data("n"), -1);
+  // Singles before multis, each in key order; global_info moved last, then the
+  // missing display_tree appended after it.
+  EXPECT_EQ(saved_text(session),
+            "<session kfb_file=\"\">\n"
+            "  <other keep=\"me\"/>\n"
+            "  <global_info>\n"
+            "    <single attribute=\"a\" value=\"4\"/>\n"
+            "    <single attribute=\"z\" value=\"-12\"/>\n"
+            "    <multi attribute=\"a\" size=\"3\" value=\"5,0,0\"/>\n"
+            "    <multi attribute=\"b\" size=\"3\" value=\"1,2,3\"/>\n"
+            "  </global_info>\n"
+            "  <display_tree/>\n"
+            "</session>\n");
+  // Storing an existing key updates its element in place.
+  session.set_global_data("a", 9, false);
+  session.set_global_data("new", 1, false);
+  int two[] = {1, 2};
+  session.set_global_data("b", two, 2, false);
+  EXPECT_FALSE(session.set_global_data(nullptr, 1, false));
+  std::string text = saved_text(session);
+  EXPECT_NE(text.find("<single attribute=\"a\" value=\"9\"/>\n    <single attribute=\"z\""),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("<multi attribute=\"b\" size=\"2\" value=\"1,2\"/>\n    <single "
+                      "attribute=\"new\" value=\"1\"/>"),
+            std::string::npos)
+      << text;
+}
+
+TEST_F(SessionTest, UnreadableFilesLeaveTheSessionNameless) {
+  TDR_DATA_SESSION missing(temp_path("none.xml").c_str());
+  EXPECT_EQ(missing.get_name(), nullptr);
+
+  std::string bad = temp_path("bad.xml");
+  write_file(bad, "<session><instance name=\"a\"></session>");
+  TDR_DATA_SESSION broken(bad.c_str());
+  EXPECT_EQ(broken.get_name(), nullptr);
+  MSG_RECORD r = expect_message("ETDR_SOURCE_GENERIC");
+  EXPECT_EQ(r.args.at(0), bad);
+
+  std::string empty = temp_path("empty.xml");
+  write_file(empty, "");
+  TDR_DATA_SESSION nothing(empty.c_str());
+  EXPECT_EQ(nothing.get_name(), nullptr);
+  expect_message("ETDR_SOURCE_GENERIC");
+}
+
+TEST_F(SessionTest, InstancesAreNamedUniquely) {
+  TDR_DATA_SESSION session;
+  TDR_DATA_INSTANCE* a = session.create_instance("a");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->get_session(), &session);
+  EXPECT_EQ(session.create_instance("a"), nullptr);
+  EXPECT_EQ(expect_message("WTDR_DUPLICATE_NAME").args.at(0), "a");
+  TDR_DATA_INSTANCE* b = session.create_instance("b");
+  EXPECT_EQ(session.get_num_instances(), 2);
+  EXPECT_EQ(session.get_instance_at(0), a);
+  EXPECT_EQ(session.get_instance_at(1), b);
+  EXPECT_EQ(session.get_instance_at(-1), nullptr);
+  EXPECT_EQ(session.get_instance_at(2), nullptr);
+  EXPECT_EQ(session.find_instance("b"), b);
+  EXPECT_EQ(session.find_instance("B"), nullptr);
+
+  // Renaming to a taken name changes nothing.
+  EXPECT_FALSE(b->set_name("a"));
+  EXPECT_STREQ(b->get_name(), "b");
+  EXPECT_EQ(session.find_instance("b"), b);
+  EXPECT_EQ(tdr_get_attr(b->get_dom_node(), TDR_X("name")), "b");
+  EXPECT_TRUE(b->set_name("c"));
+  EXPECT_EQ(session.find_instance("b"), nullptr);
+  EXPECT_EQ(session.find_instance("c"), b);
+  EXPECT_EQ(tdr_get_attr(b->get_dom_node(), TDR_X("name")), "c");
+
+  // A second object with a taken name is refused by append without a message.
+  TDR_DATA_INSTANCE* other = new TDR_DATA_INSTANCE(session.get_dom_doc(), "c");
+  EXPECT_FALSE(session.append(other, true));
+  other->get_dom_node()->release();
+  delete other;
+
+  a->remove();
+  EXPECT_EQ(session.get_num_instances(), 1);
+  EXPECT_EQ(session.find_instance("a"), nullptr);
+  EXPECT_EQ(saved_text(session).find("name=\"a\""), std::string::npos);
+}
+
+TEST_F(SessionTest, AnalyserInstancesGetIndicesAndAutomaticNames) {
+  TDR_DATA_SESSION session;
+  TDR_DATA_INSTANCE* first = session.create_tavrin_instance(nullptr);
+  ASSERT_NE(first, nullptr);
+  EXPECT_STREQ(first->get_name(), "auto_tavrin_0");
+  EXPECT_EQ(first->get_node_info().instance_id, 0u);
+  EXPECT_STREQ(first->get_entity_name(), "hdx_tavrin");
+  EXPECT_STREQ(first->get_source_filename(), "hdx_tavrin.vhd");
+  EXPECT_TRUE(first->is_auto_node());
+  EXPECT_TRUE(first->is_tavrin_node());
+  EXPECT_EQ(first->get_node_info().version, 4);
+
+  TDR_DATA_SESSION other;
+  other.create_instance("auto_tavrin_1");
+  TDR_DATA_INSTANCE* second = other.create_tavrin_instance(nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->get_node_info().instance_id, 1u);
+  EXPECT_STREQ(second->get_name(), "auto_tavrin_1 (0)");
+  other.get_instance_at(1)->set_name("auto_tavrin_1 (0)x");
+  other.create_instance("auto_tavrin_1 (0)");
+  TDR_DATA_INSTANCE* third = other.create_tavrin_instance(nullptr);
+  ASSERT_NE(third, nullptr);
+  // Index: the largest among matching nodes (1) plus one.
+  EXPECT_EQ(third->get_node_info().instance_id, 2u);
+  EXPECT_STREQ(third->get_name(), "auto_tavrin_2");
+
+  // A given name is kept; the empty string is a name too.
+  TDR_DATA_INSTANCE* named = session.create_tavrin_instance("mine");
+  EXPECT_STREQ(named->get_name(), "mine");
+  EXPECT_EQ(named->get_node_info().instance_id, 1u);
+  std::string text = saved_text(session);
+  EXPECT_NE(text.find("<node_ip_info instance_id=\"1\" mfg_id=\"110\" node_id=\"0\" "
+                      "version=\"4\"/>"),
+            std::string::npos)
+      << text;
+}
+
+TEST_F(SessionTest, DuplicateAndNamelessInstancesInAFileAreDropped) {
+  std::string path = temp_path("s.xml");
+  write_file(path,
+             "<session><instance name=\"a\" entity_name=\"e1\"/>"
+             "<instance name=\"a\" entity_name=\"e2\"/><instance/></session>");
+  TDR_DATA_SESSION session(path.c_str());
+  ASSERT_EQ(session.get_num_instances(), 1);
+  EXPECT_STREQ(session.get_instance_at(0)->get_entity_name(), "e1");
+  EXPECT_EQ(expect_message("WTDR_DUPLICATE_NAME").args.at(0), "a");
+  EXPECT_EQ(expect_message("WTDR_MISSING_NAME").args.at(0), "instance");
+  EXPECT_EQ(expect_message("WTDR_DUPLICATE_NAME").args.at(0), "");
+  // The dropped elements stay in the document.
+  std::string text = saved_text(session);
+  EXPECT_NE(text.find("entity_name=\"e2\""), std::string::npos);
+  EXPECT_NE(text.find("<instance/>"), std::string::npos);
+}
+
+TEST_F(SessionTest, EmbeddedFilesRoundTripByteForByte) {
+  std::string source = temp_path("board.kfb");
+  std::string bytes(1000, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 31 + 7) % 256);
+  write_file(source, bytes);
+  std::string path = temp_path("s.xml");
+  {
+    TDR_DATA_SESSION session;
+    EXPECT_EQ(session.get_embedded_kfb_file_count(), 0);
+    EXPECT_FALSE(session.remove_embedded_kfb_at(0));
+    ASSERT_TRUE(session.embed_kfb_file(source.c_str(), "board"));
+    ASSERT_EQ(m_sink.debug_lines.size(), 1u);
+    EXPECT_EQ(m_sink.debug_lines[0].find("Compress file " + source + " of size 1000 byte"), 0u);
+    ASSERT_TRUE(session.embed_kfb_file(source.c_str(), "copy"));
+    EXPECT_EQ(session.get_embedded_kfb_file_count(), 2);
+    EXPECT_STREQ(session.get_embedded_kfb_filename_at(1), "copy");
+    EXPECT_TRUE(session.set_embedded_kfb_inst_id_crc_at(0, "0:ABCD"));
+    EXPECT_FALSE(session.set_embedded_kfb_inst_id_crc_at(5, "x"));
+    EXPECT_TRUE(session.rename_embedded_kfb_filename_at(0, "main"));
+    ASSERT_TRUE(session.save_as(path.c_str(), true, false));
+  }
+  TDR_DATA_SESSION session(path.c_str());
+  ASSERT_EQ(session.get_embedded_kfb_file_count(), 2);
+  EXPECT_STREQ(session.get_embedded_kfb_filename_at(0), "main");
+  EXPECT_STREQ(session.get_embedded_kfb_inst_id_crc_at(0), "0:ABCD");
+  EXPECT_EQ(session.get_embedded_kfb_inst_id_crc_at(1), nullptr);
+  EXPECT_EQ(tdr_get_attr(session.get_dom_node_embedded_kfb_at(0), TDR_X("size")), "1000");
+  std::string out = temp_path("out.kfb");
+  ASSERT_TRUE(session.extract_kfb_file(0, out.c_str()));
+  EXPECT_EQ(read_file(out), bytes);
+  EXPECT_TRUE(session.remove_embedded_kfb_at(0));
+  EXPECT_STREQ(session.get_embedded_kfb_filename_at(0), "copy");
+  EXPECT_EQ(session.get_embedded_kfb_filename_at(1), nullptr);
+  // Save/open is a fixed point even with Base64 text inside.
+  std::string again = temp_path("again.xml");
+  ASSERT_TRUE(session.save_as(again.c_str(), true, true));
+  TDR_DATA_SESSION third(again.c_str());
+  std::string again2 = temp_path("again2.xml");
+  ASSERT_TRUE(third.save_as(again2.c_str(), true, true));
+  EXPECT_EQ(read_file(again), read_file(again2));
+  ASSERT_TRUE(third.extract_kfb_file(0, out.c_str()));
+  EXPECT_EQ(read_file(out), bytes);
+}
+
+TEST_F(SessionTest, DamagedEmbeddedFilesFailCleanly) {
+  std::string source = temp_path("board.kfb");
+  write_file(source, std::string(1000, 'k'));
+  TDR_DATA_SESSION session;
+  EXPECT_FALSE(session.embed_kfb_file(temp_path("missing").c_str(), "x"));
+  write_file(temp_path("empty"), "");
+  EXPECT_FALSE(session.embed_kfb_file(temp_path("empty").c_str(), "x"));
+  EXPECT_EQ(session.get_embedded_kfb_file_count(), 0);
+  ASSERT_TRUE(session.embed_kfb_file(source.c_str(), "k"));
+  m_sink.debug_lines.clear();
+  DOMElement* e = session.get_dom_node_embedded_kfb_at(0);
+  std::string out = temp_path("out.kfb");
+
+  // A larger size gives a zero-filled tail.
+  tdr_set_attr(e, TDR_X("size"), "1010");
+  ASSERT_TRUE(session.extract_kfb_file(0, out.c_str()));
+  EXPECT_EQ(read_file(out), std::string(1000, 'k') + std::string(10, '\0'));
+  unlink(out.c_str());
+
+  for (const char* size : {"999", "", "abc", "-1", "4294967296", "4000000000"}) {
+    tdr_set_attr(e, TDR_X("size"), size);
+    EXPECT_FALSE(session.extract_kfb_file(0, out.c_str())) << size;
+    EXPECT_FALSE((access(out.c_str(), F_OK) == 0)) << size;
+  }
+  tdr_remove_attr(e, TDR_X("size"));
+  EXPECT_FALSE(session.extract_kfb_file(0, out.c_str()));
+
+  tdr_set_attr(e, TDR_X("size"), "1000");
+  DOMNode* text = e->getFirstChild();
+  text->setNodeValue(TDR_X("!!!!"));
+  EXPECT_FALSE(session.extract_kfb_file(0, out.c_str()));
+  text->setNodeValue(TDR_X("QUJDRA=="));  // valid Base64, not zlib data
+  EXPECT_FALSE(session.extract_kfb_file(0, out.c_str()));
+  EXPECT_FALSE((access(out.c_str(), F_OK) == 0));
+
+  EXPECT_FALSE(session.extract_kfb_file(3, out.c_str()));
+  expect_internal_error("Embedded kfb file index mismatch");
+}
