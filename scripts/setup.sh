@@ -3,7 +3,7 @@
 # it only installs what is missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build make libxerces-c-dev flex bison zlib1g-dev
+packages=(g++ cmake ninja-build make libxerces-c-dev flex libfl-dev bison zlib1g-dev
           libgtest-dev libbenchmark-dev)
 
 missing=()

@@ -1,0 +1,122 @@
+// Driver and clause actions of the basic trigger condition language.
+#define TDR_SOURCE_FILE "tdr_lang"
+
+#include "tdr_lang.h"
+
+#include <cstdint>
+#include <cstring>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+#include "tdr_lang_internal.h"
+#include "tdr_msg.h"
+
+TDR_LANG_PARSE_SETTINGS tdr_lang_parse_settings = {0, nullptr, false};
+
+TDR_LANG_TARGET::~TDR_LANG_TARGET() {}
+
+namespace {
+
+// Scanner and parser state is process-wide; a parse started from inside a
+// clause action would overwrite it.
+bool s_parsing = false;
+
+long to_signed32(uint32_t u) {
+  return u >= 0x80000000u ? static_cast<long>(u) - 0x100000000L : static_cast<long>(u);
+}
+
+unsigned digit_value(char c) {
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+  return 0;
+}
+
+}  // namespace
+
+long tdr_lang_digits_value(const char* digits, unsigned radix, size_t max_digits) {
+  if (!digits) return 0;
+  size_t length = std::strlen(digits);
+  const char* p = length > max_digits ? digits + (length - max_digits) : digits;
+  uint32_t value = 0;
+  for (; *p; ++p) {
+    unsigned d = digit_value(*p);
+    value = value * radix + (d < radix ? d : 0);
+  }
+  return to_signed32(value);
+}
+
+long tdr_lang_decimal_value(const char* text) {
+  if (!text) return 0;
+  bool negative = *text == '-';
+  if (negative) ++text;
+  uint32_t value = 0;
+  for (; *text >= '0' && *text <= '9'; ++text)
+    value = value * 10u + static_cast<uint32_t>(*text - '0');
+  return to_signed32(negative ? 0u - value : value);
+}
+
+void tdr_lang_apply_condition(TDR_LANG_TARGET* target, const char* name, int condition) {
+  const TDR_LANG_PARSE_SETTINGS& s = tdr_lang_parse_settings;
+  int index = target->find_trigger_wire_index(name);
+  if (index >= 0)
+    target->set_condition_by_index(index, s.level, condition, s.power_up);
+  else if (index == TDR_LANG_NO_SUCH_WIRE)
+    target->set_condition_by_node(name, s.level, condition, s.power_up);
+  // A wire that feeds no trigger takes no condition.
+}
+
+void tdr_lang_apply_symbol(TDR_LANG_TARGET* target, const char* name, const char* symbol) {
+  const TDR_LANG_PARSE_SETTINGS& s = tdr_lang_parse_settings;
+  const char* dot = std::strchr(symbol, '.');
+  if (!dot) {
+    target->set_condition_by_symbol(name, s.level, symbol, s.power_up);
+    return;
+  }
+  std::string table(symbol, static_cast<size_t>(dot - symbol));
+  target->set_condition_by_table_symbol(name, s.level, table.c_str(), dot + 1, s.power_up);
+}
+
+void tdr_lang_apply_value(TDR_LANG_TARGET* target, const char* name, long value) {
+  const TDR_LANG_PARSE_SETTINGS& s = tdr_lang_parse_settings;
+  target->set_condition_by_value(name, s.level, value, s.power_up);
+}
+
+void tdr_yyerror(tdr_lang_lexer_yyFlexLexer*, const char*) {
+  if (const char* fault = tdr_lang_lexer_fault()) {
+    TDR_INTERNAL_ERROR(fault);
+    return;
+  }
+  const TDR_LANG_PARSE_SETTINGS& s = tdr_lang_parse_settings;
+  MSG_TDR::post(MSG_TDR::W::COND_SYNTAX(s.trigger_name ? s.trigger_name : "", s.level,
+                                        tdr_lang_lexer_token_text()));
+}
+
+bool tdr_lang_parse_condition(std::istream& in, TDR_LANG_TARGET* target, int level,
+                              const char* trigger_name, bool power_up) {
+  if (!TDR_CHECK(target != nullptr)) return false;
+  if (!TDR_CHECK(!s_parsing)) return false;
+  tdr_lang_parse_settings.level = level;
+  tdr_lang_parse_settings.trigger_name = trigger_name;
+  tdr_lang_parse_settings.power_up = power_up;
+
+  s_parsing = true;
+  tdr_lang_lexer_reset();
+  // Nothing is echoed, but give the scanner an output that goes nowhere.
+  std::ostream discard(nullptr);
+  bool accepted;
+  {
+    tdr_lang_lexer_yyFlexLexer scanner(in, discard);
+    accepted = tdr_lang_parser_yyparse(&scanner, target) == 0;
+  }
+  tdr_lang_lexer_reset();
+  s_parsing = false;
+  return accepted;
+}
+
+bool tdr_lang_parse_condition(const char* text, TDR_LANG_TARGET* target, int level,
+                              const char* trigger_name, bool power_up) {
+  std::istringstream in(text ? text : "");
+  return tdr_lang_parse_condition(in, target, level, trigger_name, power_up);
+}

@@ -1,0 +1,319 @@
+// Condition language: scanner, grammar, clause actions and error behaviour,
+// checked through a target that records what the clauses ask for.
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "tdr_lang.h"
+#include "tdr_test_support.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+class RECORDING_TARGET : public TDR_LANG_TARGET {
+ public:
+  // Wires by name: trigger-wire index, or TDR_LANG_NOT_TRIGGER_WIRE.
+  std::map<std::string, int> wires = {{"a", 0}, {"b", 1}, {"it's", 2}, {"probe", -1}};
+  std::vector<std::string> calls;
+  int level = 2;
+  bool power_up = true;
+  bool count_only = false;
+  long counts[5] = {0, 0, 0, 0, 0};
+  std::string last;
+  std::function<void()> on_call;
+
+  int find_trigger_wire_index(const char* name) override {
+    auto it = wires.find(name);
+    return it == wires.end() ? TDR_LANG_NO_SUCH_WIRE : it->second;
+  }
+  void set_condition_by_index(int index, int l, int c, bool p) override {
+    record(0, l, p, "index " + std::to_string(index) + " = " + std::to_string(c));
+  }
+  void set_condition_by_node(const char* name, int l, int c, bool p) override {
+    record(1, l, p, "node " + std::string(name) + " = " + std::to_string(c));
+  }
+  void set_condition_by_value(const char* bus, int l, long value, bool p) override {
+    record(2, l, p, "value " + std::string(bus) + " = " + std::to_string(value));
+  }
+  void set_condition_by_symbol(const char* bus, int l, const char* symbol, bool p) override {
+    record(3, l, p, "symbol " + std::string(bus) + " = " + symbol);
+  }
+  void set_condition_by_table_symbol(const char* bus, int l, const char* table,
+                                     const char* symbol, bool p) override {
+    record(4, l, p, "table " + std::string(bus) + " = " + table + " / " + symbol);
+  }
+
+ private:
+  void record(int form, int l, bool p, std::string what) {
+    EXPECT_EQ(l, level);
+    EXPECT_EQ(p, power_up);
+    if (on_call) on_call();
+    if (count_only) {
+      ++counts[form];
+      last = std::move(what);
+    } else {
+      calls.push_back(std::move(what));
+    }
+  }
+};
+
+typedef std::vector<std::string> CALLS;
+
+class TdrLangTest : public TdrTest {
+ protected:
+  bool parse(const std::string& text) {
+    return tdr_lang_parse_condition(text.c_str(), &target, target.level, "trig",
+                                    target.power_up);
+  }
+  // Parses a text that must be accepted and returns what it applied.
+  CALLS applied(const std::string& text) {
+    target.calls.clear();
+    EXPECT_TRUE(parse(text)) << text;
+    return target.calls;
+  }
+  // Consumes the single syntax warning and checks it names `token`.
+  void expect_syntax_error_at(const std::string& token, const std::string& text = "") {
+    MSG_RECORD r = expect_message("WTDR_COND_SYNTAX");
+    EXPECT_EQ(r.args, CALLS({"trig", std::to_string(target.level), token})) << text;
+    EXPECT_TRUE(message_ids().empty()) << text;
+  }
+
+  RECORDING_TARGET target;
+};
+
+TEST_F(TdrLangTest, AcceptedTextsApplyEachClauseByItsForm) {
+  const std::vector<std::pair<std::string, CALLS>> cases = {
+      {"", {}},
+      {" \t\r\n  ", {}},
+      {"'a' == rising edge && 'b' == dont_care", {"index 0 = 5", "index 1 = 8"}},
+      {"'a'==high&&'b'==low", {"index 0 = 3", "index 1 = 4"}},
+      {"a == falling edge &&\n b == either edge", {"index 0 = 6", "index 1 = 7"}},
+      {"'probe' == high && 'grp' == low", {"node grp = 4"}},
+      {"'high' == low", {"node high = 4"}},
+      {"'bus' == states.IDLE", {"table bus = states / IDLE"}},
+      {"'bus' == IDLE", {"symbol bus = IDLE"}},
+      {"'bus' == t.s.x && 'bus' == .X", {"table bus = t / s.x", "table bus =  / X"}},
+      {"'a' == HIGH", {"symbol a = HIGH"}},
+      {"'bus' == 10 && 'bus' == 0x0A && 'bus' == 0XfF", {"value bus = 10", "value bus = 10",
+                                                         "value bus = 255"}},
+      {"'bus' == o17 && 'bus' == O7 && 'bus' == b101 && 'bus' == H1f",
+       {"value bus = 15", "value bus = 7", "value bus = 5", "value bus = 31"}},
+      // Longest match, keywords winning ties only.
+      {"'s' == highx && 's' == h1F && 's' == h1Fz", {"symbol s = highx", "value s = 31",
+                                                     "symbol s = h1Fz"}},
+      {"'s' == B012 && 's' == B01 && 's' == -12 && 's' == -12x",
+       {"symbol s = B012", "value s = 1", "value s = -12", "symbol s = -12x"}},
+      {"'s' == h && 's' == lowx && 's' == dont_carez", {"symbol s = h", "symbol s = lowx",
+                                                        "symbol s = dont_carez"}},
+      {"\xC3\xA9t\xC3\xA9 == high", {"node \xC3\xA9t\xC3\xA9 = 3"}},
+      // Quoted names: escapes, and characters a bare name cannot hold.
+      {"'it\\'s' == high", {"index 2 = 3"}},
+      {"'x y&&z==w,v' == high", {"node x y&&z==w,v = 3"}},
+      {"'back\\\\slash' == '\\q\nz'", {"symbol back\\slash = q\nz"}},
+      {"'bus' == 'IDLE", {"symbol bus = IDLE"}},
+      {"'bus' == 'IDLE\\", {"symbol bus = IDLE"}},
+      {"'bus' == ''", {"symbol bus = "}},
+      // Stray ampersands, equals signs and backslashes are dropped.
+      {"'a' = == high", {"index 0 = 3"}},
+      {"'a' === high && 'b' & == \\ low", {"index 0 = 3", "index 1 = 4"}},
+  };
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  for (const auto& c : cases) EXPECT_EQ(applied(c.first), c.second) << c.first;
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(TdrLangTest, NumbersKeepTheir32LowBits) {
+  const std::string zeros300(300, '0');
+  const std::vector<std::pair<std::string, long>> cases = {
+      {"0xFF12345678", 0x12345678},  // ten digits: the last eight
+      {"0xFFFFFFFF", -1},
+      {"0x" + std::string(500, 'F') + "0000002A", 42},
+      {"o777777777777", -1},  // the last eleven digits are 2^33 - 1
+      {"o100000000000", 0},
+      {"o20000000000", -2147483648L},
+      {"b1111111100000000000000000000000000000001", 1},
+      {"b" + std::string(32, '1'), -1},
+      {"4294967296", 0},
+      {"4294967295", -1},
+      {"2147483648", -2147483648L},
+      {"-4294967297", -1},
+      {"1" + zeros300, 0},  // 10^300 is a multiple of 2^32
+      {"1" + zeros300.substr(1) + "7", 7},
+      {"-0", 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(applied("'bus' == " + c.first), CALLS({"value bus = " + std::to_string(c.second)}))
+        << c.first;
+  // Characters that are no digit of the radix count 0.
+  EXPECT_EQ(tdr_lang_digits_value("1z", 16, 8), 16);
+  EXPECT_EQ(tdr_lang_digits_value("19", 8, 11), 8);
+  EXPECT_EQ(tdr_lang_digits_value("1x", 2, 32), 2);
+}
+
+TEST_F(TdrLangTest, SyntaxErrorGivesOneWarningWithTheExactText) {
+  target.level = 7;
+  target.power_up = false;
+  EXPECT_FALSE(parse("'a' == low && 'b' == active high && 'a' == high"));
+  MSG_RECORD r = expect_message("WTDR_COND_SYNTAX");
+  EXPECT_EQ(r.severity, MSG_SEVERITY_WARNING);
+  EXPECT_EQ(r.text,
+            "Condition expression defined in trigger \"trig\" at level 7 contains a syntax "
+            "error -- stopping processing at string \"active\"");
+  EXPECT_EQ(target.calls, CALLS({"index 0 = 4"}));
+  // A null trigger name is named as empty.
+  EXPECT_FALSE(tdr_lang_parse_condition("high", &target, 7, nullptr, false));
+  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, CALLS({"", "7", "high"}));
+}
+
+TEST_F(TdrLangTest, SyntaxErrorStopsAtTheOffendingToken) {
+  // text, token named in the warning, clauses applied before it
+  const std::vector<std::tuple<std::string, std::string, CALLS>> cases = {
+      {"'a' == rising", "", {}},
+      {"'a' == rising && 'b' == low", "&&", {}},
+      {"'a' == active high", "active", {}},
+      {"'a' == high && == && 'b' == low", "==", {"index 0 = 3"}},
+      {"'a' == high 'b' == low", "b", {"index 0 = 3"}},
+      {"'a' == high && disable", "disable", {"index 0 = 3"}},
+      {"'a' == high &&", "", {"index 0 = 3"}},
+      {"'a' == high && && 'b' == low", "&&", {"index 0 = 3"}},
+      {"high == low", "high", {}},
+      {"'a' == edge", "edge", {}},
+      {"== high", "==", {}},
+      {"&&", "&&", {}},
+      {"'a' high", "high", {}},
+      {"'a' ==", "", {}},
+      {"'abc", "", {}},
+      {"'a' 'b c'", "b c", {}},
+      {"'a' == 'b' 'c'", "c", {"symbol a = b"}},
+      {"'a' 0x12", "0x12", {}},
+      {"0x1F == high", "0x1F", {}},
+      {"'bus' == 1.5", ".5", {"value bus = 1"}},
+      {"'bus' == 0x", "x", {"value bus = 0"}},
+      {"'a' == b101 0XAB", "0XAB", {"value a = 5"}},
+      {"'a' == -7 o17", "o17", {"value a = -7"}},
+      {"'a' == 3 -7", "-7", {"value a = 3"}},
+      {"'a' == b1 B0", "B0", {"value a = 1"}},
+      {"a,b == high", ",b", {}},
+      {"'it\\'s' == high && 'x' high", "high", {"index 2 = 3"}},
+  };
+  for (const auto& c : cases) {
+    const std::string& text = std::get<0>(c);
+    target.calls.clear();
+    EXPECT_FALSE(parse(text)) << text;
+    expect_syntax_error_at(std::get<1>(c), text);
+    EXPECT_EQ(target.calls, std::get<2>(c)) << text;
+  }
+}
+
+TEST_F(TdrLangTest, NulBytes) {
+  // A C string ends at its first NUL.
+  std::string text = "'a' == high";
+  text += '\0';
+  text += " && 'b' == low";
+  EXPECT_EQ(applied(text), CALLS({"index 0 = 3"}));
+
+  target.calls.clear();
+  // In a stream a NUL is a name character (so "high\0" is no keyword); the
+  // target sees a name up to its NUL.
+  std::istringstream in("'a' == high && 'x\0y' == low && n\0m == rising edge && 's' == high\0"s);
+  EXPECT_TRUE(tdr_lang_parse_condition(in, &target, 2, "trig", true));
+  EXPECT_EQ(target.calls,
+            CALLS({"index 0 = 3", "node x = 4", "node n = 5", "symbol s = high"}));
+  std::istringstream broken("'a' == \0 && 'b'\0 == low"s);
+  EXPECT_FALSE(tdr_lang_parse_condition(broken, &target, 2, "trig", true));
+  expect_syntax_error_at("", "NUL after a quoted name");
+}
+
+TEST_F(TdrLangTest, OneMillionClausesAndHugeTokensScanInLinearTime) {
+  const long n = 1000000;
+  std::string text;
+  text.reserve(static_cast<size_t>(n) * 24);
+  const char* forms[] = {"'a' == high", "'bus' == 0x5", "'bus' == st.S", "grp == rising edge"};
+  for (long i = 0; i < n; ++i) {
+    if (i) text += " && ";
+    text += forms[i % 4];
+  }
+  text += " && 'b' == either edge";
+  target.count_only = true;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(parse(text));
+  EXPECT_EQ(target.counts[0], n / 4 + 1);
+  EXPECT_EQ(target.counts[1], n / 4);
+  EXPECT_EQ(target.counts[2], n / 4);
+  EXPECT_EQ(target.counts[4], n / 4);
+  EXPECT_EQ(target.last, "index 1 = 7");
+
+  // Multi-megabyte single tokens: a name, a quoted name and a number.
+  const std::string big(4000000, 'x');
+  EXPECT_TRUE(parse(big + " == low && '" + big + "\\'' == " + std::string(4000000, '9')));
+  const std::string nines(4000000, '9');
+  EXPECT_EQ(target.last,
+            "value " + big + "' = " + std::to_string(tdr_lang_decimal_value(nines.c_str())));
+  EXPECT_EQ(target.counts[1], n / 4 + 1);
+  EXPECT_EQ(target.counts[2], n / 4 + 1);
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 60.0);
+}
+
+// Serves its text one character at a time, then fails instead of ending.
+class FAILING_BUFFER : public std::streambuf {
+ public:
+  explicit FAILING_BUFFER(std::string text) : m_text(std::move(text)) {}
+
+ protected:
+  int_type underflow() override {
+    if (m_pos >= m_text.size()) throw std::runtime_error("device gone");
+    m_ch = m_text[m_pos++];
+    setg(&m_ch, &m_ch, &m_ch + 1);
+    return traits_type::to_int_type(m_ch);
+  }
+
+ private:
+  std::string m_text;
+  size_t m_pos = 0;
+  char m_ch = 0;
+};
+
+TEST_F(TdrLangTest, ReadFailureIsAnInternalErrorAfterTheCleanPart) {
+  FAILING_BUFFER buffer("'a' == high && 'b' == lo");
+  std::istream in(&buffer);
+  EXPECT_FALSE(tdr_lang_parse_condition(in, &target, 2, "trig", true));
+  expect_internal_error("input in flex scanner failed");
+  EXPECT_EQ(target.calls, CALLS({"index 0 = 3"}));
+  // The next parse starts clean.
+  EXPECT_EQ(applied("'b' == low"), CALLS({"index 1 = 4"}));
+}
+
+TEST_F(TdrLangTest, SettingsStaySetAndParsesDoNotNest) {
+  target.level = 4;
+  target.power_up = false;
+  bool inner = true;
+  target.on_call = [&] {
+    target.on_call = nullptr;
+    inner = tdr_lang_parse_condition("'b' == low", &target, 9, "other", true);
+  };
+  EXPECT_TRUE(tdr_lang_parse_condition("'a' == high && 'b' == high", &target, 4, "t1", false));
+  EXPECT_FALSE(inner);
+  expect_internal_error("!s_parsing");
+  EXPECT_EQ(target.calls, CALLS({"index 0 = 3", "index 1 = 3"}));
+  EXPECT_EQ(tdr_lang_parse_settings.level, 4);
+  EXPECT_STREQ(tdr_lang_parse_settings.trigger_name, "t1");
+  EXPECT_FALSE(tdr_lang_parse_settings.power_up);
+
+  EXPECT_FALSE(tdr_lang_parse_condition("'a' == high", nullptr, 0, "t", false));
+  expect_internal_error("target != nullptr");
+  EXPECT_TRUE(tdr_lang_parse_condition(static_cast<const char*>(nullptr), &target, 4, "t",
+                                       false));
+}
+
+}  // namespace
