@@ -37,6 +37,28 @@ DOMElement* backward_from(DOMNode* node) {
   return nullptr;
 }
 
+// The DOM does not refuse an element that would become its own ancestor.
+bool would_nest_in_itself(const DOMNode* node, const DOMNode* new_parent) {
+  for (const DOMNode* p = new_parent; p; p = p->getParentNode())
+    if (p == node) return true;
+  return false;
+}
+
+// Adds `child` below `parent` (before `before`, or last); false when refused.
+bool place_child(DOMNode* parent, DOMNode* child, DOMNode* before) {
+  if (would_nest_in_itself(child, parent)) return false;
+  try {
+    if (before) {
+      parent->insertBefore(child, before);
+    } else {
+      parent->appendChild(child);
+    }
+  } catch (const DOMException&) {
+    return false;
+  }
+  return true;
+}
+
 const XMLCh* attr_value(const DOMElement* e, const XMLCh* name) {
   const DOMAttr* a = e ? e->getAttributeNode(name) : nullptr;
   return a ? a->getValue() : nullptr;
@@ -117,10 +139,7 @@ void TDR_DATA_SIGNAL_VIEW::insert_first_node(const TDR_DATA_SIGNAL_VIEW_NODE& no
   if (!TDR_CHECK(m_element != nullptr) || node.is_null()) return;
   DOMElement* first = get_first_child();
   if (!first) {
-    try {
-      m_element->appendChild(node.get_dom_node());
-    } catch (const DOMException&) {
-    }
+    place_child(m_element, node.get_dom_node(), nullptr);
     return;
   }
   TDR_DATA_SIGNAL_VIEW_NODE(first, this).insert_before(node);
@@ -128,10 +147,7 @@ void TDR_DATA_SIGNAL_VIEW::insert_first_node(const TDR_DATA_SIGNAL_VIEW_NODE& no
 
 void TDR_DATA_SIGNAL_VIEW::append_node(const TDR_DATA_SIGNAL_VIEW_NODE& node) {
   if (!TDR_CHECK(m_element != nullptr) || node.is_null()) return;
-  try {
-    m_element->appendChild(node.get_dom_node());
-  } catch (const DOMException&) {
-  }
+  place_child(m_element, node.get_dom_node(), nullptr);
 }
 
 void TDR_DATA_SIGNAL_VIEW::remove_all_view_nodes() {
@@ -406,12 +422,7 @@ bool TDR_DATA_SIGNAL_VIEW_NODE::insert_before(const TDR_DATA_SIGNAL_VIEW_NODE& n
   DOMNode* parent = m_element->getParentNode();
   if (!parent) return false;
   if (node.m_element == m_element) return true;
-  try {
-    parent->insertBefore(node.m_element, m_element);
-  } catch (const DOMException&) {
-    return false;
-  }
-  return true;
+  return place_child(parent, node.m_element, m_element);
 }
 
 bool TDR_DATA_SIGNAL_VIEW_NODE::append_after(const TDR_DATA_SIGNAL_VIEW_NODE& node) {
@@ -421,22 +432,12 @@ bool TDR_DATA_SIGNAL_VIEW_NODE::append_after(const TDR_DATA_SIGNAL_VIEW_NODE& no
   if (next) return TDR_DATA_SIGNAL_VIEW_NODE(next, m_view).insert_before(node);
   DOMNode* parent = m_element->getParentNode();
   if (!parent) return true;
-  try {
-    parent->appendChild(node.m_element);
-  } catch (const DOMException&) {
-    return false;
-  }
-  return true;
+  return place_child(parent, node.m_element, nullptr);
 }
 
 bool TDR_DATA_SIGNAL_VIEW_NODE::append_child(const TDR_DATA_SIGNAL_VIEW_NODE& node) {
   if (is_null() || node.is_null() || !is_bus()) return false;
-  try {
-    m_element->appendChild(node.m_element);
-  } catch (const DOMException&) {
-    return false;
-  }
-  return true;
+  return place_child(m_element, node.m_element, nullptr);
 }
 
 bool TDR_DATA_SIGNAL_VIEW_NODE::remove() {
