@@ -842,3 +842,26 @@ TEST_F(TdrTest, SignalSetReadsManyWiresInLinearTime) {
   // take sixteen.
   EXPECT_LT(large, small * 9) << "5000 wires: " << small << " s, 20000 wires: " << large << " s";
 }
+
+TEST_F(TdrTest, SignalSetSurvivesDeeplyNestedOldBuses) {
+  const int depth = 3000;
+  std::string open, close;
+  for (int i = 0; i < depth; ++i) {
+    open += "<bus name=\"b" + std::to_string(i) + "\"><wire name=\"w" + std::to_string(i) + "\"/>";
+    close += "</bus>";
+  }
+  SET_FILE f("<signal_set name=\"deep\"><signal_vec>" + open + close +
+             "</signal_vec></signal_set>");
+  EXPECT_EQ(f.set->get_wire_size(), depth);
+  EXPECT_STREQ(f.set->get_data_wire_at(depth - 1)->get_name(), ("w" + std::to_string(depth - 1)).c_str());
+  EXPECT_EQ(f.doc.find("signal_vec")->getElementsByTagName(TDR_X("bus"))->getLength(), 0u);
+  // Each level became one top-level bus with its one net.
+  int buses = 0;
+  for (TDR_DATA_SIGNAL_VIEW_NODE n = f.set->get_data_view()->get_first_node(); !n.is_null();
+       n = n.get_next_sibling()) {
+    ASSERT_TRUE(n.is_bus());
+    ASSERT_STREQ(n.get_first_child().get_name(), ("w" + std::to_string(buses)).c_str());
+    ++buses;
+  }
+  EXPECT_EQ(buses, depth);
+}

@@ -5,6 +5,7 @@
 #include "tdr_data_signal_set.h"
 
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "gen.h"
@@ -342,6 +343,29 @@ void TDR_DATA_SIGNAL_SET::build_old_format_views(DOMElement* signal_vec, bool da
   };
   bool bus_open = false;
   std::string open_bus_name;
+  // The child of signal_vec that holds a bus, remembered per bus so that deep
+  // nesting is climbed once.
+  std::unordered_map<const DOMNode*, DOMNode*> top_level;
+  auto top_level_of = [&](DOMNode* bus) -> DOMNode* {
+    std::vector<DOMNode*> path;
+    DOMNode* node = bus;
+    DOMNode* top = nullptr;
+    while (node && node != signal_vec) {
+      auto known = top_level.find(node);
+      if (known != top_level.end()) {
+        top = known->second;
+        break;
+      }
+      path.push_back(node);
+      if (node->getParentNode() == signal_vec) {
+        top = node;
+        break;
+      }
+      node = node->getParentNode();
+    }
+    for (DOMNode* n : path) top_level[n] = top;
+    return top;
+  };
 
   for (DOMElement* wire : wires) {
     DOMNode* parent = wire->getParentNode();
@@ -387,9 +411,7 @@ void TDR_DATA_SIGNAL_SET::build_old_format_views(DOMElement* signal_vec, bool da
     }
     // Out of the bus, before the bus's top-level ancestor; a nameless wire is
     // moved too, so that the conversion reports it.
-    DOMNode* top = bus;
-    while (top->getParentNode() && top->getParentNode() != signal_vec) top = top->getParentNode();
-    if (top->getParentNode() == signal_vec) signal_vec->insertBefore(wire, top);
+    if (DOMNode* top = top_level_of(bus)) signal_vec->insertBefore(wire, top);
   }
 
   for (DOMNode* node = signal_vec->getFirstChild(); node;) {
