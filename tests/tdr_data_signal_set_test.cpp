@@ -1,0 +1,867 @@
+#include <chrono>
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "tdr_data_log.h"
+#include "tdr_data_signal_set.h"
+#include "tdr_data_signal_test_support.h"
+#include "tdr_test_support.h"
+
+namespace {
+
+// A file holding one signal set, read into a signal set without instance.
+struct SET_FILE {
+  explicit SET_FILE(const std::string& signal_set_xml)
+      : doc("<session>" + signal_set_xml + "</session>"),
+        set(new TDR_DATA_SIGNAL_SET(doc.doc, doc.find("signal_set"), nullptr)) {}
+  std::string text() const { return print_node(set->get_dom_node()); }
+  TEST_XML_DOC doc;
+  std::unique_ptr<TDR_DATA_SIGNAL_SET> set;
+};
+
+std::vector<std::string> wire_names(const TDR_DATA_SIGNAL_SET& set, bool data) {
+  std::vector<std::string> names;
+  int n = data ? set.get_data_wire_width() : set.get_trigger_wire_width();
+  for (int i = 0; i < n; ++i) {
+    TDR_DATA_SIGNAL_WIRE* w = data ? set.get_data_wire_at(i) : set.get_trigger_wire_at(i);
+    names.push_back(w->get_name() ? w->get_name() : "(none)");
+    EXPECT_EQ(data ? w->get_data_wire_index() : w->get_trigger_wire_index(), i);
+  }
+  return names;
+}
+
+typedef std::vector<std::string> NAMES;
+
+const char* const CURRENT_FILE =
+    "<signal_set name=\"main\" is_expanded=\"FALSE\">"
+    "<clock name=\"clk\" polarity=\"negedge\"/>"
+    "<config sample_depth=\"100\" ram_type=\"TINYRAM\" trigger_in_enable=\"yes\" "
+    "trigger_in_pin=\"pin_a\" trigger_in_node=\"node_a\" trigger_out_enable=\"YES\" "
+    "trigger_out_node=\"node_b\" reserved_data_nodes=\"-3\" reserved_trigger_nodes=\"7\"/>"
+    "<top_entity name=\"top\"/>"
+    "<signal_vec><trigger_input_vec>"
+    "<wire name=\"a\" alias=\"\" tap_mode=\"classic\" connection_status=\"true\"/>"
+    "<wire name=\"b\" alias=\"B\" tap_mode=\"probeonly\" connection_status=\"false\"/>"
+    "</trigger_input_vec><data_input_vec>"
+    "<wire name=\"b\" alias=\"B\" tap_mode=\"probeonly\" connection_status=\"false\"/>"
+    "<wire name=\"c\"/>"
+    "</data_input_vec></signal_vec>"
+    "<presentation><data_view><net name=\"B\"/><net name=\"c\"/></data_view>"
+    "<setup_view><net name=\"a\"/><net name=\"b\"/></setup_view></presentation>"
+    "<trigger name=\"t1\"/><trigger name=\"t1\"/><trigger name=\"g\" global_temp=\"1\"/>"
+    "<extra keep=\"me\"/>"
+    "</signal_set>";
+
+const char* const CURRENT_SAVED =
+    "<signal_set is_expanded=\"false\" name=\"main\">\n"
+    "  <clock name=\"clk\" polarity=\"negedge\"/>\n"
+    "  <config ram_type=\"TINYRAM\" reserved_data_nodes=\"0\" reserved_trigger_nodes=\"7\" "
+    "sample_depth=\"64\" trigger_in_enable=\"yes\" trigger_in_node=\"node_a\" "
+    "trigger_in_pin=\"pin_a\" trigger_out_enable=\"YES\" trigger_out_node=\"node_b\"/>\n"
+    "  <top_entity name=\"top\"/>\n"
+    "  <signal_vec>\n"
+    "    <trigger_input_vec>\n"
+    "      <wire alias=\"\" connection_status=\"true\" name=\"a\" tap_mode=\"classic\"/>\n"
+    "      <wire alias=\"B\" connection_status=\"false\" name=\"b\" tap_mode=\"probeonly\"/>\n"
+    "    </trigger_input_vec>\n"
+    "    <data_input_vec>\n"
+    "      <wire alias=\"B\" connection_status=\"false\" name=\"b\" tap_mode=\"probeonly\"/>\n"
+    "      <wire connection_status=\"true\" name=\"c\" tap_mode=\"classic\"/>\n"
+    "    </data_input_vec>\n"
+    "  </signal_vec>\n"
+    "  <presentation>\n"
+    "    <data_view>\n"
+    "      <net name=\"B\"/>\n"
+    "      <net name=\"c\"/>\n"
+    "    </data_view>\n"
+    "    <setup_view>\n"
+    "      <net name=\"a\"/>\n"
+    "      <net name=\"b\"/>\n"
+    "    </setup_view>\n"
+    "  </presentation>\n"
+    "  <trigger name=\"t1\"/>\n"
+    "  <trigger name=\"t1\"/>\n"
+    "  <trigger global_temp=\"1\" name=\"g\"/>\n"
+    "  <extra keep=\"me\"/>\n"
+    "</signal_set>";
+
+}  // namespace
+
+TEST_F(TdrTest, SignalSetNewHasTheEmptySkeleton) {
+  TEST_XML_DOC d;
+  TDR_DATA_SIGNAL_SET set(d.doc, "s1");
+  EXPECT_EQ(print_node(set.get_dom_node()),
+            "<signal_set name=\"s1\">\n"
+            "  <clock name=\"auto_tvf_external_clock\"/>\n"
+            "  <config/>\n"
+            "  <top_entity/>\n"
+            "  <signal_vec>\n"
+            "    <trigger_input_vec/>\n"
+            "    <data_input_vec/>\n"
+            "  </signal_vec>\n"
+            "  <presentation>\n"
+            "    <data_view/>\n"
+            "    <setup_view/>\n"
+            "  </presentation>\n"
+            "</signal_set>");
+  EXPECT_EQ(set.get_dom_node()->getParentNode(), nullptr);
+  EXPECT_STREQ(set.get_name(), "s1");
+  EXPECT_STREQ(set.get_clock_name(), TDR_DEFAULT_EXTERNAL_CLOCK_NAME);
+  EXPECT_EQ(set.get_clock_polarity(), TDR_DATA_SIGNAL_SET::POSEDGE);
+  EXPECT_EQ(set.get_top_entity_name(), nullptr);
+  EXPECT_EQ(set.get_sample_depth(), 128);
+  EXPECT_EQ(set.get_velarn_ram_type(), TDR_RTYPE_MIDRAM_BLOCK);
+  EXPECT_FALSE(set.is_trigger_in_enabled());
+  EXPECT_FALSE(set.is_trigger_out_enabled());
+  EXPECT_EQ(set.get_trigger_in_pin(), nullptr);
+  EXPECT_EQ(set.get_trigger_in_node(), nullptr);
+  EXPECT_EQ(set.get_trigger_out_pin(), nullptr);
+  EXPECT_EQ(set.get_trigger_out_node(), nullptr);
+  EXPECT_EQ(set.get_reserved_data_node_size(), 0);
+  EXPECT_EQ(set.get_reserved_trigger_node_size(), 0);
+  EXPECT_EQ(set.get_instance(), nullptr);
+  EXPECT_FALSE(set.is_expanded());
+  EXPECT_STREQ(set.get_signal_connections(), "");
+  EXPECT_TRUE(set.get_connection_status());
+  EXPECT_EQ(set.get_global_trigger(), nullptr);
+  EXPECT_FALSE(set.is_global_temp());
+  ASSERT_NE(set.get_data_view(), nullptr);
+  ASSERT_NE(set.get_setup_view(), nullptr);
+  EXPECT_EQ(tdr_narrow(set.get_data_view()->get_dom_node()->getTagName()), "data_view");
+  EXPECT_EQ(set.get_data_view()->get_signal_set(), &set);
+  EXPECT_EQ(set.get_wire_size(), 0);
+  EXPECT_EQ(set.get_data_wire_at(0), nullptr);
+  EXPECT_EQ(set.get_trigger_wire_at(-1), nullptr);
+  EXPECT_EQ(set.get_trigger_wire_alias_at(0), nullptr);
+  EXPECT_EQ(set.get_num_triggers(), 0);
+  EXPECT_EQ(set.get_last_trigger(), nullptr);
+  EXPECT_STREQ(set.to_string(),
+               "   clock = posedge auto_tvf_external_clock\n"
+               "   trigger signal width = 0\n"
+               "   data signal width = 0\n"
+               "   sample depth = 128");
+
+  // Without a name the manager names it.
+  TDR_DATA_SIGNAL_SET unnamed(d.doc);
+  EXPECT_EQ(std::string(unnamed.get_name()).compare(0, 10, "signal_set"), 0);
+  EXPECT_EQ(tdr_get_attr(unnamed.get_dom_node(), TDR_X("name")), unnamed.get_name());
+}
+
+TEST_F(TdrTest, SignalSetExportedNames) {
+  EXPECT_STREQ(TDR_ACQ_CLK_UNDEFINED_PIN_NAME, "auto_tvf_external_clock_%d");
+  EXPECT_STREQ(TDR_TRIGGER_IN_DEFAULT_PIN_NAME, "auto_tvf_trigger_in");
+  EXPECT_STREQ(TDR_TRIGGER_OUT_DEFAULT_PIN_NAME, "auto_tvf_trigger_out");
+  EXPECT_STREQ(TDR_TRIGGER_IN_PORT_NAME, "|trigger_in");
+  EXPECT_STREQ(TDR_TRIGGER_OUT_PORT_NAME, "|trigger_out");
+  EXPECT_STREQ(TDR_DEFAULT_EXTERNAL_CLOCK_NAME, "auto_tvf_external_clock");
+}
+
+TEST_F(TdrTest, SignalSetReadsTheCurrentFormatAndWritesItBack) {
+  SET_FILE f(CURRENT_FILE);
+  EXPECT_EQ(expect_message("WTDR_DUPLICATE_NAME").args, (NAMES{"t1"}));
+  TDR_DATA_SIGNAL_SET& set = *f.set;
+  EXPECT_EQ(f.text(), CURRENT_SAVED);
+
+  EXPECT_STREQ(set.get_name(), "main");
+  EXPECT_FALSE(set.is_expanded());
+  EXPECT_STREQ(set.get_clock_name(), "clk");
+  EXPECT_EQ(set.get_clock_polarity(), TDR_DATA_SIGNAL_SET::NEGEDGE);
+  EXPECT_EQ(set.get_sample_depth(), 64);
+  EXPECT_EQ(set.get_velarn_ram_type(), TDR_RTYPE_TINYRAM_BLOCK);
+  EXPECT_TRUE(set.is_trigger_in_enabled());
+  // A pin and a node: only the pin is taken.
+  EXPECT_STREQ(set.get_trigger_in_pin(), "pin_a");
+  EXPECT_EQ(set.get_trigger_in_node(), nullptr);
+  EXPECT_FALSE(set.is_trigger_out_enabled());  // only "yes" enables
+  EXPECT_EQ(set.get_trigger_out_pin(), nullptr);
+  EXPECT_STREQ(set.get_trigger_out_node(), "node_b");
+  EXPECT_EQ(set.get_reserved_data_node_size(), 0);
+  EXPECT_EQ(set.get_reserved_trigger_node_size(), 7);
+  EXPECT_EQ(set.get_ela_trigger_wire_width(), 7);
+  EXPECT_EQ(set.get_ela_data_wire_width(), 2);
+  EXPECT_STREQ(set.get_top_entity_name(), "top");
+
+  // "b" is in both lists: one wire, counted once, connection in the data list.
+  EXPECT_EQ(wire_names(set, false), (NAMES{"a", "b"}));
+  EXPECT_EQ(wire_names(set, true), (NAMES{"b", "c"}));
+  TDR_DATA_SIGNAL_WIRE* b = set.get_wire("b");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(set.get_trigger_wire_at(1), b);
+  EXPECT_EQ(set.get_data_wire_at(0), b);
+  EXPECT_EQ(set.get_wire("B"), b);
+  EXPECT_EQ(b->get_capture_type(), TDR_WTYPE_BOTH_CAPTURE);
+  EXPECT_EQ(b->get_trigger_dom_node()->getParentNode(), f.doc.find("trigger_input_vec"));
+  EXPECT_EQ(b->get_data_dom_node()->getParentNode(), f.doc.find("data_input_vec"));
+  EXPECT_EQ(set.get_wire_size(), 3);
+  EXPECT_STREQ(set.get_signal_connections(), "01");
+  EXPECT_FALSE(set.get_connection_status());
+  EXPECT_STREQ(set.get_trigger_wire_alias_at(0), "a");  // empty alias: the name
+  EXPECT_STREQ(set.get_trigger_wire_alias_at(1), "B");
+  EXPECT_EQ(set.get_trigger_wire_alias_at(2), nullptr);
+  EXPECT_EQ(set.get_data_view()->get_first_node().get_data_wire(true), b);
+
+  // The second "t1" is not available; the global temp trigger is unlisted.
+  EXPECT_EQ(set.get_num_triggers(), 1);
+  EXPECT_STREQ(set.get_trigger_at(0)->get_name(), "t1");
+  EXPECT_EQ(set.find_trigger("t1"), set.get_trigger_at(0));
+  EXPECT_EQ(set.get_trigger_at(0)->get_signal_set(), &set);
+  ASSERT_NE(set.get_global_trigger(), nullptr);
+  EXPECT_STREQ(set.get_global_trigger()->get_name(), "g");
+  EXPECT_EQ(set.find_trigger("g"), set.get_global_trigger());
+  EXPECT_EQ(set.get_last_trigger(), set.get_trigger_at(0));
+
+  EXPECT_STREQ(set.to_string(),
+               "   clock = negedge clk\n"
+               "   trigger signal width = 2\n"
+               "   data signal width = 2\n"
+               "   trigger in pin = pin_a\n"
+               "   sample depth = 64");
+  set.enable_trigger_out(true);
+  EXPECT_NE(std::string(set.to_string()).find("\n   trigger out node = node_b\n"),
+            std::string::npos);
+
+  // What was saved reads back to the same text.
+  SET_FILE again(CURRENT_SAVED);
+  expect_message("WTDR_DUPLICATE_NAME");
+  EXPECT_EQ(again.text(), CURRENT_SAVED);
+}
+
+TEST_F(TdrTest, SignalSetSampleDepthIsCorrectedAndWrittenBack) {
+  struct CASE {
+    const char* text;
+    int depth;
+    const char* written;
+  } cases[] = {
+      {"100", 64, "64"},
+      {"65536", 65536, "65536"},
+      {"0", 0, "0"},
+      {"-5", 0, "0"},
+      {"1", 64, "64"},
+      {"63", 64, "64"},
+      {"64", 64, "64"},
+      {"200", 128, "128"},
+      {"5000", 4096, "4096"},
+      {"1073741824", 1073741824, "1073741824"},
+      {"1073741825", 1073741824, "1073741824"},
+      {"2147483647", 1073741824, "1073741824"},
+      {"99999999999999999999", 1073741824, "1073741824"},
+      {"-99999999999999999999", 0, "0"},
+      {"abc", 0, "abc"},  // reads as 0, which is valid
+  };
+  for (const CASE& c : cases) {
+    SCOPED_TRACE(c.text);
+    SET_FILE f(std::string("<signal_set name=\"s\"><clock name=\"k\"/><config sample_depth=\"") +
+               c.text + "\"/><signal_vec><trigger_input_vec/></signal_vec></signal_set>");
+    EXPECT_EQ(f.set->get_sample_depth(), c.depth);
+    EXPECT_EQ(tdr_get_attr(f.doc.find("config"), TDR_X("sample_depth")), c.written);
+  }
+  // Absent keeps the default and writes nothing.
+  SET_FILE absent("<signal_set name=\"s\"><config/><signal_vec/></signal_set>");
+  EXPECT_EQ(absent.set->get_sample_depth(), 128);
+  EXPECT_FALSE(tdr_has_attr(absent.doc.find("config"), TDR_X("sample_depth")));
+
+  struct DIRECT {
+    int in, out;
+    bool valid;
+  } direct[] = {{0, 0, true},       {-1, 0, false},          {INT_MIN, 0, false},
+                {1, 64, false},     {65, 64, false},         {128, 128, true},
+                {129, 128, false},  {1 << 30, 1 << 30, true}, {(1 << 30) + 1, 1 << 30, false},
+                {INT_MAX, 1 << 30, false}};
+  for (const DIRECT& c : direct) {
+    int depth = c.in;
+    EXPECT_EQ(TDR_DATA_SIGNAL_SET::validate_sample_depth(&depth), c.valid) << c.in;
+    EXPECT_EQ(depth, c.out) << c.in;
+  }
+  EXPECT_FALSE(TDR_DATA_SIGNAL_SET::validate_sample_depth(nullptr));
+  expect_internal_error("depth != nullptr");
+
+  // The setter corrects silently.
+  absent.set->set_sample_depth(200);
+  EXPECT_EQ(absent.set->get_sample_depth(), 128);
+  EXPECT_EQ(tdr_get_attr(absent.doc.find("config"), TDR_X("sample_depth")), "128");
+  absent.set->set_sample_depth(INT_MAX);
+  EXPECT_EQ(absent.set->get_sample_depth(), 1 << 30);
+}
+
+TEST_F(TdrTest, SignalSetConfigAndFlagsAreNormalised) {
+  SET_FILE f(
+      "<signal_set name=\"s\" is_expanded=\"no\"><clock name=\"\" polarity=\"NEGEDGE\"/>"
+      "<config ram_type=\"auto\" trigger_out_pin=\"\" trigger_out_node=\"n\" "
+      "reserved_data_nodes=\"12\" reserved_trigger_nodes=\"x\"/><top_entity/>"
+      "<signal_vec><trigger_input_vec/><data_input_vec/></signal_vec>"
+      "<presentation><data_view/><setup_view/></presentation></signal_set>");
+  TDR_DATA_SIGNAL_SET& set = *f.set;
+  EXPECT_TRUE(set.is_expanded());
+  EXPECT_STREQ(set.get_clock_name(), TDR_DEFAULT_EXTERNAL_CLOCK_NAME);
+  EXPECT_EQ(set.get_clock_polarity(), TDR_DATA_SIGNAL_SET::POSEDGE);
+  EXPECT_EQ(set.get_velarn_ram_type(), TDR_RTYPE_MIDRAM_BLOCK);  // "auto" is no word
+  EXPECT_EQ(set.get_trigger_out_pin(), nullptr);
+  EXPECT_STREQ(set.get_trigger_out_node(), "n");
+  EXPECT_EQ(set.get_reserved_data_node_size(), 12);
+  EXPECT_EQ(set.get_reserved_trigger_node_size(), 0);
+  EXPECT_EQ(set.get_ela_data_wire_width(), 12);
+  EXPECT_EQ(set.get_top_entity_name(), nullptr);
+  EXPECT_EQ(f.text(),
+            "<signal_set is_expanded=\"true\" name=\"s\">\n"
+            "  <clock name=\"auto_tvf_external_clock\" polarity=\"NEGEDGE\"/>\n"
+            "  <config ram_type=\"auto\" reserved_data_nodes=\"12\" "
+            "reserved_trigger_nodes=\"0\" trigger_out_node=\"n\" trigger_out_pin=\"\"/>\n"
+            "  <top_entity/>\n"
+            "  <signal_vec>\n"
+            "    <trigger_input_vec/>\n"
+            "    <data_input_vec/>\n"
+            "  </signal_vec>\n"
+            "  <presentation>\n"
+            "    <data_view/>\n"
+            "    <setup_view/>\n"
+            "  </presentation>\n"
+            "</signal_set>");
+  SET_FILE grand(
+      "<signal_set name=\"\"><config ram_type=\"AUTO\"/><signal_vec/></signal_set>");
+  EXPECT_EQ(grand.set->get_velarn_ram_type(), TDR_RTYPE_AUTO_BLOCK);
+  // An empty name is replaced by a generated one, written back.
+  EXPECT_EQ(std::string(grand.set->get_name()).compare(0, 10, "signal_set"), 0);
+  EXPECT_EQ(tdr_get_attr(grand.set->get_dom_node(), TDR_X("name")), grand.set->get_name());
+}
+
+TEST_F(TdrTest, SignalSetMissingPartsAreCreated) {
+  // No signal_vec: the lists, the warning, and no trigger objects.
+  SET_FILE f("<signal_set name=\"e\"><clock/><trigger name=\"t\"/></signal_set>");
+  expect_message("WTDR_EMPTY_SIGNAL_SET");
+  EXPECT_EQ(f.set->get_num_triggers(), 0);
+  EXPECT_EQ(f.set->find_trigger("t"), nullptr);
+  EXPECT_EQ(f.text(),
+            "<signal_set is_expanded=\"true\" name=\"e\">\n"
+            "  <clock name=\"auto_tvf_external_clock\"/>\n"
+            "  <trigger name=\"t\"/>\n"
+            "  <config ram_type=\"MIDRAM\" sample_depth=\"128\"/>\n"
+            "  <top_entity/>\n"
+            "  <presentation>\n"
+            "    <data_view/>\n"
+            "    <setup_view/>\n"
+            "  </presentation>\n"
+            "  <signal_vec>\n"
+            "    <trigger_input_vec/>\n"
+            "    <data_input_vec/>\n"
+            "  </signal_vec>\n"
+            "</signal_set>");
+  // New parts are used by the setters.
+  f.set->set_top_entity_name("top");
+  f.set->set_clock("c", TDR_DATA_SIGNAL_SET::NEGEDGE);
+  EXPECT_EQ(print_node(f.doc.find("top_entity")), "<top_entity name=\"top\"/>");
+  EXPECT_EQ(print_node(f.doc.find("clock")), "<clock name=\"c\" polarity=\"negedge\"/>");
+
+  // An empty element reads the same way.
+  SET_FILE bare("<signal_set/>");
+  expect_message("WTDR_EMPTY_SIGNAL_SET");
+  EXPECT_EQ(bare.set->get_wire_size(), 0);
+  EXPECT_NE(bare.set->get_data_view(), nullptr);
+  EXPECT_STREQ(bare.set->get_clock_name(), TDR_DEFAULT_EXTERNAL_CLOCK_NAME);
+
+  // Only the data_input_vec is missing: it is placed after the trigger list.
+  SET_FILE half(
+      "<signal_set name=\"h\"><signal_vec><x/><trigger_input_vec><wire name=\"w\"/>"
+      "</trigger_input_vec><y/></signal_vec>"
+      "<presentation><setup_view/><data_view/></presentation></signal_set>");
+  EXPECT_EQ(print_node(half.doc.find("signal_vec")),
+            "<signal_vec>\n  <x/>\n  <trigger_input_vec>\n"
+            "    <wire connection_status=\"true\" name=\"w\" tap_mode=\"classic\"/>\n"
+            "  </trigger_input_vec>\n  <data_input_vec/>\n  <y/>\n</signal_vec>");
+  EXPECT_EQ(half.set->get_trigger_wire_width(), 1);
+}
+
+TEST_F(TdrTest, SignalSetConvertsWiresDirectlyUnderSignalVec) {
+  SET_FILE f(
+      "<signal_set name=\"old\"><clock name=\"clk\"/><config sample_depth=\"256\"/><top_entity/>"
+      "<signal_vec>"
+      "<wire name=\"d0\" connection_mode=\"data\" type=\"input pin\"/>"
+      "<wire name=\"t0\" connection_mode=\"trigger\" tap_mode=\"advanced\" "
+      "connection_status=\"false\" debug_port=\"yes\" debug_port_name=\"dbg\"/>"
+      "<wire connection_mode=\"both\"/>"
+      "<wire name=\"x\" alias=\"X\" tap_mode=\"probe\" connection_status=\"f\"/>"
+      "<wire name=\"d0\" connection_mode=\"trigger\"/>"
+      "<wire name=\"k\" connection_mode=\"t\" debug_port=\"yes\"/>"
+      "</signal_vec>"
+      "<presentation><data_view/><setup_view/></presentation></signal_set>");
+  EXPECT_EQ(expect_message("WTDR_MISSING_NAME").args, (NAMES{"signal"}));
+  TDR_DATA_SIGNAL_SET& set = *f.set;
+  const std::string saved =
+      "<signal_set is_expanded=\"true\" name=\"old\">\n"
+      "  <clock name=\"clk\"/>\n"
+      "  <config sample_depth=\"256\"/>\n"
+      "  <top_entity/>\n"
+      "  <signal_vec>\n"
+      "    <trigger_input_vec>\n"
+      "      <wire connection_status=\"false\" debug_port=\"yes\" debug_port_name=\"dbg\" "
+      "name=\"t0\" tap_mode=\"advanced\"/>\n"
+      "      <wire alias=\"X\" connection_status=\"false\" name=\"x\" tap_mode=\"probeonly\"/>\n"
+      "      <wire connection_status=\"true\" name=\"d0\" tap_mode=\"classic\" "
+      "type=\"input pin\"/>\n"
+      "      <wire connection_status=\"true\" debug_port=\"yes\" name=\"k\" "
+      "tap_mode=\"classic\"/>\n"
+      "    </trigger_input_vec>\n"
+      "    <data_input_vec>\n"
+      "      <wire connection_status=\"true\" name=\"d0\" tap_mode=\"classic\" "
+      "type=\"input pin\"/>\n"
+      "      <wire alias=\"X\" connection_status=\"false\" name=\"x\" tap_mode=\"probeonly\"/>\n"
+      "    </data_input_vec>\n"
+      "  </signal_vec>\n"
+      "  <presentation>\n"
+      "    <data_view/>\n"
+      "    <setup_view/>\n"
+      "  </presentation>\n"
+      "</signal_set>";
+  EXPECT_EQ(f.text(), saved);
+  EXPECT_EQ(wire_names(set, false), (NAMES{"t0", "x", "d0", "k"}));
+  EXPECT_EQ(wire_names(set, true), (NAMES{"d0", "x"}));
+  // The repeated "d0" merged into one wire captured for both.
+  EXPECT_EQ(set.get_wire("d0")->get_capture_type(), TDR_WTYPE_BOTH_CAPTURE);
+  EXPECT_EQ(set.get_wire("d0")->get_signal_type(), TDR_STYPE_INPUT_PIN_SIGNAL);
+  EXPECT_TRUE(set.get_wire("t0")->is_debug_port());
+  EXPECT_STREQ(set.get_wire("t0")->get_debug_port_name(), "dbg");
+  EXPECT_TRUE(set.get_wire("k")->is_debug_port());
+  EXPECT_EQ(set.get_wire("k")->get_debug_port_name(), nullptr);
+  EXPECT_EQ(set.get_wire("X"), set.get_wire("x"));
+  EXPECT_EQ(set.get_wire_size(), 4);
+  EXPECT_STREQ(set.get_signal_connections(), "10");
+
+  // The converted file reads as the current format and stays as it is.
+  SET_FILE again(saved);
+  EXPECT_EQ(again.text(), saved);
+  EXPECT_EQ(wire_names(*again.set, false), (NAMES{"t0", "x", "d0", "k"}));
+}
+
+TEST_F(TdrTest, SignalSetConvertsTheOldestFormatWithBusesAndNoViews) {
+  SET_FILE f(
+      "<signal_set name=\"oldest\"><clock name=\"clk\"/><signal_vec>"
+      "<wire name=\"s0\" connection_mode=\"data\"/>"
+      "<bus name=\"cnt\" alias=\"counter\" type=\"register\">"
+      "<wire name=\"cnt[0]\" connection_mode=\"both\"/>"
+      "<wire name=\"cnt[1]\" connection_mode=\"trigger\"/>"
+      "<bus name=\"inner\"><wire name=\"in[0]\"/><wire connection_mode=\"d\"/></bus>"
+      "<wire name=\"cnt[2]\"/>"
+      "</bus>"
+      "<wire name=\"s1\" connection_mode=\"trigger\"/>"
+      "<bus><wire name=\"u\" connection_mode=\"trigger\"/></bus>"
+      "</signal_vec></signal_set>");
+  // The nameless wire of the nested bus was moved out and then reported.
+  expect_message("WTDR_MISSING_NAME");
+  TDR_DATA_SIGNAL_SET& set = *f.set;
+  const std::string wire_classic = " tap_mode=\"classic\"/>\n";
+  const std::string saved =
+      "<signal_set is_expanded=\"true\" name=\"oldest\">\n"
+      "  <clock name=\"clk\"/>\n"
+      "  <signal_vec>\n"
+      "    <trigger_input_vec>\n"
+      "      <wire connection_status=\"true\" name=\"cnt[0]\"" + wire_classic +
+      "      <wire connection_status=\"true\" name=\"cnt[1]\"" + wire_classic +
+      "      <wire connection_status=\"true\" name=\"in[0]\"" + wire_classic +
+      "      <wire connection_status=\"true\" name=\"cnt[2]\"" + wire_classic +
+      "      <wire connection_status=\"true\" name=\"s1\"" + wire_classic +
+      "      <wire connection_status=\"true\" name=\"u\"" + wire_classic +
+      "    </trigger_input_vec>\n"
+      "    <data_input_vec>\n"
+      "      <wire connection_status=\"true\" name=\"s0\"" + wire_classic +
+      "      <wire connection_status=\"true\" name=\"cnt[0]\"" + wire_classic +
+      "      <wire connection_status=\"true\" name=\"in[0]\"" + wire_classic +
+      "      <wire connection_status=\"true\" name=\"cnt[2]\"" + wire_classic +
+      "    </data_input_vec>\n"
+      "  </signal_vec>\n"
+      "  <config ram_type=\"MIDRAM\" sample_depth=\"128\"/>\n"
+      "  <top_entity/>\n"
+      "  <presentation>\n"
+      "    <data_view>\n"
+      "      <net name=\"s0\"/>\n"
+      "      <bus alias=\"counter\" name=\"cnt\" type=\"register\">\n"
+      "        <net name=\"cnt[0]\"/>\n"
+      "      </bus>\n"
+      "      <bus name=\"inner\">\n"
+      "        <net name=\"in[0]\"/>\n"
+      "      </bus>\n"
+      "      <bus alias=\"counter\" name=\"cnt\" type=\"register\">\n"
+      "        <net name=\"cnt[2]\"/>\n"
+      "      </bus>\n"
+      "      <bus name=\"\"/>\n"
+      "    </data_view>\n"
+      "    <setup_view>\n"
+      "      <net name=\"s0\"/>\n"
+      "      <bus alias=\"counter\" name=\"cnt\" type=\"register\">\n"
+      "        <net name=\"cnt[0]\"/>\n"
+      "        <net name=\"cnt[1]\"/>\n"
+      "      </bus>\n"
+      "      <bus name=\"inner\">\n"
+      "        <net name=\"in[0]\"/>\n"
+      "      </bus>\n"
+      "      <bus alias=\"counter\" name=\"cnt\" type=\"register\">\n"
+      "        <net name=\"cnt[2]\"/>\n"
+      "      </bus>\n"
+      "      <net name=\"s1\"/>\n"
+      "      <bus name=\"\">\n"
+      "        <net name=\"u\"/>\n"
+      "      </bus>\n"
+      "    </setup_view>\n"
+      "  </presentation>\n"
+      "</signal_set>";
+  EXPECT_EQ(f.text(), saved);
+  EXPECT_EQ(wire_names(set, true), (NAMES{"s0", "cnt[0]", "in[0]", "cnt[2]"}));
+  EXPECT_EQ(set.get_wire_size(), 7);
+  // The rebuilt views find their wires and buses.
+  TDR_DATA_SIGNAL_VIEW_NODE bus = set.get_setup_view()->find_bus_node("counter");
+  EXPECT_STREQ(bus.get_name(), "cnt");
+  EXPECT_EQ(bus.get_signal_type(), TDR_STYPE_REGISTER_SIGNAL);
+  EXPECT_EQ(bus.get_last_child().get_data_wire(true), set.get_wire("cnt[1]"));
+
+  SET_FILE again(saved);
+  EXPECT_EQ(again.text(), saved);
+}
+
+TEST_F(TdrTest, SignalSetFlattensBusesWhenTheViewsExist) {
+  SET_FILE f(
+      "<signal_set name=\"b\"><signal_vec><bus name=\"q\"><wire name=\"q0\"/></bus>"
+      "<wire name=\"z\"/></signal_vec>"
+      "<presentation><data_view><net name=\"z\"/></data_view><setup_view/></presentation>"
+      "</signal_set>");
+  EXPECT_EQ(wire_names(*f.set, true), (NAMES{"q0", "z"}));
+  EXPECT_EQ(f.doc.find("bus"), nullptr);
+  // The existing views are left as they are.
+  EXPECT_EQ(print_node(f.doc.find("presentation")),
+            "<presentation>\n  <data_view>\n    <net name=\"z\"/>\n  </data_view>\n"
+            "  <setup_view/>\n</presentation>");
+}
+
+TEST_F(TdrTest, SignalSetRebuildsAMissingViewFromTheInputLists) {
+  SET_FILE f(
+      "<signal_set name=\"v\"><signal_vec><trigger_input_vec><wire name=\"t\"/>"
+      "<wire name=\"b\"/></trigger_input_vec><data_input_vec><wire name=\"d\"/>"
+      "<wire name=\"b\"/></data_input_vec></signal_vec>"
+      "<presentation><data_view><net name=\"kept\"/></data_view></presentation></signal_set>");
+  EXPECT_EQ(wire_names(*f.set, true), (NAMES{"d", "b"}));
+  EXPECT_EQ(print_node(f.doc.find("presentation")),
+            "<presentation>\n  <data_view>\n    <net name=\"kept\"/>\n  </data_view>\n"
+            "  <setup_view>\n    <net name=\"d\"/>\n    <net name=\"b\"/>\n"
+            "    <net name=\"t\"/>\n  </setup_view>\n</presentation>");
+}
+
+TEST_F(TdrTest, SignalSetKeepsDuplicateAndNamelessWiresInPlace) {
+  SET_FILE f(
+      "<signal_set name=\"dup\"><signal_vec><trigger_input_vec>"
+      "<wire name=\"a\"/><wire name=\"a\" tap_mode=\"p\"/><wire/>"
+      "</trigger_input_vec><data_input_vec>"
+      "<wire name=\"a\"/><wire name=\"a\"/><wire alias=\"q\"/>"
+      "</data_input_vec></signal_vec>"
+      "<presentation><data_view/><setup_view/></presentation></signal_set>");
+  EXPECT_EQ(message_ids(), (NAMES{"WTDR_DUPLICATE_NAME", "WTDR_MISSING_NAME",
+                                  "WTDR_DUPLICATE_NAME", "WTDR_MISSING_NAME"}));
+  forget_messages();
+  TDR_DATA_SIGNAL_SET& set = *f.set;
+  // Positions match the file, so conditions and samples keep their places.
+  EXPECT_EQ(wire_names(set, false), (NAMES{"a", "a", "(none)"}));
+  EXPECT_EQ(wire_names(set, true), (NAMES{"a", "a", "(none)"}));
+  TDR_DATA_SIGNAL_WIRE* a = set.get_wire("a");
+  EXPECT_EQ(set.get_trigger_wire_at(0), a);
+  EXPECT_EQ(set.get_data_wire_at(0), a);
+  EXPECT_NE(set.get_data_wire_at(1), a);
+  EXPECT_NE(set.get_trigger_wire_at(1), set.get_data_wire_at(1));
+  EXPECT_EQ(set.get_wire("q"), nullptr);
+  EXPECT_STREQ(set.get_trigger_wire_alias_at(2), "");
+  EXPECT_EQ(set.get_wire_size(), 5);
+  EXPECT_STREQ(set.get_signal_connections(), "111");
+}
+
+TEST_F(TdrTest, SignalSetWiresAreCreatedAndAppended) {
+  TEST_XML_DOC d;
+  TDR_DATA_SIGNAL_SET set(d.doc, "w");
+  d.root()->appendChild(set.get_dom_node());
+  TDR_DATA_SIGNAL_WIRE* n =
+      set.create_wire("n", TDR_WTYPE_BOTH_CAPTURE, TDR_MTYPE_PROBEONLY_TAP, false, "N");
+  ASSERT_NE(n, nullptr);
+  EXPECT_EQ(set.get_wire("n"), nullptr);  // not in the set until appended
+  EXPECT_EQ(n->get_trigger_dom_node()->getParentNode(), nullptr);
+  EXPECT_TRUE(set.append(n, true));
+  EXPECT_EQ(set.get_wire("N"), n);
+  EXPECT_STREQ(set.get_signal_connections(), "0");
+  EXPECT_FALSE(set.get_connection_status());
+
+  // An existing name or alias merges.
+  EXPECT_EQ(set.create_wire("N", TDR_WTYPE_DATA_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, nullptr),
+            n);
+  TDR_DATA_SIGNAL_WIRE* m =
+      set.create_wire("m", TDR_WTYPE_DATA_CAPTURE, TDR_MTYPE_CLASSIC_TAP, false, nullptr);
+  EXPECT_TRUE(m->get_connection_status());  // classic refuses false
+  EXPECT_TRUE(set.append(m, true));
+  TDR_DATA_SIGNAL_WIRE* m2 =
+      set.create_wire("m", TDR_WTYPE_TRIGGER_CAPTURE, TDR_MTYPE_ADVANCED_TAP, true, nullptr);
+  EXPECT_EQ(m2, m);
+  EXPECT_EQ(m->get_capture_type(), TDR_WTYPE_BOTH_CAPTURE);
+  EXPECT_EQ(m->get_tap_mode(), TDR_MTYPE_CLASSIC_TAP);  // nothing else changes
+  EXPECT_TRUE(set.append(m, true));
+  EXPECT_TRUE(set.append(m, true));  // appending again changes nothing
+  TDR_DATA_SIGNAL_WIRE* loose =
+      set.create_wire("loose", TDR_WTYPE_TRIGGER_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, "");
+  EXPECT_TRUE(set.append(loose, false));
+  EXPECT_EQ(loose->get_trigger_dom_node()->getParentNode(), nullptr);
+  EXPECT_EQ(wire_names(set, false), (NAMES{"n", "m", "loose"}));
+  EXPECT_EQ(wire_names(set, true), (NAMES{"n", "m"}));
+  EXPECT_STREQ(set.get_signal_connections(), "01");
+  EXPECT_EQ(print_node(d.doc->getElementsByTagName(TDR_X("signal_vec"))->item(0)),
+            "<signal_vec>\n"
+            "  <trigger_input_vec>\n"
+            "    <wire alias=\"N\" connection_status=\"false\" name=\"n\" tap_mode=\"probeonly\"/>\n"
+            "    <wire connection_status=\"true\" name=\"m\" tap_mode=\"classic\" type=\"unknown\"/>\n"
+            "  </trigger_input_vec>\n"
+            "  <data_input_vec>\n"
+            "    <wire alias=\"N\" connection_status=\"false\" name=\"n\" tap_mode=\"probeonly\"/>\n"
+            "    <wire connection_status=\"true\" name=\"m\" tap_mode=\"classic\" type=\"unknown\"/>\n"
+            "  </data_input_vec>\n"
+            "</signal_vec>");
+
+  EXPECT_EQ(set.create_wire(nullptr, TDR_WTYPE_DATA_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, nullptr),
+            nullptr);
+  expect_internal_error("name != nullptr");
+  EXPECT_FALSE(set.append(static_cast<TDR_DATA_SIGNAL_WIRE*>(nullptr), true));
+  expect_internal_error("wire != nullptr");
+}
+
+TEST_F(TdrTest, SignalSetRenamesAliasesUnlessTaken) {
+  SET_FILE f(CURRENT_FILE);
+  forget_messages();
+  TDR_DATA_SIGNAL_SET& set = *f.set;
+  TDR_DATA_SIGNAL_WIRE* a = set.get_wire("a");
+  TDR_DATA_SIGNAL_WIRE* b = set.get_wire("b");
+  EXPECT_TRUE(set.rename_signal_alias("b", "B"));  // unchanged
+  EXPECT_FALSE(set.rename_signal_alias("b", "a"));  // another wire's name
+  EXPECT_FALSE(set.rename_signal_alias("b", "b"));  // its own name is taken too
+  EXPECT_FALSE(set.rename_signal_alias("a", "B"));  // another wire's alias
+  EXPECT_STREQ(b->get_alias(), "B");
+  EXPECT_FALSE(set.rename_signal_alias("zzz", "q"));
+
+  EXPECT_TRUE(set.rename_signal_alias("B", "bee"));
+  EXPECT_EQ(set.get_wire("bee"), b);
+  EXPECT_EQ(set.get_wire("B"), nullptr);
+  EXPECT_EQ(set.get_wire("b"), b);
+  EXPECT_EQ(tdr_get_attr(b->get_trigger_dom_node(), TDR_X("alias")), "bee");
+  EXPECT_EQ(tdr_get_attr(b->get_data_dom_node(), TDR_X("alias")), "bee");
+  EXPECT_FALSE(set.rename_signal_alias("a", "bee"));
+
+  EXPECT_TRUE(set.rename_signal_alias("bee", ""));
+  EXPECT_EQ(b->get_alias(), nullptr);
+  EXPECT_EQ(set.get_wire("bee"), nullptr);
+  EXPECT_EQ(set.get_wire("b"), b);
+  EXPECT_FALSE(tdr_has_attr(b->get_trigger_dom_node(), TDR_X("alias")));
+  EXPECT_FALSE(tdr_has_attr(b->get_data_dom_node(), TDR_X("alias")));
+  EXPECT_STREQ(set.get_trigger_wire_alias_at(1), "b");
+
+  // An empty alias counts as none.
+  EXPECT_TRUE(set.rename_signal_alias("a", nullptr));
+  EXPECT_TRUE(set.rename_signal_alias("a", "A"));
+  EXPECT_EQ(set.get_wire("A"), a);
+  EXPECT_TRUE(set.rename_signal_alias("A", nullptr));
+  EXPECT_EQ(set.get_wire("a"), a);
+
+  EXPECT_FALSE(set.rename_signal_alias(nullptr, "x"));
+  expect_internal_error("name_or_alias != nullptr");
+}
+
+TEST_F(TdrTest, SignalSetSettersWriteTheElement) {
+  TEST_XML_DOC d;
+  TDR_DATA_SIGNAL_SET set(d.doc, "s");
+  d.root()->appendChild(set.get_dom_node());
+  set.set_trigger_in_node("n_in");
+  set.set_trigger_out_pin("p_out");
+  set.enable_trigger_in(true);
+  set.enable_trigger_out(false);
+  set.set_reserved_data_node_size(-5);
+  set.set_reserved_trigger_node_size(3);
+  set.set_velarn_ram_type(TDR_RTYPE_GRANDRAM_BLOCK);
+  set.set_sample_depth(1000);
+  EXPECT_EQ(print_node(d.doc->getElementsByTagName(TDR_X("config"))->item(0)),
+            "<config ram_type=\"GRANDRAM\" reserved_data_nodes=\"0\" reserved_trigger_nodes=\"3\" "
+            "sample_depth=\"512\" trigger_in_enable=\"yes\" trigger_in_node=\"n_in\" "
+            "trigger_out_enable=\"no\" trigger_out_pin=\"p_out\"/>");
+  // Pin and node of one port exclude each other.
+  set.set_trigger_in_pin("p_in");
+  EXPECT_STREQ(set.get_trigger_in_pin(), "p_in");
+  EXPECT_EQ(set.get_trigger_in_node(), nullptr);
+  set.set_trigger_out_node("n_out");
+  EXPECT_EQ(set.get_trigger_out_pin(), nullptr);
+  EXPECT_STREQ(set.get_trigger_out_node(), "n_out");
+  set.set_trigger_in_node("");
+  EXPECT_EQ(set.get_trigger_in_pin(), nullptr);
+  set.set_trigger_in_pin("p2");  // an empty node is not "set": its attribute stays
+  EXPECT_EQ(print_node(d.doc->getElementsByTagName(TDR_X("config"))->item(0)),
+            "<config ram_type=\"GRANDRAM\" reserved_data_nodes=\"0\" reserved_trigger_nodes=\"3\" "
+            "sample_depth=\"512\" trigger_in_enable=\"yes\" trigger_in_node=\"\" "
+            "trigger_in_pin=\"p2\" trigger_out_enable=\"no\" trigger_out_node=\"n_out\"/>");
+
+  set.set_clock("c2", TDR_DATA_SIGNAL_SET::NEGEDGE);
+  EXPECT_STREQ(set.get_clock_name(), "c2");
+  set.set_clock(TDR_DATA_SIGNAL_SET::POSEDGE);
+  EXPECT_EQ(print_node(d.doc->getElementsByTagName(TDR_X("clock"))->item(0)),
+            "<clock name=\"c2\" polarity=\"posedge\"/>");
+  set.set_clock("", TDR_DATA_SIGNAL_SET::NEGEDGE);
+  EXPECT_STREQ(set.get_clock_name(), TDR_DEFAULT_EXTERNAL_CLOCK_NAME);
+  EXPECT_EQ(set.get_clock_polarity(), TDR_DATA_SIGNAL_SET::NEGEDGE);
+  set.set_clock("c3", TDR_DATA_SIGNAL_SET::NEGEDGE);
+  set.create_default_external_clock();
+  EXPECT_EQ(print_node(d.doc->getElementsByTagName(TDR_X("clock"))->item(0)),
+            "<clock name=\"auto_tvf_external_clock\" polarity=\"negedge\"/>");
+  set.set_top_entity_name("top");
+  EXPECT_STREQ(set.get_top_entity_name(), "top");
+  EXPECT_TRUE(set.set_expanded_status(true));
+  EXPECT_TRUE(set.is_expanded());
+  EXPECT_TRUE(set.set_name("renamed"));  // no instance: nothing to collide with
+  EXPECT_EQ(tdr_get_attr(set.get_dom_node(), TDR_X("name")), "renamed");
+  EXPECT_EQ(tdr_get_attr(set.get_dom_node(), TDR_X("is_expanded")), "true");
+  set.set_global_temp();
+  EXPECT_TRUE(set.is_global_temp());
+
+  // Null names are caller errors and change nothing.
+  set.set_clock(nullptr, TDR_DATA_SIGNAL_SET::POSEDGE);
+  set.set_top_entity_name(nullptr);
+  set.set_trigger_in_pin(nullptr);
+  set.set_trigger_in_node(nullptr);
+  set.set_trigger_out_pin(nullptr);
+  set.set_trigger_out_node(nullptr);
+  EXPECT_FALSE(set.set_name(nullptr));
+  for (int i = 0; i < 7; ++i) expect_internal_error("name != nullptr");
+  EXPECT_EQ(set.get_clock_polarity(), TDR_DATA_SIGNAL_SET::NEGEDGE);
+  EXPECT_STREQ(set.get_top_entity_name(), "top");
+  EXPECT_STREQ(set.get_name(), "renamed");
+}
+
+TEST_F(TdrTest, SignalSetTriggersAndTheGlobalTrigger) {
+  TEST_XML_DOC d;
+  TDR_DATA_SIGNAL_SET set(d.doc, "s");
+  TDR_DATA_TRIGGER* t1 = set.create_trigger("t1", false);
+  ASSERT_NE(t1, nullptr);
+  EXPECT_EQ(t1->get_signal_set(), &set);
+  EXPECT_EQ(t1->get_dom_node()->getParentNode(), set.get_dom_node());
+  EXPECT_EQ(set.create_trigger("t1", false), nullptr);
+  EXPECT_EQ(expect_message("WTDR_DUPLICATE_NAME").args, (NAMES{"t1"}));
+  TDR_DATA_TRIGGER* t2 = set.create_trigger(nullptr, false);
+  ASSERT_NE(t2, nullptr);
+  EXPECT_EQ(std::string(t2->get_name()).compare(0, 7, "trigger"), 0);
+  EXPECT_EQ(set.get_num_triggers(), 2);
+  EXPECT_EQ(set.get_last_trigger(), t2);
+  EXPECT_EQ(set.get_trigger_at(2), nullptr);
+
+  TDR_DATA_TRIGGER* g = set.create_trigger("g", true);
+  EXPECT_TRUE(g->is_global_temp());
+  EXPECT_EQ(set.get_global_trigger(), g);
+  EXPECT_EQ(set.get_num_triggers(), 2);
+  EXPECT_EQ(set.find_trigger("g"), g);
+  // A global log under the global trigger goes with it.
+  TDR_DATA_LOG* log = new TDR_DATA_LOG(d.doc, "L");
+  log->set_trigger(g);
+  g->get_dom_node()->appendChild(log->get_dom_node());
+  log->set_global_temp();
+  g->set_global_log(log);
+  TDR_DATA_TRIGGER* g2 = set.create_trigger("g2", true);
+  EXPECT_EQ(set.get_global_trigger(), g2);
+  EXPECT_EQ(set.find_trigger("g"), nullptr);
+  EXPECT_EQ(d.doc->getElementsByTagName(TDR_X("data"))->getLength(), 0u);
+  int global_elements = 0;
+  for (DOMElement* e = set.get_dom_node()->getFirstElementChild(); e;
+       e = e->getNextElementSibling())
+    if (tdr_is_global_temp_element(e)) ++global_elements;
+  EXPECT_EQ(global_elements, 1);
+
+  // Renaming within the set, and removing.
+  EXPECT_FALSE(t2->set_name("t1"));
+  EXPECT_TRUE(t2->set_name("t3"));
+  EXPECT_EQ(set.find_trigger("t3"), t2);
+  EXPECT_EQ(tdr_get_attr(t2->get_dom_node(), TDR_X("name")), "t3");
+  t1->remove();
+  EXPECT_EQ(set.get_num_triggers(), 1);
+  EXPECT_EQ(set.find_trigger("t1"), nullptr);
+  EXPECT_EQ(set.get_trigger_at(0), t2);
+  g2->remove();
+  EXPECT_EQ(set.get_global_trigger(), nullptr);
+  EXPECT_EQ(print_node(set.get_dom_node()).find("<trigger name=\"t1\""), std::string::npos);
+
+  // Appending by hand refuses a taken name.
+  TDR_DATA_TRIGGER* same = new TDR_DATA_TRIGGER(d.doc, "t3");
+  EXPECT_FALSE(set.append(same, true));
+  delete same;
+  TDR_DATA_TRIGGER* other = new TDR_DATA_TRIGGER(d.doc, "t4");
+  EXPECT_TRUE(set.append(other, false));
+  EXPECT_EQ(other->get_dom_node()->getParentNode(), nullptr);
+  set.delete_from_vector(other);
+  EXPECT_EQ(set.get_num_triggers(), 1);
+  set.get_trigger_name_map().erase("t4");
+  delete other;
+}
+
+TEST_F(TdrTest, SignalSetRemoveTakesItOutOfTheDocument) {
+  TEST_XML_DOC d;
+  TDR_DATA_SIGNAL_SET* set = new TDR_DATA_SIGNAL_SET(d.doc, "gone");
+  set->create_trigger("t", false);
+  set->append(set->create_wire("w", TDR_WTYPE_BOTH_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, nullptr),
+              true);
+  // Without a parent element nothing happens.
+  set->remove();
+  expect_internal_error("parent != nullptr");
+  d.root()->appendChild(set->get_dom_node());
+  set->remove();
+  EXPECT_EQ(d.root()->getFirstChild(), nullptr);
+}
+
+TEST_F(TdrTest, SignalSetReadsManyWiresInLinearTime) {
+  auto build = [](int count) {
+    std::string t = "<signal_set name=\"big\"><signal_vec><trigger_input_vec>";
+    std::string data = "</trigger_input_vec><data_input_vec>";
+    std::string views;
+    for (int i = 0; i < count; ++i) {
+      std::string name = "top|block" + std::to_string(i % 97) + "|sig[" + std::to_string(i) + "]";
+      t += "<wire name=\"" + name + "\" alias=\"a" + std::to_string(i) + "\"/>";
+      data += "<wire name=\"" + name + "\" alias=\"a" + std::to_string(i) + "\"/>";
+      views += "<net name=\"" + name + "\"/>";
+    }
+    return t + data + "</data_input_vec></signal_vec><presentation><data_view>" + views +
+           "</data_view><setup_view>" + views + "</setup_view></presentation></signal_set>";
+  };
+  auto time_read = [&](int count) {
+    std::string xml = build(count);
+    double best = 1e9;
+    for (int round = 0; round < 2; ++round) {
+      SET_FILE* f = nullptr;
+      auto start = std::chrono::steady_clock::now();
+      f = new SET_FILE(xml);
+      EXPECT_EQ(f->set->get_wire_size(), count);
+      EXPECT_EQ(std::string(f->set->get_signal_connections()).size(), size_t(count));
+      auto end = std::chrono::steady_clock::now();
+      delete f;
+      best = std::min(best, std::chrono::duration<double>(end - start).count());
+    }
+    return best;
+  };
+  double small = time_read(5000);
+  double large = time_read(20000);
+  // Four times the wires: about four times the time; a quadratic read would
+  // take sixteen.
+  EXPECT_LT(large, small * 9) << "5000 wires: " << small << " s, 20000 wires: " << large << " s";
+}
+
+TEST_F(TdrTest, SignalSetSurvivesDeeplyNestedOldBuses) {
+  const int depth = 3000;
+  std::string open, close;
+  for (int i = 0; i < depth; ++i) {
+    open += "<bus name=\"b" + std::to_string(i) + "\"><wire name=\"w" + std::to_string(i) + "\"/>";
+    close += "</bus>";
+  }
+  SET_FILE f("<signal_set name=\"deep\"><signal_vec>" + open + close +
+             "</signal_vec></signal_set>");
+  EXPECT_EQ(f.set->get_wire_size(), depth);
+  EXPECT_STREQ(f.set->get_data_wire_at(depth - 1)->get_name(), ("w" + std::to_string(depth - 1)).c_str());
+  EXPECT_EQ(f.doc.find("signal_vec")->getElementsByTagName(TDR_X("bus"))->getLength(), 0u);
+  // Each level became one top-level bus with its one net.
+  int buses = 0;
+  for (TDR_DATA_SIGNAL_VIEW_NODE n = f.set->get_data_view()->get_first_node(); !n.is_null();
+       n = n.get_next_sibling()) {
+    ASSERT_TRUE(n.is_bus());
+    ASSERT_STREQ(n.get_first_child().get_name(), ("w" + std::to_string(buses)).c_str());
+    ++buses;
+  }
+  EXPECT_EQ(buses, depth);
+}
