@@ -117,8 +117,8 @@ TEST_F(InstanceTest, PositionDataIsAKeyedBlock) {
   EXPECT_EQ(a->get_position_data("m", out), 2);
   EXPECT_EQ(out[1], 2);
   std::string text = saved();
-  // Rewritten on reading, position_info moved behind the other children.
-  EXPECT_NE(text.find("<keep/>\n    <position_info>\n      <single attribute=\"x\" value=\"6\"/>\n"
+  // The missing node_ip_info is appended; position_info is rebuilt last.
+  EXPECT_NE(text.find("<keep/>\n    <node_ip_info/>\n    <position_info>\n      <single attribute=\"x\" value=\"6\"/>\n"
                       "      <multi attribute=\"m\" size=\"2\" value=\"1,2\"/>\n"
                       "    </position_info>"),
             std::string::npos)

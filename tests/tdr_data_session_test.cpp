@@ -133,7 +133,7 @@ TEST_F(SessionTest, ReadingRepairsAndReordersTheRootChildren) {
   // Singles before multis, each in key order; global_info moved last, then the
   // missing display_tree appended after it.
   EXPECT_EQ(saved_text(session),
-            "<session kfb_file=\"\">\n"
+            "<session jtag_chain=\"\" kfb_file=\"\">\n"
             "  <other keep=\"me\"/>\n"
             "  <global_info>\n"
             "    <single attribute=\"a\" value=\"4\"/>\n"
