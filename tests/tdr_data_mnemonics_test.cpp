@@ -7,10 +7,10 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 
 #include "tdr_data_mnemonics.h"
 #include "tdr_data_xml_attr.h"
+#include "tdr_data_xml_util.h"
 #include "tdr_test_support.h"
 
 using namespace xercesc;
@@ -52,11 +52,7 @@ class DOC {
   }
 
  private:
-  static void init() {
-    static bool done = false;
-    if (!done) XMLPlatformUtils::Initialize();
-    done = true;
-  }
+  static void init() { TDR_DATA_XML_UTIL::ensure_xml_initialized(); }
   std::unique_ptr<XercesDOMParser> m_parser;
   DOMDocument* m_doc = nullptr;
   bool m_owned = false;
@@ -557,4 +553,80 @@ TEST_F(TdrTest, MnemonicsTableEdgeCasesOfConstruction) {
   EXPECT_EQ(str(five.get_value(4)), "1");
   EXPECT_THROW(five.get_value(5), std::out_of_range);
   EXPECT_EQ(str(five.get_first_symbol("1")), "S0");
+}
+
+TEST_F(TdrTest, MnemonicsSavedFileRoundTripIsExact) {
+  const std::string original =
+      "<session>\n"
+      "  <mnemonics>\n"
+      "    <table name=\"states\" width=\"4\">\n"
+      "      <symbol name=\"IDLE\" value=\"0000\"/>\n"
+      "      <symbol name=\"BUSY\" value=\"1XX1\"/>\n"
+      "      <symbol name=\"EDGE\" value=\"R000\"/>\n"
+      "    </table>\n"
+      "    <table name=\"old\" width=\"1\">\n"
+      "      <symbol name=\"ON\" value=\"1\"/>\n"
+      "    </table>\n"
+      "  </mnemonics>\n"
+      "</session>\n";
+  const std::string in = temp_path("in.xml");
+  write_file(in, original);
+
+  ZENVOR_DOM_PARSER* parser = nullptr;
+  DOMDocument* doc = tdr_xml_read_file(in.c_str(), in.c_str(), &parser);
+  std::unique_ptr<ZENVOR_DOM_PARSER> owner(parser);
+  ASSERT_NE(doc, nullptr);
+  DOMElement* element = TDR_DATA_XML_UTIL::find_first_child_element_by_name(
+      doc->getDocumentElement(), TDR_X("mnemonics"));
+  {
+    TDR_DATA_MNEMONICS m(doc, element);
+    // Nothing changed: saving gives the bytes that were read.
+    const std::string same = temp_path("same.xml");
+    ASSERT_TRUE(tdr_xml_write_file(doc, same.c_str(), false));
+    EXPECT_EQ(read_file(same), original);
+
+    EXPECT_TRUE(m.delete_table("old"));
+    TDR_DATA_MNEMONICS_TABLE* t = m.create_table("op \"code\" <&>", 3);
+    ASSERT_NE(t, nullptr);
+    EXPECT_TRUE(t->add_entry("ADD", "00H"));
+    EXPECT_TRUE(t->add_entry("\xC2\xB5OP", "LX1"));
+    m.find_table("states")->add_entry("DONE", "1111");
+  }
+  const std::string out = temp_path("out.xml");
+  ASSERT_TRUE(tdr_xml_write_file(doc, out.c_str(), false));
+  const std::string expected =
+      "<session>\n"
+      "  <mnemonics>\n"
+      "    <table name=\"states\" width=\"4\">\n"
+      "      <symbol name=\"IDLE\" value=\"0000\"/>\n"
+      "      <symbol name=\"BUSY\" value=\"1XX1\"/>\n"
+      "      <symbol name=\"EDGE\" value=\"R000\"/>\n"
+      "      <symbol name=\"DONE\" value=\"1111\"/>\n"
+      "    </table>\n"
+      "    <table name=\"op &quot;code&quot; &lt;&amp;>\" width=\"3\">\n"
+      "      <symbol name=\"ADD\" value=\"00H\"/>\n"
+      "      <symbol name=\"&#xB5;OP\" value=\"LX1\"/>\n"
+      "    </table>\n"
+      "  </mnemonics>\n"
+      "</session>\n";
+  EXPECT_EQ(read_file(out), expected);
+
+  // Read back: the same tables answer the same way, and saving again is a fixed point.
+  ZENVOR_DOM_PARSER* parser2 = nullptr;
+  DOMDocument* doc2 = tdr_xml_read_file(out.c_str(), out.c_str(), &parser2);
+  std::unique_ptr<ZENVOR_DOM_PARSER> owner2(parser2);
+  ASSERT_NE(doc2, nullptr);
+  TDR_DATA_MNEMONICS back(doc2, TDR_DATA_XML_UTIL::find_first_child_element_by_name(
+                                    doc2->getDocumentElement(), TDR_X("mnemonics")));
+  EXPECT_EQ(back.get_num_tables(), 2);
+  EXPECT_EQ(back.find_table("old"), nullptr);
+  TDR_DATA_MNEMONICS_TABLE* op = back.find_table("op \"code\" <&>");
+  ASSERT_NE(op, nullptr);
+  EXPECT_EQ(str(op->get_first_symbol("001")), "ADD");
+  EXPECT_EQ(str(op->get_first_symbol("011")), "\xC2\xB5OP");
+  EXPECT_EQ(str(op->get_value("\xC2\xB5OP")), "LX1");
+  EXPECT_EQ(str(back.find_table("states")->get_first_symbol("HHHH")), "DONE");
+  const std::string again = temp_path("again.xml");
+  ASSERT_TRUE(tdr_xml_write_file(doc2, again.c_str(), false));
+  EXPECT_EQ(read_file(again), expected);
 }
