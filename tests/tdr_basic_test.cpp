@@ -735,6 +735,26 @@ TEST_F(TdrBasicUndoTest, TemporaryInstanceHistory) {
   EXPECT_EQ(session->get_num_temp_instance_elements(), 1);
 }
 
+TEST_F(TdrBasicUndoTest, SnapDifferencesKeepsTheRedoPart) {
+  buffer->save_snapshot();
+  live()->set_attribute("a", "2");
+  ASSERT_TRUE(buffer->undo());  // records a=2, shows a=1
+  TDR_BASIC_UNDO_ELEMENT* record = buffer->snap_differences();
+  ASSERT_NE(record, nullptr);
+  EXPECT_FALSE(record->is_full_replace());
+  EXPECT_EQ(record->get_num_modifiers(), 0);  // a=1 is the state of the first record
+  EXPECT_EQ(buffer->get_num_records(), 3u);
+  EXPECT_EQ(buffer->get_position(), 2u);
+  // The next snapshot drops everything past the position, the new record too.
+  buffer->save_snapshot();
+  EXPECT_EQ(buffer->get_num_records(), 2u);
+  live()->set_attribute("a", "3");
+  ASSERT_TRUE(buffer->undo());
+  EXPECT_EQ(attr(live(), "a"), "2");
+  ASSERT_TRUE(buffer->redo());
+  EXPECT_EQ(attr(live(), "a"), "3");
+}
+
 TEST_F(TdrBasicUndoTest, BufferPreconditionsReport) {
   buffer->save_snapshot();
   EXPECT_EQ(buffer->get_copy_at(1), nullptr);

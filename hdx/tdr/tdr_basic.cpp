@@ -408,7 +408,8 @@ void TDR_BASIC_SESSION::create_document() {
   m_dom_doc->appendChild(m_dom_session);
 }
 
-// Wrappers and copies are released before the document that owns their nodes.
+// Wrappers and snapshot copies go first; their detached elements are left to
+// the document, which frees every node it made at once.
 void TDR_BASIC_SESSION::clear_content() {
   m_discarding_document = m_dom_doc != nullptr;
   for (TDR_BASIC_ELEMENT* element : m_instance_elements) delete element;
@@ -658,16 +659,14 @@ bool TDR_BASIC_UNDO_ELEMENT::get_modifier(int i, int* index, std::string* name,
 
 TDR_BASIC_UNDO_BUFFER::TDR_BASIC_UNDO_BUFFER()
     : m_root(nullptr),
-      m_last_copy(nullptr),
+      m_base(-1),
+      m_overrides_end(0),
       m_position(0),
       m_savepoint(0),
-      m_current_captured(false),
-      m_last_copy_pending(false),
-      m_last_copy_record(0) {}
+      m_current_captured(false) {}
 
 TDR_BASIC_UNDO_BUFFER::~TDR_BASIC_UNDO_BUFFER() {
   for (TDR_BASIC_UNDO_ELEMENT* record : m_undo_vec) delete record;
-  delete m_last_copy;
 }
 
 bool TDR_BASIC_UNDO_BUFFER::is_undoable() const {
@@ -683,8 +682,13 @@ bool TDR_BASIC_UNDO_BUFFER::clear_redo() {
     m_undo_vec.pop_back();
     deleted = true;
   }
-  if (deleted) m_current_captured = false;
-  return deleted;
+  if (!deleted) return false;
+  m_current_captured = false;
+  // The newest snapshot may have gone (snap_differences records past the
+  // position): compare with the current state from now on.
+  if (m_overrides_end >= m_undo_vec.size() || m_base >= static_cast<int>(m_undo_vec.size()))
+    set_base(m_position - 1);
+  return true;
 }
 
 void TDR_BASIC_UNDO_BUFFER::set_savepoint() { m_savepoint = live_index(); }
@@ -692,7 +696,7 @@ void TDR_BASIC_UNDO_BUFFER::set_savepoint() { m_savepoint = live_index(); }
 bool TDR_BASIC_UNDO_BUFFER::is_last_savepoint() const { return m_savepoint == live_index(); }
 
 TDR_BASIC_HOT_WALK bool TDR_BASIC_UNDO_BUFFER::is_same_structure(const TDR_BASIC_ELEMENT* a,
-                                              const TDR_BASIC_ELEMENT* b) const {
+                                                                 const TDR_BASIC_ELEMENT* b) const {
   if (!a || !b) return a == b;
   std::vector<std::pair<const TDR_BASIC_ELEMENT*, const TDR_BASIC_ELEMENT*>> stack;
   stack.emplace_back(a, b);
@@ -713,44 +717,91 @@ TDR_BASIC_HOT_WALK bool TDR_BASIC_UNDO_BUFFER::is_same_structure(const TDR_BASIC
   return true;
 }
 
-bool TDR_BASIC_UNDO_BUFFER::ensure_last_copy() {
-  if (!m_last_copy_pending) return true;
-  m_last_copy_pending = false;
-  m_last_copy = get_copy_at(m_last_copy_record);
-  return m_last_copy != nullptr;
+bool TDR_BASIC_UNDO_BUFFER::is_full_snapshot_needed() {
+  if (!m_root || m_base < 0) return false;
+  return is_same_structure(m_root, m_undo_vec[m_base]->m_full_copy);
 }
 
-bool TDR_BASIC_UNDO_BUFFER::is_full_snapshot_needed() {
-  ensure_last_copy();
-  if (!m_root || !m_last_copy) return false;
-  return is_same_structure(m_root, m_last_copy);
+int TDR_BASIC_UNDO_BUFFER::find_full_record(unsigned undo_index) const {
+  unsigned full = undo_index;
+  while (!m_undo_vec[full]->m_full_replace) {
+    if (!TDR_CHECK(full > 0)) return -1;
+    --full;
+  }
+  if (!TDR_CHECK(m_undo_vec[full]->m_full_copy != NULL)) return -1;
+  return static_cast<int>(full);
+}
+
+void TDR_BASIC_UNDO_BUFFER::add_overrides(const TDR_BASIC_UNDO_ELEMENT* record) {
+  for (const TDR_BASIC_UNDO_ELEMENT::MODIFIER& modifier : record->m_modifiers)
+    m_overrides[{modifier.m_index, std::u16string_view(modifier.m_name)}] =
+        modifier.m_value.c_str();
+}
+
+// Makes record `undo_index` the newest snapshot to compare with.
+void TDR_BASIC_UNDO_BUFFER::set_base(unsigned undo_index) {
+  m_overrides.clear();
+  m_base = -1;
+  m_overrides_end = undo_index;
+  if (undo_index >= m_undo_vec.size()) return;
+  m_base = find_full_record(undo_index);
+  if (m_base < 0) return;
+  for (unsigned r = static_cast<unsigned>(m_base) + 1; r <= undo_index; ++r)
+    add_overrides(m_undo_vec[r]);
 }
 
 int TDR_BASIC_UNDO_BUFFER::recurse_differences(TDR_BASIC_ELEMENT* old_element,
                                                TDR_BASIC_ELEMENT* current,
                                                TDR_BASIC_UNDO_ELEMENT* undo_element, int index) {
-  return differences(old_element, current, undo_element, index, false, nullptr);
+  return differences(old_element, nullptr, current, undo_element, index, nullptr);
 }
 
-// With `sync_old` the old tree is brought up to the current attributes as it
-// is compared, which keeps the last copy current without copying the tree.
-// With `same_structure` the walk also runs the structure test and stops at the
+namespace {
+
+typedef std::map<std::pair<int, std::u16string_view>, const XMLCh*>::const_iterator
+    OVERRIDE_ITERATOR;
+
+// The value element `index` had at the last snapshot for attribute `name`:
+// from the overrides [first, last) of that element, else from the full copy's
+// element `old_dom`. Null when it had none.
+TDR_BASIC_HOT_WALK const XMLCh* old_value(OVERRIDE_ITERATOR first, OVERRIDE_ITERATOR last,
+                                          DOMNamedNodeMap* old_attrs, XMLSize_t position,
+                                          const XMLCh* name) {
+  for (OVERRIDE_ITERATOR it = first; it != last; ++it)
+    if (it->first.second == std::u16string_view(name)) return it->second;
+  if (!old_attrs) return nullptr;
+  // Same position first: both maps usually hold the same names in order.
+  DOMNode* attr = position < old_attrs->getLength() ? old_attrs->item(position) : nullptr;
+  if (!attr || !XMLString::equals(attr->getNodeName(), name)) attr = old_attrs->getNamedItem(name);
+  return attr ? attribute_value(attr) : nullptr;
+}
+
+}  // namespace
+
+// Compares `current` with `old_element` as changed by `old_overrides`. With
+// `same_structure` the walk also runs the structure test and stops at the
 // first mismatch (the record is then of no use).
-TDR_BASIC_HOT_WALK int TDR_BASIC_UNDO_BUFFER::differences(TDR_BASIC_ELEMENT* old_element, TDR_BASIC_ELEMENT* current,
-                                       TDR_BASIC_UNDO_ELEMENT* undo_element, int index,
-                                       bool sync_old, bool* same_structure) {
+TDR_BASIC_HOT_WALK int TDR_BASIC_UNDO_BUFFER::differences(
+    const TDR_BASIC_ELEMENT* old_element, const OVERRIDES* old_overrides,
+    const TDR_BASIC_ELEMENT* current, TDR_BASIC_UNDO_ELEMENT* undo_element, int index,
+    bool* same_structure) const {
   if (!TDR_CHECK(undo_element != NULL) || !current) return index;
   if (same_structure) *same_structure = true;
+  OVERRIDE_ITERATOR pending{}, overrides_end{};
+  if (old_overrides) {
+    pending = old_overrides->lower_bound({index, std::u16string_view()});
+    overrides_end = old_overrides->end();
+  }
   // A plain array stack: this loop runs once per element of large trees.
-  std::vector<TDR_BASIC_ELEMENT*> storage(128);
-  TDR_BASIC_ELEMENT** stack = storage.data();
+  std::vector<const TDR_BASIC_ELEMENT*> storage(128);
+  const TDR_BASIC_ELEMENT** stack = storage.data();
   size_t top = 0;
   stack[top++] = old_element;
   stack[top++] = current;
   int next = index;
   while (top > 0) {
-    TDR_BASIC_ELEMENT* cur_wrapper = stack[--top];
-    TDR_BASIC_ELEMENT* old_wrapper = stack[--top];
+    const TDR_BASIC_ELEMENT* cur_wrapper = stack[--top];
+    const TDR_BASIC_ELEMENT* old_wrapper = stack[--top];
     const int element_index = next++;
     DOMElement* old_dom = old_wrapper ? old_wrapper->m_dom_element : nullptr;
     DOMElement* cur_dom = cur_wrapper->m_dom_element;
@@ -762,48 +813,31 @@ TDR_BASIC_HOT_WALK int TDR_BASIC_UNDO_BUFFER::differences(TDR_BASIC_ELEMENT* old
       *same_structure = false;
       return next;
     }
+    if (old_overrides) {
+      while (pending != overrides_end && pending->first.first < element_index) ++pending;
+    }
+    OVERRIDE_ITERATOR first = pending;
+    if (old_overrides) {
+      while (pending != overrides_end && pending->first.first == element_index) ++pending;
+    }
     if (cur_dom) {
       DOMNamedNodeMap* cur_attrs = cur_dom->getAttributes();
       DOMNamedNodeMap* old_attrs = old_dom ? old_dom->getAttributes() : nullptr;
-      const XMLSize_t cur_count = cur_attrs->getLength();
-      const XMLSize_t old_count = old_attrs ? old_attrs->getLength() : 0;
-      XMLSize_t in_place = 0;
-      for (XMLSize_t i = 0; i < cur_count; ++i) {
+      for (XMLSize_t i = 0, count = cur_attrs->getLength(); i < count; ++i) {
         DOMNode* attr = cur_attrs->item(i);
         const XMLCh* name = attr->getNodeName();
         const XMLCh* value = attribute_value(attr);
-        DOMNode* old_attr = nullptr;
-        if (old_attrs) {
-          // Same position first: both maps usually hold the same names in order.
-          DOMNode* candidate = i < old_count ? old_attrs->item(i) : nullptr;
-          if (candidate && XMLString::equals(candidate->getNodeName(), name)) {
-            old_attr = candidate;
-            ++in_place;
-          } else {
-            old_attr = old_attrs->getNamedItem(name);
-          }
-        }
-        if (old_attr && XMLString::equals(attribute_value(old_attr), value)) continue;
+        const XMLCh* before = old_value(first, pending, old_attrs, i, name);
+        if (before && XMLString::equals(before, value)) continue;
         undo_element->m_modifiers.push_back({element_index, name, value});
-        if (sync_old && old_dom) set_dom_attribute(old_dom, name, value);
-      }
-      // Names that all matched in place leave nothing to remove.
-      if (sync_old && old_dom && !(in_place == cur_count && old_count == cur_count)) {
-        for (XMLSize_t i = old_attrs->getLength(); i-- > 0;) {
-          const XMLCh* name = old_attrs->item(i)->getNodeName();
-          bool present = (i < cur_count && XMLString::equals(cur_attrs->item(i)->getNodeName(),
-                                                             name)) ||
-                         cur_attrs->getNamedItem(name);
-          if (!present) old_dom->removeAttribute(name);
-        }
       }
     }
     if (top + 2 * child_count > storage.size()) {
       storage.resize(2 * (top + 2 * child_count));
       stack = storage.data();
     }
-    TDR_BASIC_ELEMENT* const* cur_children = cur_wrapper->m_children.data();
-    TDR_BASIC_ELEMENT* const* old_children =
+    const TDR_BASIC_ELEMENT* const* cur_children = cur_wrapper->m_children.data();
+    const TDR_BASIC_ELEMENT* const* old_children =
         old_wrapper ? old_wrapper->m_children.data() : nullptr;
     for (size_t p = child_count; p-- > 0;) {
       stack[top++] = p < old_child_count ? old_children[p] : nullptr;
@@ -858,8 +892,7 @@ TDR_BASIC_ELEMENT* TDR_BASIC_UNDO_BUFFER::get_copy_at(unsigned undo_index) const
   const int found = find_full_record(undo_index);
   if (found < 0) return nullptr;
   const unsigned full = static_cast<unsigned>(found);
-  const TDR_BASIC_ELEMENT* source = m_undo_vec[full]->m_full_copy;
-  TDR_BASIC_ELEMENT* copy = new TDR_BASIC_ELEMENT(*source);
+  TDR_BASIC_ELEMENT* copy = new TDR_BASIC_ELEMENT(*m_undo_vec[full]->m_full_copy);
   if (full == undo_index) return copy;
   // Same effect as apply_differences(copy, record, 0) for each record in turn,
   // with the pre-order numbering done once instead of once per record.
@@ -880,21 +913,25 @@ TDR_BASIC_ELEMENT* TDR_BASIC_UNDO_BUFFER::get_copy_at(unsigned undo_index) const
 
 TDR_BASIC_UNDO_ELEMENT* TDR_BASIC_UNDO_BUFFER::record_current_state() {
   if (!TDR_CHECK(m_root != NULL)) return nullptr;
-  ensure_last_copy();
   TDR_BASIC_UNDO_ELEMENT* record = new TDR_BASIC_UNDO_ELEMENT();
-  // One walk tests the structure, collects the differences and updates the
-  // last copy, so that it equals the root again.
+  // One walk tests the structure and collects the differences.
   bool same_structure = false;
-  if (m_last_copy) differences(m_last_copy, m_root, record, 0, true, &same_structure);
-  if (!same_structure) {
+  if (m_base >= 0)
+    differences(m_undo_vec[m_base]->m_full_copy, &m_overrides, m_root, record, 0,
+                &same_structure);
+  const unsigned index = static_cast<unsigned>(m_undo_vec.size());
+  m_undo_vec.push_back(record);
+  ++m_position;
+  if (same_structure) {
+    add_overrides(record);
+  } else {
     record->m_modifiers.clear();
     record->m_full_replace = true;
     record->m_full_copy = new TDR_BASIC_ELEMENT(*m_root);
-    delete m_last_copy;
-    m_last_copy = new TDR_BASIC_ELEMENT(*m_root);
+    m_overrides.clear();
+    m_base = static_cast<int>(index);
   }
-  m_undo_vec.push_back(record);
-  ++m_position;
+  m_overrides_end = index;
   return record;
 }
 
@@ -910,16 +947,6 @@ bool TDR_BASIC_UNDO_BUFFER::save_snapshot() {
 
 TDR_BASIC_UNDO_ELEMENT* TDR_BASIC_UNDO_BUFFER::snap_differences() {
   return record_current_state();
-}
-
-int TDR_BASIC_UNDO_BUFFER::find_full_record(unsigned undo_index) const {
-  unsigned full = undo_index;
-  while (!m_undo_vec[full]->m_full_replace) {
-    if (!TDR_CHECK(full > 0)) return -1;
-    --full;
-  }
-  if (!TDR_CHECK(m_undo_vec[full]->m_full_copy != NULL)) return -1;
-  return static_cast<int>(full);
 }
 
 namespace {
@@ -958,66 +985,48 @@ TDR_BASIC_HOT_WALK void remove_non_elements(DOMElement* element) {
 
 }  // namespace
 
-// The state of record `undo_index` written straight into the live tree (and
-// the last copy) when it has the shape of full record `full`: the same tree
-// as get_copy_at(undo_index) gives, without copying the DOM. The instance
+// Writes the state of the base snapshot (full copy `source` with the
+// overrides) straight into the live tree, which has the shape of `source`:
+// the same tree as a copy would give, without copying the DOM. The instance
 // element gets a new wrapper, which takes over the children; the old one is
 // left, empty, to the caller.
 TDR_BASIC_HOT_WALK TDR_BASIC_ELEMENT* TDR_BASIC_UNDO_BUFFER::restore_in_place(
-    unsigned full, unsigned undo_index, bool last_copy_too) {
-  typedef TDR_BASIC_UNDO_ELEMENT::MODIFIER MODIFIER;
-  std::vector<const MODIFIER*> modifiers;
-  for (unsigned r = full + 1; r <= undo_index; ++r)
-    for (const MODIFIER& modifier : m_undo_vec[r]->m_modifiers) modifiers.push_back(&modifier);
-  // Stable: for one element, later records come later and win.
-  std::stable_sort(modifiers.begin(), modifiers.end(), [](const MODIFIER* a, const MODIFIER* b) {
-    return a->m_index < b->m_index;
-  });
-  size_t pending = 0;
-  while (pending < modifiers.size() && modifiers[pending]->m_index < 0) ++pending;
-
-  struct ITEM {
-    const TDR_BASIC_ELEMENT* source;
-    TDR_BASIC_ELEMENT* live;
-    TDR_BASIC_ELEMENT* copy;
-  };
-  std::vector<ITEM> stack;
-  const TDR_BASIC_ELEMENT* source = m_undo_vec[full]->m_full_copy;
-  stack.push_back({source, m_root, last_copy_too ? m_last_copy : nullptr});
+    const TDR_BASIC_ELEMENT* source) {
+  std::vector<std::pair<const TDR_BASIC_ELEMENT*, TDR_BASIC_ELEMENT*>> stack;
+  stack.emplace_back(source, m_root);
   std::vector<std::pair<const XMLCh*, const XMLCh*>> wanted;
+  OVERRIDE_ITERATOR pending = m_overrides.begin();
   int next = 0;
   while (!stack.empty()) {
-    const ITEM item = stack.back();
+    const TDR_BASIC_ELEMENT* from = stack.back().first;
+    TDR_BASIC_ELEMENT* live = stack.back().second;
     stack.pop_back();
     const int element_index = next++;
     wanted.clear();
-    if (item.source->m_dom_element) {
-      DOMNamedNodeMap* attrs = item.source->m_dom_element->getAttributes();
+    if (from->m_dom_element) {
+      DOMNamedNodeMap* attrs = from->m_dom_element->getAttributes();
       for (XMLSize_t i = 0, n = attrs->getLength(); i < n; ++i) {
         DOMNode* attr = attrs->item(i);
         wanted.emplace_back(attr->getNodeName(), attribute_value(attr));
       }
     }
-    for (; pending < modifiers.size() && modifiers[pending]->m_index == element_index;
-         ++pending) {
-      const MODIFIER* modifier = modifiers[pending];
+    while (pending != m_overrides.end() && pending->first.first < element_index) ++pending;
+    for (; pending != m_overrides.end() && pending->first.first == element_index; ++pending) {
+      const XMLCh* name = pending->first.second.data();  // the record's whole string
       auto same = std::find_if(wanted.begin(), wanted.end(), [&](const auto& pair) {
-        return XMLString::equals(pair.first, modifier->m_name.c_str());
+        return XMLString::equals(pair.first, name);
       });
       if (same != wanted.end())
-        same->second = modifier->m_value.c_str();
+        same->second = pending->second;
       else
-        wanted.emplace_back(modifier->m_name.c_str(), modifier->m_value.c_str());
+        wanted.emplace_back(name, pending->second);
     }
-    DOMElement* element = item.live->m_dom_element;
-    if (element) {
+    if (DOMElement* element = live->m_dom_element) {
       match_attributes(element, wanted);
       remove_non_elements(element);
     }
-    if (item.copy && item.copy->m_dom_element) match_attributes(item.copy->m_dom_element, wanted);
-    for (size_t p = item.live->m_children.size(); p-- > 0;)
-      stack.push_back({item.source->m_children[p], item.live->m_children[p],
-                       item.copy ? item.copy->m_children[p] : nullptr});
+    for (size_t p = live->m_children.size(); p-- > 0;)
+      stack.emplace_back(from->m_children[p], live->m_children[p]);
   }
   TDR_BASIC_ELEMENT* top = new TDR_BASIC_ELEMENT(m_root->m_session, m_root->m_dom_element,
                                                  nullptr, nullptr, source->m_undo_buffer);
@@ -1043,12 +1052,10 @@ bool TDR_BASIC_UNDO_BUFFER::move_to(unsigned position) {
   if (!TDR_CHECK(slot != NULL)) return false;
 
   TDR_BASIC_ELEMENT* rebuilt = nullptr;
-  bool last_copy_current = false;
   if (source->m_dom_element && is_same_structure(source, m_root)) {
     // Attribute changes only, the common case: no DOM copy of the tree.
-    last_copy_current = !m_last_copy_pending && m_last_copy &&
-                        is_same_structure(source, m_last_copy);
-    rebuilt = restore_in_place(static_cast<unsigned>(full), undo_index, last_copy_current);
+    set_base(undo_index);
+    rebuilt = restore_in_place(source);
     TDR_BASIC_ELEMENT* old_root = m_root;
     *slot = rebuilt;
     session->move_undo_buffers(old_root, rebuilt);
@@ -1060,16 +1067,10 @@ bool TDR_BASIC_UNDO_BUFFER::move_to(unsigned position) {
       delete rebuilt;
       return false;
     }
+    set_base(undo_index);
   }
   m_root = rebuilt;
   m_position = position;
-  if (!last_copy_current) {
-    // Rebuilt from the same record when it is next needed.
-    delete m_last_copy;
-    m_last_copy = nullptr;
-    m_last_copy_pending = true;
-    m_last_copy_record = undo_index;
-  }
   return true;
 }
 

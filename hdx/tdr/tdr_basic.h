@@ -3,7 +3,10 @@
 #ifndef TDR_BASIC_H
 #define TDR_BASIC_H
 
+#include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tdr_data_xml_util.h"
@@ -203,8 +206,10 @@ class TDR_BASIC_UNDO_BUFFER {
   // Call before each change of the instance element.
   bool save_snapshot();
   TDR_BASIC_UNDO_ELEMENT* snap_differences();
-  // Both replace the live instance element (get_root() afterwards); wrappers
-  // of the replaced tree are deleted.
+  // Both replace the live instance element by the rebuilt tree (get_root()
+  // and the session's lists afterwards); the replaced wrapper is deleted, and
+  // with it every wrapper below it unless only attributes changed. Text and
+  // other non-element nodes below the instance element do not survive.
   bool undo();
   bool redo();
   bool is_undoable() const;
@@ -236,25 +241,34 @@ class TDR_BASIC_UNDO_BUFFER {
   unsigned get_position() const { return m_position; }
 
  private:
+  // Attribute values the difference records after the base record give, by
+  // pre-order index and name (later records win); the strings live in the
+  // records.
+  typedef std::map<std::pair<int, std::u16string_view>, const XMLCh*> OVERRIDES;
+
   TDR_BASIC_UNDO_ELEMENT* record_current_state();
   bool move_to(unsigned position);
   int find_full_record(unsigned undo_index) const;
-  TDR_BASIC_ELEMENT* restore_in_place(unsigned full, unsigned undo_index, bool last_copy_too);
-  bool ensure_last_copy();
+  void set_base(unsigned undo_index);
+  void add_overrides(const TDR_BASIC_UNDO_ELEMENT* record);
+  TDR_BASIC_ELEMENT* restore_in_place(const TDR_BASIC_ELEMENT* source);
   unsigned live_index() const { return m_position - (m_current_captured ? 1 : 0); }
-  int differences(TDR_BASIC_ELEMENT* old_element, TDR_BASIC_ELEMENT* current,
-                  TDR_BASIC_UNDO_ELEMENT* undo_element, int index, bool sync_old,
-                  bool* same_structure);
+  int differences(const TDR_BASIC_ELEMENT* old_element, const OVERRIDES* old_overrides,
+                  const TDR_BASIC_ELEMENT* current, TDR_BASIC_UNDO_ELEMENT* undo_element,
+                  int index, bool* same_structure) const;
 
   std::vector<TDR_BASIC_UNDO_ELEMENT*> m_undo_vec;
   TDR_BASIC_ELEMENT* m_root;
-  TDR_BASIC_ELEMENT* m_last_copy;
+  // The tree as of the newest snapshot is kept as the full copy of record
+  // m_base (−1: none yet) with m_overrides applied, which equals a deep copy
+  // of it in shape and in every attribute a later snapshot can compare with.
+  int m_base;
+  OVERRIDES m_overrides;
+  // The newest record folded into m_overrides.
+  unsigned m_overrides_end;
   unsigned m_position;
   unsigned m_savepoint;
   bool m_current_captured;
-  // After undo/redo the last copy is the state of this record, built on demand.
-  bool m_last_copy_pending;
-  unsigned m_last_copy_record;
 };
 
 #endif
