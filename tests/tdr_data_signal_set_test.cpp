@@ -663,6 +663,17 @@ TEST_F(TdrTest, SignalSetRenamesAliasesUnlessTaken) {
 
   EXPECT_FALSE(set.rename_signal_alias(nullptr, "x"));
   expect_internal_error("name_or_alias != nullptr");
+
+  // Changing a listed wire's alias directly keeps the set's index right.
+  const std::string long_alias(200, 'L');
+  b->set_alias("short");
+  b->set_alias(long_alias.c_str());
+  EXPECT_EQ(set.get_wire(long_alias.c_str()), b);
+  EXPECT_EQ(set.get_wire("short"), nullptr);
+  for (const char* key : {"a", "b", "c", "zz", "L"}) set.get_wire(key);
+  b->del_alias();
+  EXPECT_EQ(set.get_wire(long_alias.c_str()), nullptr);
+  EXPECT_EQ(set.get_wire("b"), b);
 }
 
 TEST_F(TdrTest, SignalSetSettersWriteTheElement) {
