@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "tdr_data_instance.h"
 #include "tdr_data_log.h"
+#include "tdr_data_session.h"
 #include "tdr_data_signal_set.h"
 #include "tdr_data_signal_test_support.h"
 #include "tdr_test_support.h"
@@ -661,6 +663,17 @@ TEST_F(TdrTest, SignalSetRenamesAliasesUnlessTaken) {
 
   EXPECT_FALSE(set.rename_signal_alias(nullptr, "x"));
   expect_internal_error("name_or_alias != nullptr");
+
+  // Changing a listed wire's alias directly keeps the set's index right.
+  const std::string long_alias(200, 'L');
+  b->set_alias("short");
+  b->set_alias(long_alias.c_str());
+  EXPECT_EQ(set.get_wire(long_alias.c_str()), b);
+  EXPECT_EQ(set.get_wire("short"), nullptr);
+  for (const char* key : {"a", "b", "c", "zz", "L"}) set.get_wire(key);
+  b->del_alias();
+  EXPECT_EQ(set.get_wire(long_alias.c_str()), nullptr);
+  EXPECT_EQ(set.get_wire("b"), b);
 }
 
 TEST_F(TdrTest, SignalSetSettersWriteTheElement) {
@@ -864,4 +877,76 @@ TEST_F(TdrTest, SignalSetSurvivesDeeplyNestedOldBuses) {
     ++buses;
   }
   EXPECT_EQ(buses, depth);
+}
+
+TEST_F(TdrTest, SignalSetInsideASessionFile) {
+  std::string path = temp_path("in.xml");
+  write_file(path,
+             "<session><instance name=\"i\" compilation_mode=\"incremental\">"
+             "<signal_set name=\"s1\"><clock name=\"clk\"/>"
+             "<signal_vec><trigger_input_vec><wire name=\"a\"/></trigger_input_vec>"
+             "<data_input_vec><wire name=\"a\"/></data_input_vec></signal_vec>"
+             "<presentation><data_view/><setup_view/></presentation>"
+             "<trigger name=\"t1\"/><trigger name=\"t2\"/></signal_set>"
+             "<signal_set name=\"s2\"><signal_vec><wire name=\"x\" connection_mode=\"t\"/>"
+             "</signal_vec></signal_set>"
+             "</instance><display_tree>"
+             "<display_branch instance=\"i\" signal_set=\"s1\" trigger=\"t1\"/>"
+             "</display_tree></session>");
+  std::unique_ptr<TDR_DATA_SESSION> session(new TDR_DATA_SESSION(path.c_str()));
+  TDR_DATA_INSTANCE* instance = session->find_instance("i");
+  ASSERT_NE(instance, nullptr);
+  TDR_DATA_SIGNAL_SET* s1 = instance->find_signal_set("s1");
+  TDR_DATA_SIGNAL_SET* s2 = instance->find_signal_set("s2");
+  ASSERT_NE(s1, nullptr);
+  ASSERT_NE(s2, nullptr);
+  EXPECT_EQ(s1->get_instance(), instance);
+  EXPECT_EQ(s2->get_wire("x")->get_capture_type(), TDR_WTYPE_TRIGGER_CAPTURE);
+
+  // The session's active trigger comes before the last one.
+  TDR_DATA_TRIGGER* t1 = s1->find_trigger("t1");
+  EXPECT_EQ(s1->get_last_trigger(), t1);
+
+  // Renaming within the instance.
+  EXPECT_FALSE(s1->set_name("s2"));
+  EXPECT_STREQ(s1->get_name(), "s1");
+  EXPECT_EQ(tdr_get_attr(s1->get_dom_node(), TDR_X("name")), "s1");
+  EXPECT_EQ(instance->find_signal_set("s2"), s2);
+  EXPECT_TRUE(s1->set_name("s3"));
+  EXPECT_EQ(instance->find_signal_set("s3"), s1);
+  EXPECT_EQ(instance->find_signal_set("s1"), nullptr);
+
+  // An instance compiled incrementally connects every new wire.
+  TDR_DATA_SIGNAL_WIRE* p =
+      s1->create_wire("p", TDR_WTYPE_DATA_CAPTURE, TDR_MTYPE_PROBEONLY_TAP, false, nullptr);
+  EXPECT_TRUE(p->get_connection_status());
+  s1->append(p, true);
+  EXPECT_STREQ(s1->get_signal_connections(), "11");
+
+  // Removing the active trigger also forgets it as the active one.
+  t1->remove();
+  EXPECT_EQ(s1->get_last_trigger(), s1->find_trigger("t2"));
+
+  TDR_DATA_SIGNAL_SET* g = instance->create_signal_set("g", true);
+  ASSERT_EQ(instance->get_global_signal_set(), g);
+  g->remove();
+  EXPECT_EQ(instance->get_global_signal_set(), nullptr);
+  s2->remove();
+  EXPECT_EQ(instance->get_num_signal_sets(), 1);
+  EXPECT_EQ(instance->find_signal_set("s2"), nullptr);
+
+  // Saved and read again, the file stays as it is.
+  std::string out = temp_path("out.xml");
+  ASSERT_TRUE(session->save_as(out.c_str(), true, true));
+  std::string first = read_file(out);
+  EXPECT_NE(first.find("        <trigger_input_vec>\n"
+                       "          <wire connection_status=\"true\" name=\"a\" tap_mode=\"classic\"/>\n"),
+            std::string::npos)
+      << first;
+  EXPECT_EQ(first.find("name=\"s2\""), std::string::npos);
+  EXPECT_EQ(first.find("name=\"t1\""), std::string::npos);
+  session.reset(new TDR_DATA_SESSION(out.c_str()));
+  std::string again = temp_path("again.xml");
+  ASSERT_TRUE(session->save_as(again.c_str(), true, true));
+  EXPECT_EQ(read_file(again), first);
 }

@@ -479,6 +479,7 @@ TDR_DATA_SIGNAL_WIRE* TDR_DATA_SIGNAL_SET::create_wire(const char* name,
 bool TDR_DATA_SIGNAL_SET::append(TDR_DATA_SIGNAL_WIRE* wire, bool attach_elements) {
   if (!TDR_CHECK(wire != nullptr)) return false;
   if (wire->get_name()) m_wire_map.insert(wire);
+  wire->m_key_map = &m_wire_map;
   TDR_DATA_WIRE_CAPTURE_TYPE type = wire->get_capture_type();
   if ((type == TDR_WTYPE_DATA_CAPTURE || type == TDR_WTYPE_BOTH_CAPTURE) &&
       wire->get_data_wire_index() == -1) {
@@ -537,25 +538,15 @@ bool TDR_DATA_SIGNAL_SET::rename_signal_alias(const char* name_or_alias, const c
   if (!TDR_CHECK(name_or_alias != nullptr)) return false;
   TDR_DATA_SIGNAL_WIRE* wire = get_wire(name_or_alias);
   if (!wire) return false;
-  // Only keys that lead to this wire are its own (a duplicate name may not).
-  auto erase_keys = [this, wire]() {
-    const char* keys[2] = {wire->get_name(), wire->get_alias()};
-    for (const char* key : keys)
-      if (key && m_wire_map.find(key) == wire) m_wire_map.erase(key);
-  };
   const char* current = wire->get_alias();
   bool has_alias = current && *current;
   if (new_alias && *new_alias) {
     if (has_alias && std::strcmp(current, new_alias) == 0) return true;
     if (get_wire(new_alias)) return false;
-    erase_keys();
-    wire->set_alias(new_alias);
-    return m_wire_map.insert(wire);
+    return wire->change_alias(new_alias);
   }
   if (!has_alias) return true;
-  erase_keys();
-  wire->del_alias();
-  return m_wire_map.insert(wire);
+  return wire->change_alias(nullptr);
 }
 
 void TDR_DATA_SIGNAL_SET::create_signal_connections() {

@@ -128,20 +128,29 @@ void TDR_DATA_SIGNAL_WIRE::remove_attr(const XMLCh* name) {
   tdr_remove_attr(m_data_element, name);
 }
 
-void TDR_DATA_SIGNAL_WIRE::set_alias(const char* alias) {
-  if (!alias) {
-    del_alias();
-    return;
-  }
-  m_has_alias = true;
-  m_alias = alias;
-  write_attr(TDR_X("alias"), m_alias);
+void TDR_DATA_SIGNAL_WIRE::set_alias(const char* alias) { change_alias(alias); }
+
+void TDR_DATA_SIGNAL_WIRE::del_alias() { change_alias(nullptr); }
+
+void TDR_DATA_SIGNAL_WIRE::erase_keys() {
+  if (!m_key_map) return;
+  // A duplicate name may belong to another wire: only this wire's keys go.
+  for (const char* key : {get_name(), get_alias()})
+    if (key && m_key_map->find(key) == this) m_key_map->erase(key);
 }
 
-void TDR_DATA_SIGNAL_WIRE::del_alias() {
-  m_has_alias = false;
-  m_alias.clear();
-  remove_attr(TDR_X("alias"));
+bool TDR_DATA_SIGNAL_WIRE::change_alias(const char* alias) {
+  erase_keys();
+  if (alias) {
+    m_has_alias = true;
+    m_alias = alias;
+    write_attr(TDR_X("alias"), m_alias);
+  } else {
+    m_has_alias = false;
+    m_alias.clear();
+    remove_attr(TDR_X("alias"));
+  }
+  return m_key_map && m_has_name ? m_key_map->insert(this) : true;
 }
 
 void TDR_DATA_SIGNAL_WIRE::set_debug_port(bool enable, const char* port_name) {

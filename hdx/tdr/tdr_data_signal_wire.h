@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tdr_data_global_enum.h"
+#include "tdr_data_name_map.h"
 #include "tdr_data_xml_util.h"
 
 class TDR_DATA_SIGNAL_SET;
@@ -44,7 +45,8 @@ class TDR_DATA_SIGNAL_WIRE {
   DOMElement* get_trigger_dom_node() const { return m_trigger_element; }
 
   // Setters write every element the wire has, trigger side first. A null
-  // alias is the same as del_alias().
+  // alias is the same as del_alias(). A wire in a signal set stays findable
+  // by its new alias (unless another wire holds it).
   void set_alias(const char* alias);
   void del_alias();
   // Enabling needs a port name. Disabling removes only "debug_port"; the
@@ -87,6 +89,10 @@ class TDR_DATA_SIGNAL_WIRE {
   // The debug-port setter without the port-name precondition: a port enabled
   // in a file without a name writes "debug_port" only.
   void apply_debug_port(bool enable, const char* port_name);
+  // Changes the alias, moving the wire's keys in the set's name-alias map
+  // (whose keys point into m_name and m_alias); false when a key was taken.
+  bool change_alias(const char* alias);
+  void erase_keys();
 
   bool m_has_name = false;
   std::string m_name;
@@ -104,6 +110,8 @@ class TDR_DATA_SIGNAL_WIRE {
   DOMDocument* m_doc = nullptr;
   DOMElement* m_data_element = nullptr;
   DOMElement* m_trigger_element = nullptr;
+  // The map of the signal set the wire was appended to.
+  TDR_DATA_NAME_ALIAS_MAP<TDR_DATA_SIGNAL_WIRE>* m_key_map = nullptr;
 };
 
 #endif
