@@ -28,12 +28,12 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -262,8 +262,7 @@ bool inspect(PROFILE* p, bool check) {
 }
 
 // ---------------------------------------------------------------------------
-// Memory: a fresh process per measurement, started while this one is still
-// small (memory benchmarks are registered first), measured with wait4.
+// Memory: a fresh process per measurement, measured with wait4.
 
 int run_memory_child(const std::string& op, const std::string& file, const std::string& out) {
   if (op == "none" || op == "xerces_parse") {
@@ -290,7 +289,134 @@ int run_memory_child(const std::string& op, const std::string& file, const std::
   return ok ? 0 : 1;
 }
 
-// This process's resident size now; the floor of every child's measurement.
+// A forked child starts with its parent's resident size as its high-water
+// mark, and exec keeps it. The children are therefore started by a spawner
+// that is forked at program start, while this process is still small, and
+// that stays small whatever the benchmarks allocate afterwards.
+class SPAWNER {
+ public:
+  // Forks the spawner; false when that fails.
+  bool start() {
+    int request[2], reply[2];
+    if (pipe(request) != 0) return false;
+    if (pipe(reply) != 0) {
+      close(request[0]);
+      close(request[1]);
+      return false;
+    }
+    m_pid = fork();
+    if (m_pid < 0) return false;
+    if (m_pid == 0) {
+      close(request[1]);
+      close(reply[0]);
+      serve(request[0], reply[1]);
+      _exit(0);
+    }
+    close(request[0]);
+    close(reply[1]);
+    m_to = request[1];
+    m_from = reply[0];
+    return true;
+  }
+
+  ~SPAWNER() {
+    if (m_pid <= 0) return;
+    close(m_to);
+    close(m_from);
+    int status;
+    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+
+  // Runs `tdr_bench --tdr_memory_child=op ...` and gives its peak resident
+  // size in KiB; -1 when the child failed.
+  long measure(const std::string& op, const std::string& file, const std::string& out) {
+    if (m_pid <= 0) return -1;
+    std::string message = op + '\0' + file + '\0' + out + '\0';
+    uint32_t length = static_cast<uint32_t>(message.size());
+    long result = -1;
+    if (!write_all(m_to, &length, sizeof length) ||
+        !write_all(m_to, message.data(), message.size()) ||
+        !read_all(m_from, &result, sizeof result))
+      return -1;
+    return result;
+  }
+
+  long floor_kb() const { return m_floor_kb; }
+  void set_floor_kb(long kb) { m_floor_kb = kb; }
+
+ private:
+  static bool write_all(int fd, const void* data, size_t n) {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+      ssize_t w = write(fd, p, n);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      p += w;
+      n -= static_cast<size_t>(w);
+    }
+    return true;
+  }
+  static bool read_all(int fd, void* data, size_t n) {
+    char* p = static_cast<char*>(data);
+    while (n > 0) {
+      ssize_t r = read(fd, p, n);
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) return false;
+      p += r;
+      n -= static_cast<size_t>(r);
+    }
+    return true;
+  }
+
+  static void serve(int from, int to) {
+    for (;;) {
+      uint32_t length = 0;
+      if (!read_all(from, &length, sizeof length) || length > (1u << 20)) return;
+      std::string message(length, '\0');
+      if (!read_all(from, &message[0], length)) return;
+      std::vector<std::string> parts;
+      size_t at = 0;
+      for (int i = 0; i < 3; ++i) {
+        size_t end = message.find('\0', at);
+        if (end == std::string::npos) return;
+        parts.push_back(message.substr(at, end - at));
+        at = end + 1;
+      }
+      std::string a_op = "--tdr_memory_child=" + parts[0];
+      std::string a_file = "--tdr_file=" + parts[1];
+      std::string a_out = "--tdr_file_out=" + parts[2];
+      long result = -1;
+      pid_t pid = fork();
+      if (pid == 0) {
+        char* args[] = {const_cast<char*>("tdr_bench"), const_cast<char*>(a_op.c_str()),
+                        const_cast<char*>(a_file.c_str()), const_cast<char*>(a_out.c_str()),
+                        nullptr};
+        execv("/proc/self/exe", args);
+        _exit(127);
+      }
+      if (pid > 0) {
+        int status = 0;
+        struct rusage usage;
+        std::memset(&usage, 0, sizeof usage);
+        pid_t got;
+        do {
+          got = wait4(pid, &status, 0, &usage);
+        } while (got < 0 && errno == EINTR);
+        if (got == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0) result = usage.ru_maxrss;
+      }
+      if (!write_all(to, &result, sizeof result)) return;
+    }
+  }
+
+  pid_t m_pid = -1;
+  int m_to = -1, m_from = -1;
+  long m_floor_kb = -1;
+};
+
+SPAWNER g_spawner;
+
+// This process's resident size now.
 long resident_kb() {
   long pages = 0, resident = 0;
   FILE* f = std::fopen("/proc/self/statm", "r");
@@ -302,35 +428,14 @@ long resident_kb() {
 
 void BM_memory(benchmark::State& state, const PROFILE* p, std::string op) {
   for (auto _ : state) {
-    std::string out = out_path(*p, "memory");
-    std::string a_op = "--tdr_memory_child=" + op;
-    std::string a_file = "--tdr_file=" + p->file;
-    std::string a_out = "--tdr_file_out=" + out;
-    pid_t pid = fork();
-    if (pid == 0) {
-      char* args[] = {const_cast<char*>("tdr_bench"), const_cast<char*>(a_op.c_str()),
-                      const_cast<char*>(a_file.c_str()), const_cast<char*>(a_out.c_str()),
-                      nullptr};
-      execv("/proc/self/exe", args);
-      _exit(127);
-    }
-    if (pid < 0) {
-      state.SkipWithError("fork failed");
-      break;
-    }
-    int status = 0;
-    struct rusage usage;
-    std::memset(&usage, 0, sizeof usage);
-    pid_t got;
-    do {
-      got = wait4(pid, &status, 0, &usage);
-    } while (got < 0 && errno == EINTR);
-    if (got != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    long kb = g_spawner.measure(op, p->file, out_path(*p, "memory"));
+    if (kb < 0) {
       state.SkipWithError("measuring child failed");
       break;
     }
-    state.counters["maxrss_kb"] = static_cast<double>(usage.ru_maxrss);
-    state.counters["parent_rss_kb"] = static_cast<double>(resident_kb());
+    state.counters["maxrss_kb"] = static_cast<double>(kb);
+    // What every child starts from: the spawner's size when it was forked.
+    state.counters["floor_kb"] = static_cast<double>(g_spawner.floor_kb());
   }
 }
 
@@ -534,7 +639,7 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
       std::snprintf(buf, sizeof buf, "%-34s", label.c_str());
       out << buf;
       for (const std::string& c : cells) {
-        std::snprintf(buf, sizeof buf, "%14s", c.c_str());
+        std::snprintf(buf, sizeof buf, "%16s", c.c_str());
         out << buf;
       }
       out << "  " << note << "\n";
@@ -616,25 +721,38 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
           "");
     }
 
-    // Cost per unit in each profile against the first (smallest) profile: a
-    // linear operation stays near 1 while the sizes grow a hundredfold.
-    if (names.size() < 2) return;
-    out << "\nGrowth of the cost per unit against " << names.front()
-        << " (1.00 = linear; marked when above 1.5)\n";
+    // Cost per unit in each profile against the first profile of its family
+    // (profiles "large-nologs" and "typical-nologs" form one family, "large"
+    // and "typical" another): a linear operation stays near 1 while the sizes
+    // grow tenfold and more.
+    auto family = [](const std::string& n) {
+      size_t dash = n.find('-');
+      return dash == std::string::npos ? std::string() : n.substr(dash);
+    };
+    std::map<std::string, std::string> base_of;
+    for (const std::string& n : names)
+      if (!base_of.count(family(n))) base_of[family(n)] = n;
+    out << "\nGrowth of the cost per unit against the first profile of each family"
+           " (1.00 = linear; marked when above 1.5)\n";
     struct GROWTH {
       const char* bench;
       const char* unit;
     };
     for (const GROWTH& g : {GROWTH{"A_xerces_parse", "bytes"}, GROWTH{"B_xerces_serialize", "bytes"},
                             GROWTH{"open_close", "bytes"}, GROWTH{"open_close", "signals"},
-                            GROWTH{"save_as", "bytes"}, GROWTH{"view_walk", "view_nodes"},
-                            GROWTH{"trigger_crc", "signals"},
+                            GROWTH{"save_as", "bytes"}, GROWTH{"save_as", "signals"},
+                            GROWTH{"view_walk", "view_nodes"}, GROWTH{"trigger_crc", "signals"},
                             GROWTH{"condition_text", "signal_levels"}}) {
-      VALUE base = value(std::string(g.bench) + "/" + names.front());
-      bool linear = true;
+      bool linear = true, any = false;
       std::vector<std::string> cells;
       for (const std::string& n : names) {
+        VALUE base = value(std::string(g.bench) + "/" + base_of[family(n)]);
         VALUE x = value(std::string(g.bench) + "/" + n);
+        // With acquired data the samples, not the signals, make the size.
+        if (std::strcmp(g.unit, "signals") == 0 && x.counters["samples"] > 0) {
+          cells.push_back("-");
+          continue;
+        }
         double ux = units(x, g.unit), ub = units(base, g.unit);
         if (!x.ok || !base.ok || ux <= 0 || ub <= 0 || base.cpu_s <= 0) {
           cells.push_back("n/a");
@@ -642,10 +760,11 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
         }
         double r = (x.cpu_s / ux) / (base.cpu_s / ub);
         if (r > 1.5) linear = false;
+        any = true;
         cells.push_back(fmt("%.2f", r));
       }
       row(std::string(g.bench) + " per " + g.unit, cells,
-          cells.back() == "n/a" ? "" : (linear ? "linear" : "NOT LINEAR"));
+          !any ? "" : (linear ? "linear" : "NOT LINEAR"));
     }
   }
 
@@ -676,6 +795,11 @@ int main(int argc, char** argv) {
     take(argv[i], "--tdr_file_out", &child_out);
   }
   if (!child_op.empty()) return run_memory_child(child_op, child_file, child_out);
+  g_spawner.set_floor_kb(resident_kb());
+  if (!g_spawner.start()) {
+    std::fprintf(stderr, "tdr_bench: cannot start the memory spawner\n");
+    return 1;
+  }
 
   benchmark::Initialize(&argc, argv);
   bool memory = true, check = false, table = false;
@@ -712,11 +836,7 @@ int main(int argc, char** argv) {
   }
   for (PROFILE& p : g_profiles)
     if (!inspect(&p, check)) return 1;
-  // Give back what inspecting freed before the memory children are forked.
-  malloc_trim(0);
 
-  // Memory first, while this process is small: a forked child starts with
-  // the parent's resident size as its high-water mark.
   if (memory) {
     for (const PROFILE& p : g_profiles)
       for (const char* op : {"none", "xerces_parse", "open", "open_save"})

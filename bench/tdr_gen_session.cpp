@@ -4,7 +4,10 @@
 // normalised attribute words), so that opening and saving it is a realistic
 // round trip rather than a rewrite.
 //
-//   tdr_gen_session --profile tiny|typical|large [--seed N] --out FILE
+//   tdr_gen_session --profile tiny|typical|large [--seed N] [--no-logs] --out FILE
+//
+// --no-logs leaves the acquired data out, so that the per-signal costs can be
+// measured without the samples dominating them.
 //   tdr_gen_session --list            (prints the profiles)
 #include <algorithm>
 #include <cerrno>
@@ -122,15 +125,15 @@ void end_element(OUT& out, int depth, const char* tag) {
 struct SIGNAL {
   std::string name;
   std::string alias;
-  int capture;  // 0 trigger only, 1 data only, 2 both
-  const char* tap;
-  const char* type;
-  int bus;  // index into the signal set's buses, -1 for a single net
-  bool connected;
+  int capture = 0;  // 0 trigger only, 1 data only, 2 both
+  const char* tap = "classic";
+  const char* type = "register";
+  int bus = -1;  // index into the signal set's buses, -1 for a single net
+  bool connected = true;
   // Waveform model for the logs.
-  int kind;    // 0 clock, 1 counter bit, 2 random toggling, 3 mostly constant
-  int period;  // clock half period / counter bit weight
-  bool level;  // current value while generating
+  int kind = 0;        // 0 clock, 1 counter bit, 2 random toggling, 3 mostly constant
+  int period = 1;      // clock half period
+  bool level = false;  // current value while generating
 };
 
 struct BUS {
@@ -425,7 +428,8 @@ void write_instance(OUT& out, RNG& rng, const PROFILE& p, const std::vector<TABL
 
 int usage() {
   std::fprintf(stderr,
-               "usage: tdr_gen_session --profile tiny|typical|large [--seed N] --out FILE\n"
+               "usage: tdr_gen_session --profile tiny|typical|large [--seed N] [--no-logs] "
+               "--out FILE\n"
                "       tdr_gen_session --list\n");
   return 2;
 }
@@ -436,8 +440,13 @@ int main(int argc, char** argv) {
   const char* profile_name = nullptr;
   const char* out_name = nullptr;
   uint64_t seed = 1;
+  bool logs = true;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
+    if (arg == "--no-logs") {
+      logs = false;
+      continue;
+    }
     if (arg == "--list") {
       for (const PROFILE& p : k_profiles) std::printf("%-8s %s\n", p.name, p.summary);
       return 0;
@@ -455,8 +464,13 @@ int main(int argc, char** argv) {
   }
   if (!profile_name || !out_name) return usage();
   const PROFILE* p = nullptr;
+  PROFILE chosen;
   for (const PROFILE& candidate : k_profiles)
-    if (std::strcmp(candidate.name, profile_name) == 0) p = &candidate;
+    if (std::strcmp(candidate.name, profile_name) == 0) {
+      chosen = candidate;
+      if (!logs) chosen.logs = 0;
+      p = &chosen;
+    }
   if (!p) {
     std::fprintf(stderr, "tdr_gen_session: unknown profile '%s'\n", profile_name);
     return 2;
