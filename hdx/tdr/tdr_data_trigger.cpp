@@ -336,9 +336,10 @@ TDR_DATA_TRIGGER_CONDITION TDR_DATA_TRIGGER::get_condition(int level, int wire,
                                                            bool power_up) const {
   if (level < 0 || level >= get_event_levels() || wire < 0 || wire >= trigger_wire_count())
     return TDR_CTYPE_DONT_CARE_COND;
-  const std::vector<TDR_DATA_TRIGGER_CONDITION>& c =
+  const std::map<int, TDR_DATA_TRIGGER_CONDITION>& c =
       m_levels[size_t(level)].conditions[power_up ? 1 : 0];
-  return size_t(wire) < c.size() ? c[size_t(wire)] : TDR_CTYPE_DONT_CARE_COND;
+  auto found = c.find(wire);
+  return found == c.end() ? TDR_CTYPE_DONT_CARE_COND : found->second;
 }
 
 bool TDR_DATA_TRIGGER::is_global_temp() const { return tdr_is_global_temp_element(m_element); }
@@ -443,10 +444,7 @@ void TDR_DATA_TRIGGER::set_trigger_level_cond_expr_type(int level, bool basic) {
 }
 
 int TDR_DATA_TRIGGER::append_new_level(bool create_dom) {
-  LEVEL level;
-  size_t wires = size_t(trigger_wire_count());
-  level.conditions[0].assign(wires, TDR_CTYPE_DONT_CARE_COND);
-  level.conditions[1].assign(wires, TDR_CTYPE_DONT_CARE_COND);
+  LEVEL level;  // every condition dont-care
   if (create_dom && m_doc && m_events) {
     level.element = tdr_new_element(m_doc, TDR_X("level"), m_events);
     level.text[0] = new_text(m_doc);
@@ -474,11 +472,12 @@ bool TDR_DATA_TRIGGER::store_condition(int wire, int level, TDR_DATA_TRIGGER_CON
                                        bool power_up) {
   if (level < 0 || level >= get_event_levels() || wire < 0 || wire >= trigger_wire_count())
     return false;
-  std::vector<TDR_DATA_TRIGGER_CONDITION>& c =
+  std::map<int, TDR_DATA_TRIGGER_CONDITION>& c =
       m_levels[size_t(level)].conditions[power_up ? 1 : 0];
-  // Wires appended after the level was made have no entry yet.
-  if (size_t(wire) >= c.size()) c.resize(size_t(wire) + 1, TDR_CTYPE_DONT_CARE_COND);
-  c[size_t(wire)] = condition;
+  if (condition == TDR_CTYPE_DONT_CARE_COND)
+    c.erase(wire);
+  else
+    c[wire] = condition;
   return true;
 }
 
@@ -657,17 +656,16 @@ bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level,
 
 const char* TDR_DATA_TRIGGER::get_condition_expression(int level, bool power_up) {
   m_text.clear();
+  if (level < 0 || level >= get_event_levels()) return m_text.c_str();
   int wires = trigger_wire_count();
-  bool first = true;
-  for (int i = 0; i < wires; ++i) {
-    TDR_DATA_TRIGGER_CONDITION c = get_condition(level, i, power_up);
-    if (c == TDR_CTYPE_DONT_CARE_COND) continue;
-    if (!first) m_text += " && ";
-    first = false;
+  // Only conditions other than dont-care are stored, in wire order.
+  for (const auto& entry : m_levels[size_t(level)].conditions[power_up ? 1 : 0]) {
+    if (entry.first >= wires) break;
+    if (!m_text.empty()) m_text += " && ";
     m_text += '\'';
-    m_text += m_signal_set->get_trigger_wire_alias_at(i);
+    m_text += m_signal_set->get_trigger_wire_alias_at(entry.first);
     m_text += "' == ";
-    m_text += condition_word(c);
+    m_text += condition_word(entry.second);
   }
   return m_text.c_str();
 }

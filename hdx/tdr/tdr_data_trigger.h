@@ -5,6 +5,7 @@
 #ifndef TDR_DATA_TRIGGER_H
 #define TDR_DATA_TRIGGER_H
 
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -161,7 +162,9 @@ class TDR_DATA_TRIGGER {
   struct LEVEL {
     bool enabled[2] = {true, true};
     bool basic = true;
-    std::vector<TDR_DATA_TRIGGER_CONDITION> conditions[2];
+    // The conditions other than dont-care, by trigger-wire index: memory
+    // follows what the file or the caller set, not levels x wires.
+    std::map<int, TDR_DATA_TRIGGER_CONDITION> conditions[2];
     DOMElement* element = nullptr;           // "level"
     DOMElement* power_up_element = nullptr;  // its "power_up"
     xercesc::DOMText* text[2] = {nullptr, nullptr};
