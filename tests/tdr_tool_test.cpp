@@ -108,7 +108,10 @@ TEST_F(ToolTest, InfoShowsTheTree) {
        {"instance \"cpu_probe\"", "node: manufacturer 110, node id 0, version 4, index 0",
         "signal set \"bus_capture\"", "clock: sys_clk (posedge)", "sample depth 64, RAM MIDRAM",
         "trigger wires 5, data wires 6, signals 6", "trigger out: on, pin trig_out_pin",
-        "trigger \"addr_watch\"", "log \"run1\"", "mode incremental",
+        "trigger \"addr_watch\"", "position center, circular, trigger in dont_care",
+        "power-up level 0 (basic): 'cpu|addr[3]' == high",
+        "log \"run1\": depth 64, trigger position 32, check PASS", "mode incremental",
+        "position post, segmented (segment size 16)", "segments of 16",
         "mnemonic table \"addr_states\": width 4, 4 entries"})
     EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
 }
@@ -131,4 +134,20 @@ TEST_F(ToolTest, KfbEmbedListExtract) {
   EXPECT_NE(r.err.find("no embedded file at index 3"), std::string::npos);
   r = run("kfb embed " + session + " " + temp_path("nothing") + " x");
   EXPECT_EQ(r.code, 1);
+}
+
+TEST_F(ToolTest, ImportTurnsALegacyFileIntoASession) {
+  std::string out = temp_path("imported.xml");
+  RUN r = run("import " + example("legacy_capture.tvf") + " " + out);
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = run("info " + out);
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const char* part :
+       {"signal set \"signals_imported\"", "clock: uart_clk (posedge)", "sample depth 512",
+        "trigger wires 6, data wires 6", "trigger \"trigger_imported\"",
+        "level 0 (basic): 'uart|tx' == falling edge && 'fifo|full' == high"})
+    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+  r = run("import " + temp_path("missing.tvf") + " " + out);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("cannot read legacy file"), std::string::npos);
 }
