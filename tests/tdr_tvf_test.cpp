@@ -162,6 +162,8 @@ TEST_F(LegacyTest, TriggerSectionWithoutSignalsStillGivesATrigger) {
   EXPECT_EQ(set->get_sample_depth(), 64);  // corrected like any depth
   TDR_DATA_TRIGGER* t = set->find_trigger("trigger_imported");
   ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->get_event_levels(), 1);
+  EXPECT_STREQ(t->get_condition_expression(0, false), "");
   EXPECT_EQ(t->get_trigger_position(true), TDR_PTYPE_POST_POS);
   EXPECT_EQ(t->get_trigger_out(false), TDR_CTYPE_ACTIVE_HIGH_COND);
   (void)s;

@@ -208,7 +208,10 @@ bool TDR_DATA_SESSION::parse_tvf_file() {
     trigger_settings->morph(signal_set);
     // Without signals there is no level to fill, but the file's trigger
     // settings still deserve a trigger to live in.
-    if (!trigger) trigger = signal_set->create_trigger("trigger_imported", false);
+    if (!trigger) {
+      trigger = signal_set->create_trigger("trigger_imported", false);
+      if (trigger) trigger->append_new_level(true);
+    }
     if (trigger) trigger_settings->morph(trigger);
   }
   return true;
