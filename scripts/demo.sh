@@ -12,6 +12,15 @@ echo
 echo "== tdr info examples/demo_session.xml"
 "$tdr" info examples/demo_session.xml
 echo
+echo "== tdr export examples/demo_session.xml --format vcd -o $out/run1.vcd"
+"$tdr" export examples/demo_session.xml --format vcd -o "$out/run1.vcd"
+head -n 16 "$out/run1.vcd"
+echo "..."
+echo
+echo "== tdr export examples/demo_session.xml --format svg -o $out/run1.svg"
+"$tdr" export examples/demo_session.xml --format svg -o "$out/run1.svg"
+echo "written: $out/run1.svg (open it in a browser)"
+echo
 echo "== tdr kfb list examples/demo_session.xml"
 "$tdr" kfb list examples/demo_session.xml
 echo

@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <algorithm>
 #include <fstream>
 #include <string>
@@ -42,7 +43,7 @@ TEST_F(ToolTest, HelpAndBadArgumentsGiveOneClearLine) {
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("check"), std::string::npos);
   EXPECT_NE(r.out.find("normalize"), std::string::npos);
-  for (const char* cmd : {"check", "normalize", "info", "kfb", "import"}) {
+  for (const char* cmd : {"check", "normalize", "info", "kfb", "import", "export", "simulate"}) {
     r = run(std::string(cmd) + " --help");
     EXPECT_EQ(r.code, 0) << cmd;
     EXPECT_EQ(r.out.find("usage: tdr " + std::string(cmd)), 0u) << cmd;
@@ -108,7 +109,10 @@ TEST_F(ToolTest, InfoShowsTheTree) {
        {"instance \"cpu_probe\"", "node: manufacturer 110, node id 0, version 4, index 0",
         "signal set \"bus_capture\"", "clock: sys_clk (posedge)", "sample depth 64, RAM MIDRAM",
         "trigger wires 5, data wires 6, signals 6", "trigger out: on, pin trig_out_pin",
-        "trigger \"addr_watch\"", "log \"run1\"", "mode incremental",
+        "trigger \"addr_watch\"", "position center, circular, trigger in dont_care",
+        "power-up level 0 (basic): 'cpu|addr[3]' == high",
+        "log \"run1\": depth 64, trigger position 32, check PASS", "mode incremental",
+        "position post, segmented (segment size 16)", "segments of 16",
         "mnemonic table \"addr_states\": width 4, 4 entries"})
     EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
 }
@@ -131,4 +135,80 @@ TEST_F(ToolTest, KfbEmbedListExtract) {
   EXPECT_NE(r.err.find("no embedded file at index 3"), std::string::npos);
   r = run("kfb embed " + session + " " + temp_path("nothing") + " x");
   EXPECT_EQ(r.code, 1);
+}
+
+TEST_F(ToolTest, ImportTurnsALegacyFileIntoASession) {
+  std::string out = temp_path("imported.xml");
+  RUN r = run("import " + example("legacy_capture.tvf") + " " + out);
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = run("info " + out);
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const char* part :
+       {"signal set \"signals_imported\"", "clock: uart_clk (posedge)", "sample depth 512",
+        "trigger wires 6, data wires 6", "trigger \"trigger_imported\"",
+        "level 0 (basic): 'uart|tx' == falling edge && 'fifo|full' == high"})
+    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+  r = run("import " + temp_path("missing.tvf") + " " + out);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("cannot read legacy file"), std::string::npos);
+}
+
+TEST_F(ToolTest, ExportWritesVcdCsvAndSvg) {
+  std::string vcd = temp_path("run.vcd");
+  RUN r = run("export " + example("demo_session.xml") + " -o " + vcd);
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::string text = read_file(vcd);
+  EXPECT_NE(text.find("$var wire 1 % valid $end"), std::string::npos) << text;
+  EXPECT_NE(text.find("$var wire 4 ' addr [3:0] $end"), std::string::npos);
+  EXPECT_NE(text.find("$enddefinitions $end"), std::string::npos);
+  // The trigger marker rises at sample 32 and falls after it.
+  EXPECT_NE(text.find("#32\n"), std::string::npos);
+  size_t at32 = text.find("#32\n");
+  ASSERT_NE(at32, std::string::npos);
+  EXPECT_EQ(text.find("1(\n"), text.find("1(\n", at32));
+  if (std::system("command -v vcd2fst >/dev/null 2>&1") == 0) {
+    std::string cmd = "vcd2fst " + vcd + " " + temp_path("run.fst") + " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "vcd2fst refused the file";
+  }
+
+  r = run("export " + example("demo_session.xml") + " --format csv");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+            "sample,trigger,cpu|addr[0],cpu|addr[1],cpu|addr[2],cpu|addr[3],valid,cpu|ready,addr");
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 65);
+  EXPECT_NE(r.out.find("\n32,1,"), std::string::npos);
+  EXPECT_NE(r.out.find(",FETCH\n"), std::string::npos);  // bus value through its table
+
+  r = run("export " + example("demo_session.xml") + " --instance io_probe --format csv");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "sample,trigger,segment,uart|tx,uart|rx");
+  EXPECT_NE(r.out.find("\n16,0,1,"), std::string::npos);
+
+  r = run("export " + example("demo_session.xml") + " --format svg");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.find("<svg xmlns=\"http://www.w3.org/2000/svg\""), 0u);
+  EXPECT_NE(r.out.find(">trigger</text>"), std::string::npos);
+  EXPECT_NE(r.out.find(">cpu|ready</text>"), std::string::npos);
+  EXPECT_NE(r.out.find(">FETCH</text>"), std::string::npos);
+  EXPECT_EQ(r.out.substr(r.out.size() - 7), "</svg>\n");
+
+  r = run("export " + example("demo_session.xml") + " --format png");
+  EXPECT_EQ(r.code, 2);
+  r = run("export " + example("demo_session.xml") + " --log nothing");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "tdr: no log named nothing in trigger 'addr_watch'\n");
+}
+
+TEST_F(ToolTest, SimulateAddsALogThatExportsAndChecks) {
+  std::string out = temp_path("sim.xml");
+  RUN r = run("simulate " + example("demo_session.xml") + " --instance io_probe --log sim -o " + out);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "log \"sim\": 64 samples of 2 data wires\n");
+  r = run("info " + out);
+  EXPECT_NE(r.out.find("log \"sim\": depth 64"), std::string::npos) << r.out;
+  r = run("export " + out + " --instance io_probe --log sim --format csv");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 65);
+  r = run("simulate " + example("demo_session.xml"));
+  EXPECT_EQ(r.code, 2);
 }

@@ -85,6 +85,8 @@ const COMMAND COMMANDS[] = {
     {"info", cmd_info, "print the instances, signal sets, triggers and logs of FILE"},
     {"kfb", cmd_kfb, "list, embed or extract device programming files"},
     {"import", cmd_import, "import a legacy line-based file and save it as a session"},
+    {"export", cmd_export, "write one acquisition log as a VCD, CSV or SVG waveform"},
+    {"simulate", cmd_simulate, "add a log filled by a simulated acquisition and save"},
 };
 
 int usage(FILE* out) {

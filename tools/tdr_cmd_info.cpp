@@ -35,19 +35,44 @@ void print_port(const char* label, bool enabled, const char* pin, const char* no
   std::printf("\n");
 }
 
+const char* word(const char* const* table, size_t size, int value) {
+  return value >= 0 && size_t(value) < size ? table[value] : "?";
+}
+
 void print_log(TDR_DATA_LOG* log, bool global) {
-  DOMElement* e = log->get_dom_node();
-  std::string depth = tdr_get_attr(e, TDR_X("sample_depth"));
-  std::string position = tdr_get_attr(e, TDR_X("trigger_position"));
-  std::string check = tdr_get_attr(e, TDR_X("sanity_check"));
-  std::printf("          log %s%s: depth %s, trigger position %s%s%s\n",
-              quoted(log->get_name()).c_str(), temp_mark(global),
-              depth.empty() ? "0" : depth.c_str(), position.empty() ? "0" : position.c_str(),
-              check.empty() ? "" : ", check ", check.c_str());
+  std::printf("          log %s%s: depth %d", quoted(log->get_name()).c_str(), temp_mark(global),
+              log->get_data_sample_depth());
+  if (log->get_data_segment_size() > 0) std::printf(", segments of %d", log->get_data_segment_size());
+  std::printf(", trigger position %d%s", log->get_data_trigger_position(),
+              log->is_power_up_trigger() ? ", power-up data" : "");
+  if (!log->is_data_available())
+    std::printf(", no data\n");
+  else
+    std::printf(", check %s\n", log->sanity_check_data_validity(false) ? "PASS" : "FAIL");
+}
+
+void print_side(TDR_DATA_TRIGGER* t, bool power_up) {
+  std::printf("          %sposition %s, %s", power_up ? "power-up: " : "",
+              word(TDR_DATA_TRIG_POSITION_STR, 4, t->get_trigger_position(power_up)),
+              word(TDR_DATA_TRIGGER_TYPE_STR, 2, t->get_trigger_type(power_up)));
+  if (t->is_segment_enabled(power_up)) std::printf(" (segment size %d)", t->get_segment_size(power_up));
+  std::printf(", trigger in %s, trigger out %s\n",
+              word(TDR_DATA_TRIG_CONDITION_STR, 9, t->get_trigger_in(power_up)),
+              word(TDR_DATA_TRIG_CONDITION_STR, 9, t->get_trigger_out(power_up)));
+  for (int level = 0; level < t->get_event_levels(); ++level) {
+    bool basic = t->is_trigger_level_basic_condition(level);
+    std::string text = basic ? t->get_condition_expression(level, power_up) : "(expression)";
+    std::printf("          %slevel %d (%s%s): %s\n", power_up ? "power-up " : "", level,
+                basic ? "basic" : "advanced",
+                t->is_trigger_level_enabled(level, power_up) ? "" : ", disabled",
+                text.empty() ? "(any)" : text.c_str());
+  }
 }
 
 void print_trigger(TDR_DATA_TRIGGER* trigger, bool global) {
   std::printf("        trigger %s%s\n", quoted(trigger->get_name()).c_str(), temp_mark(global));
+  print_side(trigger, false);
+  if (trigger->is_power_up_mode()) print_side(trigger, true);
   for (int i = 0; i < trigger->get_num_logs(); ++i) print_log(trigger->get_log_at(i), false);
   if (trigger->get_global_log()) print_log(trigger->get_global_log(), true);
 }

@@ -52,5 +52,7 @@ int cmd_normalize(int argc, char** argv);
 int cmd_info(int argc, char** argv);
 int cmd_kfb(int argc, char** argv);
 int cmd_import(int argc, char** argv);
+int cmd_export(int argc, char** argv);
+int cmd_simulate(int argc, char** argv);
 
 #endif
