@@ -131,16 +131,18 @@ TEST_F(ConditionTest, StrayCharactersAreDroppedQuietly) {
   EXPECT_EQ(parsed("'a' = == high & \\ && 'c' === low"), (CONDS{HI, DC, LO, DC, DC, DC, DC}));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   // Bare names and quoted ones with escapes.
-  EXPECT_EQ(parsed("a == high && 'B' == low && \\'c == rising edge"), (CONDS{HI, LO, DC, DC, DC, DC, DC}));
+  EXPECT_EQ(parsed("a == high && 'B' == low && \\'c == rising edge"),
+            (CONDS{HI, LO, DC, DC, DC, DC, DC}));
   expect_message("WTDR_COND_SYNTAX");
-  EXPECT_EQ(parsed("'\\a' == high && '\\d\\0' == falling edge"), (CONDS{HI, DC, DC, FE, DC, DC, DC}));
+  EXPECT_EQ(parsed("'\\a' == high && '\\d\\0' == falling edge"),
+            (CONDS{HI, DC, DC, FE, DC, DC, DC}));
 }
 
 TEST_F(ConditionTest, NamesWithQuotesAreWrittenUnescaped) {
   TDR_DATA_TRIGGER* t = fresh();
-  set()->append(set()->create_wire("it's", TDR_WTYPE_TRIGGER_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true,
-                                   nullptr),
-                true);
+  set()->append(
+      set()->create_wire("it's", TDR_WTYPE_TRIGGER_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, nullptr),
+      true);
   EXPECT_TRUE(t->set_trigger_condition(0, 0, TDR_CTYPE_LOW_COND, false, true));
   EXPECT_TRUE(t->set_trigger_condition(7, 0, TDR_CTYPE_HIGH_COND, false, true));
   std::string text = t->get_condition_expression(0, false);
@@ -250,7 +252,8 @@ TEST_F(ConditionTest, SymbolCharacters) {
 }
 
 TEST_F(ConditionTest, SummaryText) {
-  open_triggers("<trigger name=\"t\" position=\"post\"><events><level/><level/></events></trigger>");
+  open_triggers(
+      "<trigger name=\"t\" position=\"post\"><events><level/><level/></events></trigger>");
   TDR_DATA_TRIGGER* t = trigger();
   EXPECT_STREQ(t->to_string(false),
                "   trigger levels = 2\tsegment_size = 1\n"
@@ -279,8 +282,8 @@ TEST_F(ConditionTest, SummaryText) {
 }
 
 TEST_F(ConditionTest, AMillionClausesParseInLinearTime) {
-  const char* const clauses[] = {"'a' == high", "'B' == low", "'c' == rising edge",
-                                 "'bus' == 9", "'d2' == either edge"};
+  const char* const clauses[] = {"'a' == high", "'B' == low", "'c' == rising edge", "'bus' == 9",
+                                 "'d2' == either edge"};
   auto build = [&](int count) {
     std::string text;
     text.reserve(size_t(count) * 16);
@@ -309,7 +312,8 @@ TEST_F(ConditionTest, AMillionClausesParseInLinearTime) {
 
 TEST_F(ConditionTest, HostileTextsEndCleanly) {
   // Unterminated quote over a long text, deep nonsense, and long runs of operators.
-  EXPECT_EQ(parsed("'a' == high && '" + std::string(100000, 'x')), (CONDS{HI, DC, DC, DC, DC, DC, DC}));
+  EXPECT_EQ(parsed("'a' == high && '" + std::string(100000, 'x')),
+            (CONDS{HI, DC, DC, DC, DC, DC, DC}));
   EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "1", ""}));
   std::string equals;
   for (int i = 0; i < 50000; ++i) equals += "= ";

@@ -78,7 +78,8 @@ TEST_F(LogTest, DataElementsAreRead) {
       "power_up_mode=\"TRUE\" unconnected_ports=\"101\">110011</data>"
       "<data sample_depth=\"x\"><x/>1111</data>"
       "<data name=\"W\"> </data>"
-      "<data name=\"N\" power_up_mode=\"yes\" sample_depth=\"-7\" trigger_position=\"99999999999\"/>"
+      "<data name=\"N\" power_up_mode=\"yes\" sample_depth=\"-7\" "
+      "trigger_position=\"99999999999\"/>"
       "</trigger>");
   TDR_DATA_TRIGGER* t = trigger();
   TDR_DATA_LOG* l = t->find_log("L");
@@ -97,7 +98,8 @@ TEST_F(LogTest, DataElementsAreRead) {
   // The text is shorter than depth x width: the rest reads low.
   EXPECT_FALSE(l->get_bit(0, 7));
   // The samples are the document's own text.
-  EXPECT_EQ(l->get_samples(), static_cast<xercesc::DOMText*>(l->get_dom_node()->getFirstChild())->getData());
+  EXPECT_EQ(l->get_samples(),
+            static_cast<xercesc::DOMText*>(l->get_dom_node()->getFirstChild())->getData());
 
   // No name: generated from "data" and written; no leading text: no data.
   TDR_DATA_LOG* unnamed = t->get_log_at(1);
@@ -267,8 +269,8 @@ TEST_F(LogTest, EdgesAndLevelsAtTheTriggerPosition) {
     int position;
     bool valid;
   } rising[] = {
-      {{{0, 10}}, 10, true},          {{{0, 10}, {0, 9}}, 10, false}, {{{0, 9}}, 10, false},
-      {{{0, 0}}, 0, true},            {{{0, 0}, {0, 63}}, 0, false},  {{{0, 63}}, 63, true},
+      {{{0, 10}}, 10, true},        {{{0, 10}, {0, 9}}, 10, false}, {{{0, 9}}, 10, false},
+      {{{0, 0}}, 0, true},          {{{0, 0}, {0, 63}}, 0, false},  {{{0, 63}}, 63, true},
       {{{0, 0}, {0, 1}}, 1, false},
   };
   for (const CASE& c : rising) {
@@ -314,9 +316,10 @@ TEST_F(LogTest, PositionsDepthsAndSizesOutOfRange) {
   struct CASE {
     int depth, position;
     bool valid;
-  } cases[] = {{64, 63, true}, {64, 64, false}, {64, -1, true},  {64, -2, false},
-               {-1, -1, false}, {0, 0, true},   {0, -1, true},   {0, 5, false},
-               {INT_MAX, INT_MAX - 1, true},    {INT_MIN, 0, false}, {5, INT_MIN, false}};
+  } cases[] = {{64, 63, true},      {64, 64, false},    {64, -1, true},
+               {64, -2, false},     {-1, -1, false},    {0, 0, true},
+               {0, -1, true},       {0, 5, false},      {INT_MAX, INT_MAX - 1, true},
+               {INT_MIN, 0, false}, {5, INT_MIN, false}};
   for (const CASE& c : cases) {
     store(log, "", c.depth, c.position);
     EXPECT_EQ(log->sanity_check_data_validity(false), c.valid) << c.depth << " " << c.position;
@@ -381,8 +384,11 @@ TEST_F(LogTest, SimulatedRunsMatchTheFirstLevel) {
   struct CASE {
     int position;
     int sample;
-  } cases[] = {{TDR_PTYPE_PRE_POS, 16},  {TDR_PTYPE_CENTER_POS, 64}, {TDR_PTYPE_POST_POS, 112},
-               {TDR_PTYPE_CONTINUOUS_POS, 0}, {4, 16}};
+  } cases[] = {{TDR_PTYPE_PRE_POS, 16},
+               {TDR_PTYPE_CENTER_POS, 64},
+               {TDR_PTYPE_POST_POS, 112},
+               {TDR_PTYPE_CONTINUOUS_POS, 0},
+               {4, 16}};
   for (const CASE& c : cases) {
     trigger()->set_trigger_position(TDR_DATA_TRIGGER_POSITION(c.position), false);
     log->simulate_run();
@@ -430,9 +436,8 @@ TEST_F(LogTest, SimulatedEitherEdgesAndLimits) {
   EXPECT_NE(tdr_narrow(log->get_samples()), first);
 
   // The width follows the set.
-  set()->append(set()->create_wire("y", TDR_WTYPE_DATA_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true,
-                                   nullptr),
-                true);
+  set()->append(
+      set()->create_wire("y", TDR_WTYPE_DATA_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, nullptr), true);
   log->simulate_run();
   EXPECT_EQ(log->get_data_width(), 4);
   EXPECT_EQ(log->get_samples_length(), 128u * 4u);
@@ -465,8 +470,8 @@ std::string wide_session(int width, const std::string& log_xml) {
   std::string level;
   for (int w = 0; w + 1 < width; w += 3) {
     if (!level.empty()) level += " &amp;&amp; ";
-    level += "'w" + std::to_string(w) + "' == high &amp;&amp; 'w" + std::to_string(w + 1) +
-             "' == low";
+    level +=
+        "'w" + std::to_string(w) + "' == high &amp;&amp; 'w" + std::to_string(w + 1) + "' == low";
   }
   return "<session><instance name=\"i\"><signal_set name=\"s\"><config sample_depth=\"131072\"/>"
          "<signal_vec><trigger_input_vec>" +
@@ -514,7 +519,8 @@ class LargeLogTest : public TriggerTest {
     {
       TDR_XSTRING bits(count, XMLCh('0'));
       for (long long s = 0; s < depth; ++s)
-        for (int w = 0; w < width; ++w) bits[size_t(s) * size_t(width) + size_t(w)] = pattern(s, w, position);
+        for (int w = 0; w < width; ++w)
+          bits[size_t(s) * size_t(width) + size_t(w)] = pattern(s, w, position);
       auto start = std::chrono::steady_clock::now();
       EXPECT_TRUE(log->translate_bit_stream(bits.c_str(), depth, position, false));
       times.store = seconds_since(start);
@@ -570,8 +576,9 @@ TEST_F(LargeLogTest, SixteenThousandSamplesOfTwoHundredFiftySixWires) {
 TEST_F(LargeLogTest, FullSizeLogOf131072SamplesOver1024Wires) {
   if (!std::getenv("TDR_FULL_SIZE_LOG")) GTEST_SKIP() << "set TDR_FULL_SIZE_LOG=1 to run";
   TIMES t = run(131072, 1024);
-  std::printf("store %.3f s, get_bit over every sample %.3f s, check %.6f s; reopen %.3f s "
-              "with a peak of %ld MiB (the text is %d MiB in the document); peak overall %ld MiB\n",
-              t.store, t.read, t.check, t.reopen, t.reopen_peak_mib,
-              int(131072LL * 1024 * sizeof(XMLCh) >> 20), peak_mib());
+  std::printf(
+      "store %.3f s, get_bit over every sample %.3f s, check %.6f s; reopen %.3f s "
+      "with a peak of %ld MiB (the text is %d MiB in the document); peak overall %ld MiB\n",
+      t.store, t.read, t.check, t.reopen, t.reopen_peak_mib,
+      int(131072LL * 1024 * sizeof(XMLCh) >> 20), peak_mib());
 }

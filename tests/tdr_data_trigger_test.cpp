@@ -13,7 +13,9 @@
 
 namespace {
 
-std::string attr(DOMElement* e, const char* name) { return tdr_get_attr(e, tdr_widen(name).c_str()); }
+std::string attr(DOMElement* e, const char* name) {
+  return tdr_get_attr(e, tdr_widen(name).c_str());
+}
 bool has_attr(DOMElement* e, const char* name) { return tdr_has_attr(e, tdr_widen(name).c_str()); }
 
 // Text of the level's condition text node (first child), or "(none)".
@@ -176,7 +178,8 @@ TEST_F(TriggerTest, AppendedLevelsCarryElementsButNoAttributes) {
   EXPECT_EQ(t->append_new_level(false), 1);
   EXPECT_EQ(t->get_event_levels(), 2);
   DOMElement* events = child(t->get_dom_node(), "events");
-  EXPECT_EQ(print_node(events), "<events>\n  <level>\n    <power_up>\n    </power_up>\n  </level>\n</events>");
+  EXPECT_EQ(print_node(events),
+            "<events>\n  <level>\n    <power_up>\n    </power_up>\n  </level>\n</events>");
   // Flags and their attributes.
   t->set_trigger_level_enabled(0, false, false);
   t->set_trigger_level_enabled(0, false, true);
@@ -293,9 +296,11 @@ TEST_F(TriggerTest, WideBusesGetLowPastBit31) {
     wires += "<wire name=\"w" + std::to_string(i) + "\"/>";
   }
   open_text("<session><instance name=\"i\"><signal_set name=\"s\"><signal_vec><trigger_input_vec>" +
-            wires + "</trigger_input_vec></signal_vec><presentation><setup_view><bus name=\"wide\">" +
-            nets + "</bus></setup_view></presentation><trigger name=\"t\"><events><level>"
-                   "'wide' == -1</level></events></trigger></signal_set></instance></session>");
+            wires +
+            "</trigger_input_vec></signal_vec><presentation><setup_view><bus name=\"wide\">" +
+            nets +
+            "</bus></setup_view></presentation><trigger name=\"t\"><events><level>"
+            "'wide' == -1</level></events></trigger></signal_set></instance></session>");
   CONDS expected(32, HI);
   expected.resize(40, LO);
   EXPECT_EQ(conditions(trigger(), 0, false), expected);
@@ -357,7 +362,7 @@ TEST_F(TriggerTest, SegmentSizeIsClampedToAPowerOfTwo) {
     int asked, stored;
     bool result;
   } cases[] = {{64, 64, true}, {100, 64, false}, {500, 128, false}, {0, 1, false},
-               {-5, 1, false}, {1, 1, true},     {128, 128, true}, {3, 2, false}};
+               {-5, 1, false}, {1, 1, true},     {128, 128, true},  {3, 2, false}};
   for (const CASE& c : cases) {
     EXPECT_EQ(t->set_segment_size(c.asked, false), c.result) << c.asked;
     EXPECT_EQ(t->get_segment_size(false), c.stored) << c.asked;
@@ -601,8 +606,9 @@ TEST_F(TriggerTest, ManyLevelsOverManyWiresStayCompact) {
   getrusage(RUSAGE_SELF, &before);
   auto start = std::chrono::steady_clock::now();
   open_text("<session><instance name=\"i\"><signal_set name=\"s\"><signal_vec><trigger_input_vec>" +
-            wires + "</trigger_input_vec></signal_vec><presentation><setup_view/></presentation>"
-                    "<trigger name=\"t\"><events>" +
+            wires +
+            "</trigger_input_vec></signal_vec><presentation><setup_view/></presentation>"
+            "<trigger name=\"t\"><events>" +
             levels + "</events></trigger></signal_set></instance></session>");
   TDR_DATA_TRIGGER* t = trigger();
   ASSERT_EQ(t->get_event_levels(), count);
@@ -617,8 +623,7 @@ TEST_F(TriggerTest, ManyLevelsOverManyWiresStayCompact) {
   std::string text = t->get_condition_expression(0, false);
   EXPECT_EQ(text.compare(0, 26, "'w0' == rising edge && 'w2"), 0);
   EXPECT_EQ(text.substr(text.size() - 20), " && 'w19999' == high");
-  double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   getrusage(RUSAGE_SELF, &after);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 400 * 1024);  // KiB
   EXPECT_LT(seconds, 30.0);
@@ -663,36 +668,37 @@ TEST_F(TriggerTest, SessionsWithTriggersReachAFixedPoint) {
   ASSERT_EQ(t->get_num_logs(), 2);
   EXPECT_TRUE(t->find_log("new")->get_bit(2, 1));
   EXPECT_FALSE(t->find_log("new")->get_bit(1, 1));
-  EXPECT_EQ(saved.substr(saved.find("      <trigger "), saved.find("</trigger>") -
-                                                            saved.find("      <trigger ")),
-            "      <trigger CRC=\"ABC\" is_expanded=\"true\" name=\"t\" position=\"post\" "
-            "segment_size=\"8\">\n"
-            "        <power_up_trigger position=\"center\"/>\n"
-            "        <events>\n"
-            "          <level enabled=\"yes\" type=\"basic\">'a' == high &amp;&amp; 'bus' == RUN\n"
-            "            <power_up enabled=\"no\">'rbus' == 0x3\n"
-            "            </power_up>\n"
-            "          </level>\n"
-            "          <level type=\"advanced\">\n"
-            "            <expression><![CDATA[a && (b || c)]]>\n"
-            "            </expression>\n"
-            "            <op_node kind=\"and\">\n"
-            "              <op_node kind=\"in\" port=\"0\"/>\n"
-            "            </op_node>\n"
-            "          </level>\n"
-            "          <level>'c' == either edge\n"
-            "            <power_up>'B' == low\n"
-            "            </power_up>\n"
-            "          </level>\n"
-            "          <level>'d0' == high &amp;&amp; 'd1' == low &amp;&amp; 'd2' == low &amp;&amp; "
-            "'d3' == high\n"
-            "            <power_up>\n"
-            "            </power_up>\n"
-            "          </level>\n"
-            "        </events>\n"
-            "        <data name=\"L\" power_up_mode=\"false\" sample_depth=\"2\" "
-            "trigger_position=\"1\">101011</data>\n"
-            "        <data name=\"new\" power_up_mode=\"false\" sample_depth=\"2\" "
-            "trigger_position=\"0\">011001</data>\n"
-            "      ");
+  EXPECT_EQ(
+      saved.substr(saved.find("      <trigger "),
+                   saved.find("</trigger>") - saved.find("      <trigger ")),
+      "      <trigger CRC=\"ABC\" is_expanded=\"true\" name=\"t\" position=\"post\" "
+      "segment_size=\"8\">\n"
+      "        <power_up_trigger position=\"center\"/>\n"
+      "        <events>\n"
+      "          <level enabled=\"yes\" type=\"basic\">'a' == high &amp;&amp; 'bus' == RUN\n"
+      "            <power_up enabled=\"no\">'rbus' == 0x3\n"
+      "            </power_up>\n"
+      "          </level>\n"
+      "          <level type=\"advanced\">\n"
+      "            <expression><![CDATA[a && (b || c)]]>\n"
+      "            </expression>\n"
+      "            <op_node kind=\"and\">\n"
+      "              <op_node kind=\"in\" port=\"0\"/>\n"
+      "            </op_node>\n"
+      "          </level>\n"
+      "          <level>'c' == either edge\n"
+      "            <power_up>'B' == low\n"
+      "            </power_up>\n"
+      "          </level>\n"
+      "          <level>'d0' == high &amp;&amp; 'd1' == low &amp;&amp; 'd2' == low &amp;&amp; "
+      "'d3' == high\n"
+      "            <power_up>\n"
+      "            </power_up>\n"
+      "          </level>\n"
+      "        </events>\n"
+      "        <data name=\"L\" power_up_mode=\"false\" sample_depth=\"2\" "
+      "trigger_position=\"1\">101011</data>\n"
+      "        <data name=\"new\" power_up_mode=\"false\" sample_depth=\"2\" "
+      "trigger_position=\"0\">011001</data>\n"
+      "      ");
 }

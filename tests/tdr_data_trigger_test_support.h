@@ -22,18 +22,17 @@
 // Data wires (index): a 0, c 1, x 2 (x feeds no trigger).
 // Setup-view buses: "bus" (d0..d3, table "states"), "rbus" (d0..d3, msb
 // first), "grp" (a, ghost, a nameless net, x, c), "plain" (d0, d1, no table).
-inline std::string trigger_session_xml(const std::string& triggers,
-                                       const std::string& mnemonics = std::string(
-                                           "<mnemonics><table name=\"states\" width=\"4\">"
-                                           "<symbol name=\"IDLE\" value=\"0000\"/>"
-                                           "<symbol name=\"RUN\" value=\"1R0X\"/>"
-                                           "<symbol name=\"SHORT\" value=\"1h\"/>"
-                                           "</table><table name=\"alt\" width=\"4\">"
-                                           "<symbol name=\"GO\" value=\"fel\"/>"
-                                           "</table></mnemonics>"),
-                                       const std::string& config = "<config sample_depth=\"128\"/>") {
-  return "<session>" + mnemonics +
-         "<instance name=\"i\"><signal_set name=\"s\">" + config +
+inline std::string trigger_session_xml(
+    const std::string& triggers,
+    const std::string& mnemonics = std::string("<mnemonics><table name=\"states\" width=\"4\">"
+                                               "<symbol name=\"IDLE\" value=\"0000\"/>"
+                                               "<symbol name=\"RUN\" value=\"1R0X\"/>"
+                                               "<symbol name=\"SHORT\" value=\"1h\"/>"
+                                               "</table><table name=\"alt\" width=\"4\">"
+                                               "<symbol name=\"GO\" value=\"fel\"/>"
+                                               "</table></mnemonics>"),
+    const std::string& config = "<config sample_depth=\"128\"/>") {
+  return "<session>" + mnemonics + "<instance name=\"i\"><signal_set name=\"s\">" + config +
          "<signal_vec><trigger_input_vec>"
          "<wire name=\"a\"/><wire name=\"b\" alias=\"B\"/><wire name=\"c\"/>"
          "<wire name=\"d0\"/><wire name=\"d1\"/><wire name=\"d2\"/><wire name=\"d3\"/>"

@@ -158,8 +158,8 @@ bool TDR_DATA_LOG::end_acquisition() {
   return true;
 }
 
-bool TDR_DATA_LOG::translate_bit_stream(const XMLCh* bits, int sample_depth,
-                                        int trigger_position, bool power_up) {
+bool TDR_DATA_LOG::translate_bit_stream(const XMLCh* bits, int sample_depth, int trigger_position,
+                                        bool power_up) {
   if (!TDR_CHECK(bits != nullptr && m_doc != nullptr && m_element != nullptr)) return false;
   m_sample_depth = sample_depth;
   m_trigger_position = trigger_position;
@@ -308,7 +308,8 @@ bool TDR_DATA_LOG::check_validity() const {
 
 void TDR_DATA_LOG::simulate_run() {
   if (!TDR_CHECK(m_signal_set != nullptr && m_trigger != nullptr)) return;
-  const long long depth = m_signal_set->get_sample_depth() > 0 ? m_signal_set->get_sample_depth() : 0;
+  const long long depth =
+      m_signal_set->get_sample_depth() > 0 ? m_signal_set->get_sample_depth() : 0;
   const long long width = m_signal_set->get_data_wire_width();
   const uint64_t count = uint64_t(depth) * uint64_t(width);
   if (count > MAX_SIMULATED_BYTES / sizeof(XMLCh)) return;
@@ -342,7 +343,8 @@ void TDR_DATA_LOG::simulate_run() {
   }
 
   auto put = [&](long long sample, long long wire, XMLCh c) {
-    if (sample >= 0 && sample < depth) text[uint64_t(sample) * uint64_t(width) + uint64_t(wire)] = c;
+    if (sample >= 0 && sample < depth)
+      text[uint64_t(sample) * uint64_t(width) + uint64_t(wire)] = c;
   };
   auto fill_before = [&](long long wire, long long end, XMLCh c) {
     for (long long s = 0; s < end; ++s) put(s, wire, c);

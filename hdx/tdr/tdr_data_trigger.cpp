@@ -46,7 +46,7 @@ const char* condition_word(TDR_DATA_TRIGGER_CONDITION c) {
 
 const char* position_word(TDR_DATA_TRIGGER_POSITION p) {
   return p >= TDR_PTYPE_PRE_POS && p <= TDR_PTYPE_CONTINUOUS_POS ? TDR_DATA_TRIG_POSITION_STR[p]
-                                                                   : "";
+                                                                 : "";
 }
 
 // Whole-word, case-sensitive; an unknown word is kept as the value past the table.
@@ -561,8 +561,8 @@ bool TDR_DATA_TRIGGER::set_value_condition(const TDR_DATA_SIGNAL_VIEW_NODE& bus,
 }
 
 bool TDR_DATA_TRIGGER::set_symbol_condition(const TDR_DATA_SIGNAL_VIEW_NODE& bus,
-                                            const char* table_name, const char* symbol,
-                                            int level, bool power_up) {
+                                            const char* table_name, const char* symbol, int level,
+                                            bool power_up) {
   if (!table_name) table_name = bus.get_mnemonics_table();
   if (!table_name) return false;  // a bus without a table takes no symbols
   TDR_DATA_INSTANCE* instance = m_signal_set->get_instance();
@@ -611,8 +611,8 @@ bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level, lo
   TDR_DATA_SIGNAL_VIEW_NODE bus = find_bus(bus_name);
   if (bus.is_null()) {
     if (m_signal_set)
-      MSG_TDR::post(MSG_TDR::W::INVALID_BUS_REF(bus_name, std::to_string(value).c_str(),
-                                                m_name.c_str()));
+      MSG_TDR::post(
+          MSG_TDR::W::INVALID_BUS_REF(bus_name, std::to_string(value).c_str(), m_name.c_str()));
     return false;
   }
   bool set = set_value_condition(bus, level, value, power_up);
@@ -626,8 +626,7 @@ bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level, co
   if (level < 0 || level >= get_event_levels()) return false;
   TDR_DATA_SIGNAL_VIEW_NODE bus = find_bus(bus_name);
   if (bus.is_null()) {
-    if (m_signal_set)
-      MSG_TDR::post(MSG_TDR::W::INVALID_BUS_REF(bus_name, symbol, m_name.c_str()));
+    if (m_signal_set) MSG_TDR::post(MSG_TDR::W::INVALID_BUS_REF(bus_name, symbol, m_name.c_str()));
     return false;
   }
   bool set = set_symbol_condition(bus, nullptr, symbol, level, power_up);
@@ -638,13 +637,11 @@ bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level, co
 bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level,
                                              const char* table_name, const char* symbol,
                                              bool power_up, bool write) {
-  if (!TDR_CHECK(bus_name != nullptr && table_name != nullptr && symbol != nullptr))
-    return false;
+  if (!TDR_CHECK(bus_name != nullptr && table_name != nullptr && symbol != nullptr)) return false;
   if (level < 0 || level >= get_event_levels()) return false;
   TDR_DATA_SIGNAL_VIEW_NODE bus = find_bus(bus_name);
   if (bus.is_null()) {
-    if (m_signal_set)
-      MSG_TDR::post(MSG_TDR::W::INVALID_BUS_REF(bus_name, symbol, m_name.c_str()));
+    if (m_signal_set) MSG_TDR::post(MSG_TDR::W::INVALID_BUS_REF(bus_name, symbol, m_name.c_str()));
     return false;
   }
   bool set = set_symbol_condition(bus, table_name, symbol, level, power_up);

@@ -101,14 +101,14 @@ class TDR_DATA_TRIGGER {
   bool set_trigger_condition(int wire, int level, TDR_DATA_TRIGGER_CONDITION condition,
                              bool power_up, bool write);
   // Every member of the setup view's bus or group `node_name`.
-  bool set_trigger_condition(const char* node_name, int level,
-                             TDR_DATA_TRIGGER_CONDITION condition, bool power_up, bool write);
+  bool set_trigger_condition(const char* node_name, int level, TDR_DATA_TRIGGER_CONDITION condition,
+                             bool power_up, bool write);
   // The bits of `value` to the bus members in the bus's bit order (bit 0 first).
   bool set_trigger_condition(const char* bus_name, int level, long value, bool power_up,
                              bool write);
   // The value of `symbol` in the bus's mnemonic table, one character a member.
-  bool set_trigger_condition(const char* bus_name, int level, const char* symbol,
-                             bool power_up, bool write);
+  bool set_trigger_condition(const char* bus_name, int level, const char* symbol, bool power_up,
+                             bool write);
   // The same through the table named `table_name`.
   bool set_trigger_condition(const char* bus_name, int level, const char* table_name,
                              const char* symbol, bool power_up, bool write);
@@ -180,8 +180,7 @@ class TDR_DATA_TRIGGER {
   void create_element();
   void read_element();
   void read_side(DOMElement* element, bool power_up);
-  void read_port_condition(DOMElement* element, const XMLCh* attr, bool trigger_in,
-                           bool power_up);
+  void read_port_condition(DOMElement* element, const XMLCh* attr, bool trigger_in, bool power_up);
   void expand_dom_events(DOMElement* events);
   void read_logs();
   void parse_level_text(xercesc::DOMText* text, int level, bool power_up);
