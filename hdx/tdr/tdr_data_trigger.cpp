@@ -772,8 +772,7 @@ TDR_DATA_LOG* TDR_DATA_TRIGGER::get_last_log() const {
 // --- hardware queries ---------------------------------------------------------------
 
 TCI_ADVANCED_TRIGGER_FACTORY* TDR_DATA_TRIGGER::advanced_factory(int level, bool power_up) {
-  if (level < 0 || level >= get_event_levels()) return nullptr;
-  return m_levels[size_t(level)].factory[power_up ? 1 : 0];
+  return get_advanced_trigger_factory(level, power_up);
 }
 
 int TDR_DATA_TRIGGER::get_last_trigger_level_latency_delay() {
