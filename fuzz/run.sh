@@ -34,7 +34,7 @@ for t in "${targets[@]}"; do
   # shellcheck disable=SC2086
   "$exe" "$corpus" "$seeds/$t" "$here/fuzz/regressions/$t" "${dict[@]}" \
     -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 -malloc_limit_mb=2048 \
-    -max_len="$max_len" -jobs=1 -workers=1 -print_final_stats=1 \
+    -max_len="$max_len" -print_final_stats=1 \
     -artifact_prefix="$artifacts/" ${FUZZ_FLAGS:-} > "$build/fuzz_$t.log" 2>&1
   rc=$?
   grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb|SUMMARY|^#[0-9]+ +DONE" \
