@@ -5,7 +5,10 @@
 #include <string>
 
 #include "tdr_data_instance.h"
+#include "tdr_data_log.h"
 #include "tdr_data_session.h"
+#include "tdr_data_signal_set.h"
+#include "tdr_data_trigger.h"
 #include "tdr_data_xml_attr.h"
 #include "tdr_test_support.h"
 
@@ -350,4 +353,115 @@ TEST_F(SessionTest, DamagedEmbeddedFilesFailCleanly) {
 
   EXPECT_FALSE(session.extract_kfb_file(3, out.c_str()));
   expect_internal_error("Embedded kfb file index mismatch");
+}
+
+namespace {
+// Two instances; "a" has signal sets s1 and a global-temp copy with a global
+// trigger and log; logs sit in "t1".
+const char* const DISPLAY_TREE_FILE =
+    "<session><instance name=\"a\">"
+    "<signal_set name=\"s1\"><signal_vec/>"
+    "<trigger name=\"t1\"><data name=\"l1\"/><data name=\"lg\" global_temp=\"1\"/></trigger>"
+    "<trigger name=\"t2\"/></signal_set>"
+    "<signal_set name=\"gs\" global_temp=\"1\"><signal_vec/>"
+    "<trigger name=\"gt\" global_temp=\"1\"><data name=\"gl\" global_temp=\"1\"/></trigger>"
+    "</signal_set></instance>"
+    "<instance name=\"b\"/>"
+    "%TREE%</session>";
+
+std::string display_tree_file(const std::string& tree) {
+  std::string text = DISPLAY_TREE_FILE;
+  return text.replace(text.find("%TREE%"), 6, tree);
+}
+}  // namespace
+
+TEST_F(SessionTest, DisplayTreeResolvesBranchesAndGlobalTempCopies) {
+  std::string path = temp_path("s.xml");
+  write_file(path, display_tree_file(
+                       "<display_tree>"
+                       "<display_branch instance=\"a\" signal_set=\"s1\" trigger=\"t1\" log=\"lg\"/>"
+                       "<display_branch instance=\"a\" signal_set=\"s1\" trigger=\"t2\"/>"
+                       "<display_branch instance=\"b\" signal_set=\"none\"/>"
+                       "<display_branch instance=\"zz\" signal_set=\"s1\"/>"
+                       "</display_tree>"));
+  {
+    TDR_DATA_SESSION session(path.c_str());
+    ASSERT_NE(session.get_name(), nullptr);
+    TDR_DATA_INSTANCE* a = session.find_instance("a");
+    TDR_DATA_INSTANCE* b = session.find_instance("b");
+    ASSERT_NE(session.find_active_signal_set(a), nullptr);
+    EXPECT_STREQ(session.find_active_signal_set(a)->get_name(), "s1");
+    EXPECT_STREQ(session.find_active_trigger(a)->get_name(), "t1");
+    // A global-temp log is found by its own name too; the first branch wins.
+    ASSERT_NE(session.find_active_log(a), nullptr);
+    EXPECT_STREQ(session.find_active_log(a)->get_name(), "lg");
+    EXPECT_EQ(session.find_active_signal_set(b), nullptr);
+    EXPECT_EQ(a->get_last_signal_set(), session.find_active_signal_set(a));
+  }
+  // With GUI logging off, a branch of an instance with a global-temp copy
+  // shows that copy whatever the branch names.
+  write_file(path, display_tree_file(
+                       "<display_tree gui_logging_enabled=\"0\">"
+                       "<display_branch instance=\"a\" signal_set=\"s1\" trigger=\"t1\"/>"
+                       "</display_tree>"));
+  {
+    TDR_DATA_SESSION session(path.c_str());
+    TDR_DATA_INSTANCE* a = session.find_instance("a");
+    EXPECT_STREQ(session.find_active_signal_set(a)->get_name(), "gs");
+    EXPECT_STREQ(session.find_active_trigger(a)->get_name(), "gt");
+    EXPECT_STREQ(session.find_active_log(a)->get_name(), "gl");
+  }
+  write_file(path, display_tree_file(
+                       "<display_tree><display_branch instance=\"a\" signal_set=\"USE_GLOBAL_TEMP\" "
+                       "trigger=\"USE_GLOBAL_TEMP\" log=\"USE_GLOBAL_TEMP\"/></display_tree>"));
+  {
+    TDR_DATA_SESSION session(path.c_str());
+    TDR_DATA_INSTANCE* a = session.find_instance("a");
+    EXPECT_STREQ(session.find_active_signal_set(a)->get_name(), "gs");
+    EXPECT_STREQ(session.find_active_log(a)->get_name(), "gl");
+  }
+  forget_messages();  // the sketchy signal sets warn about their missing parts
+}
+
+TEST_F(SessionTest, ActiveBranchesAreAddedOnceAndWritten) {
+  std::string path = temp_path("s.xml");
+  write_file(path, display_tree_file(""));
+  TDR_DATA_SESSION session(path.c_str());
+  forget_messages();
+  TDR_DATA_INSTANCE* a = session.find_instance("a");
+  TDR_DATA_TRIGGER* t1 = a->find_signal_set("s1")->find_trigger("t1");
+  TDR_DATA_TRIGGER* t2 = a->find_signal_set("s1")->find_trigger("t2");
+  // Without a display tree in the file there is no map until it is reset.
+  EXPECT_FALSE(session.add_active_branch(t1));
+  expect_internal_error("m_active_tree_map != NULL");
+  EXPECT_FALSE(session.add_active_branch(static_cast<TDR_DATA_TRIGGER*>(nullptr)));
+  expect_internal_error("trigger != NULL");
+  expect_internal_error("m_active_tree_map != NULL");
+
+  session.reset_active_tree();
+  EXPECT_TRUE(session.add_active_branch(t1));
+  EXPECT_FALSE(session.add_active_branch(t2));
+  EXPECT_EQ(session.find_active_trigger(a), t1);
+  TDR_DATA_SIGNAL_SET* global = a->get_global_signal_set();
+  TDR_DATA_LOG* global_log = global->get_global_trigger()->get_global_log();
+  session.reset_active_tree();
+  EXPECT_TRUE(session.add_active_branch(global_log));
+  std::string text;
+  {
+    std::string out = temp_path("out.xml");
+    ASSERT_TRUE(session.save_as(out.c_str(), true, true));
+    text = read_file(out);
+  }
+  EXPECT_NE(text.find("<display_branch instance=\"a\" log=\"USE_GLOBAL_TEMP\" "
+                      "signal_set=\"USE_GLOBAL_TEMP\" trigger=\"USE_GLOBAL_TEMP\"/>"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("trigger=\"t1\""), std::string::npos);  // reset removed it
+
+  // Removing an object drops the branches that point at it.
+  session.reset_active_tree();
+  EXPECT_TRUE(session.add_active_branch(t1));
+  t1->remove();
+  EXPECT_EQ(session.find_active_trigger(a), nullptr);
+  EXPECT_EQ(session.find_active_signal_set(a), nullptr);
 }

@@ -808,7 +808,8 @@ TEST_F(XmlUtilTest, BillionLaughsFailsFastAndSmall) {
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   getrusage(RUSAGE_SELF, &after);
-  EXPECT_LT(seconds, 1.0);
+  // A second in an optimised build; sanitizers on a busy machine run several times slower.
+  EXPECT_LT(seconds, 3.0);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024);  // KiB
   EXPECT_NE(expect_read_error(temp_path("lol.xml")).find("entity expansions"), std::string::npos);
 }
@@ -820,7 +821,7 @@ TEST_F(XmlUtilTest, LongEntitiesAreRefusedSoExpansionStaysBounded) {
   auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(read_text("<!DOCTYPE r [<!ENTITY a \"" + big + "\">]>\n<r>" + refs + "</r>", "q.xml"),
             nullptr);
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 1.0);
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 3.0);
   EXPECT_EQ(expect_read_error(temp_path("q.xml")),
             "entity 'a' is longer than " + std::to_string(TDR_XML_MAX_ENTITY_VALUE) +
                 " characters");

@@ -33,10 +33,11 @@ class RECORDING_TARGET : public TDR_LANG_TARGET {
     auto it = wires.find(name);
     return it == wires.end() ? TDR_LANG_NO_SUCH_WIRE : it->second;
   }
-  void set_condition_by_index(int index, int l, int c, bool p) override {
+  void set_condition_by_index(int index, int l, TDR_DATA_TRIGGER_CONDITION c, bool p) override {
     record(0, l, p, "index " + std::to_string(index) + " = " + std::to_string(c));
   }
-  void set_condition_by_node(const char* name, int l, int c, bool p) override {
+  void set_condition_by_node(const char* name, int l, TDR_DATA_TRIGGER_CONDITION c,
+                             bool p) override {
     record(1, l, p, "node " + std::string(name) + " = " + std::to_string(c));
   }
   void set_condition_by_value(const char* bus, int l, long value, bool p) override {

@@ -415,19 +415,7 @@ bool TDR_DATA_SESSION::add_active_branch(TDR_DATA_TRIGGER* trigger) {
     TDR_INTERNAL_ERROR("m_active_tree_map != NULL");
     ok = false;
   }
-  if (!ok) return false;
-  TDR_DATA_SIGNAL_SET* signal_set = trigger->get_signal_set();
-  TDR_DATA_INSTANCE* instance = signal_set ? signal_set->get_instance() : nullptr;
-  if (!TDR_CHECK(instance != NULL)) return false;
-  if (!m_active_tree_map.emplace(instance, ACTIVE_BRANCH{signal_set, trigger, nullptr}).second)
-    return false;
-  if (m_display_tree) {
-    DOMElement* e = tdr_new_element(m_doc, TDR_X("display_branch"), m_display_tree);
-    tdr_set_attr(e, TDR_X("instance"), instance->get_name());
-    tdr_set_attr(e, TDR_X("signal_set"), branch_word(signal_set->get_dom_node(), signal_set->get_name()));
-    tdr_set_attr(e, TDR_X("trigger"), branch_word(trigger->get_dom_node(), trigger->get_name()));
-  }
-  return true;
+  return ok && insert_active_branch(trigger, nullptr);
 }
 
 bool TDR_DATA_SESSION::add_active_branch(TDR_DATA_LOG* log) {
@@ -436,8 +424,10 @@ bool TDR_DATA_SESSION::add_active_branch(TDR_DATA_LOG* log) {
     TDR_INTERNAL_ERROR("m_active_tree_map != NULL");
     ok = false;
   }
-  if (!ok) return false;
-  TDR_DATA_TRIGGER* trigger = log->get_trigger();
+  return ok && insert_active_branch(log->get_trigger(), log);
+}
+
+bool TDR_DATA_SESSION::insert_active_branch(TDR_DATA_TRIGGER* trigger, TDR_DATA_LOG* log) {
   TDR_DATA_SIGNAL_SET* signal_set = trigger ? trigger->get_signal_set() : nullptr;
   TDR_DATA_INSTANCE* instance = signal_set ? signal_set->get_instance() : nullptr;
   if (!TDR_CHECK(instance != NULL)) return false;
@@ -446,9 +436,10 @@ bool TDR_DATA_SESSION::add_active_branch(TDR_DATA_LOG* log) {
   if (m_display_tree) {
     DOMElement* e = tdr_new_element(m_doc, TDR_X("display_branch"), m_display_tree);
     tdr_set_attr(e, TDR_X("instance"), instance->get_name());
-    tdr_set_attr(e, TDR_X("signal_set"), branch_word(signal_set->get_dom_node(), signal_set->get_name()));
+    tdr_set_attr(e, TDR_X("signal_set"),
+                 branch_word(signal_set->get_dom_node(), signal_set->get_name()));
     tdr_set_attr(e, TDR_X("trigger"), branch_word(trigger->get_dom_node(), trigger->get_name()));
-    tdr_set_attr(e, TDR_X("log"), branch_word(log->get_dom_node(), log->get_name()));
+    if (log) tdr_set_attr(e, TDR_X("log"), branch_word(log->get_dom_node(), log->get_name()));
   }
   return true;
 }

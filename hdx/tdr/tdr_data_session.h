@@ -118,6 +118,7 @@ class TDR_DATA_SESSION {
   void set_root_string(OPT_STRING* field, const XMLCh* attr, const char* value);
   void release_document();
   void read_display_tree();
+  bool insert_active_branch(TDR_DATA_TRIGGER* trigger, TDR_DATA_LOG* log);
 
   TDR_DATA_KEYED_BLOCK m_global_data;
   OPT_STRING m_name;

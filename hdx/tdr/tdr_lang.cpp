@@ -57,7 +57,8 @@ long tdr_lang_decimal_value(const char* text) {
   return to_signed32(negative ? 0u - value : value);
 }
 
-void tdr_lang_apply_condition(TDR_LANG_TARGET* target, const char* name, int condition) {
+void tdr_lang_apply_condition(TDR_LANG_TARGET* target, const char* name,
+                              TDR_DATA_TRIGGER_CONDITION condition) {
   const TDR_LANG_PARSE_SETTINGS& s = tdr_lang_parse_settings;
   int index = target->find_trigger_wire_index(name);
   if (index >= 0)

@@ -8,17 +8,7 @@
 #include <cstddef>
 #include <iosfwd>
 
-// Condition values the clauses produce. They are the trigger-condition
-// enumeration's numbers (TDR_CTYPE_HIGH_COND = 3 ... TDR_CTYPE_DONT_CARE_COND = 8)
-// and are passed on as plain ints.
-enum TDR_LANG_CONDITION {
-  TDR_LANG_HIGH_COND = 3,
-  TDR_LANG_LOW_COND = 4,
-  TDR_LANG_RISING_EDGE_COND = 5,
-  TDR_LANG_FALLING_EDGE_COND = 6,
-  TDR_LANG_EITHER_EDGE_COND = 7,
-  TDR_LANG_DONT_CARE_COND = 8
-};
+#include "tdr_data_global_enum.h"
 
 // Answers of TDR_LANG_TARGET::find_trigger_wire_index besides a real index.
 enum {
@@ -37,11 +27,11 @@ class TDR_LANG_TARGET {
   // TDR_LANG_NOT_TRIGGER_WIRE or TDR_LANG_NO_SUCH_WIRE.
   virtual int find_trigger_wire_index(const char* name) = 0;
   // set_trigger_condition(index, level, condition, power_up, false)
-  virtual void set_condition_by_index(int trigger_wire_index, int level, int condition,
-                                      bool power_up) = 0;
+  virtual void set_condition_by_index(int trigger_wire_index, int level,
+                                      TDR_DATA_TRIGGER_CONDITION condition, bool power_up) = 0;
   // set_trigger_condition(node name, level, condition, power_up, false): buses and groups
-  virtual void set_condition_by_node(const char* name, int level, int condition,
-                                     bool power_up) = 0;
+  virtual void set_condition_by_node(const char* name, int level,
+                                     TDR_DATA_TRIGGER_CONDITION condition, bool power_up) = 0;
   // set_trigger_condition(bus, level, value, power_up, false). `value` is a 32-bit
   // pattern held sign-extended (-2^31 .. 2^31-1); members take its bits from bit 0
   // upwards with a logical shift, so members past bit 31 get low.

@@ -29,7 +29,8 @@ void tdr_lang_lexer_reset();
 void tdr_yyerror(tdr_lang_lexer_yyFlexLexer* scanner, const char* message);
 
 // Clause actions; they free nothing.
-void tdr_lang_apply_condition(TDR_LANG_TARGET* target, const char* name, int condition);
+void tdr_lang_apply_condition(TDR_LANG_TARGET* target, const char* name,
+                              TDR_DATA_TRIGGER_CONDITION condition);
 void tdr_lang_apply_symbol(TDR_LANG_TARGET* target, const char* name, const char* symbol);
 void tdr_lang_apply_value(TDR_LANG_TARGET* target, const char* name, long value);
 

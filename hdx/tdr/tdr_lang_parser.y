@@ -6,6 +6,7 @@
 }
 
 %code requires {
+#include "tdr_data_global_enum.h"
 class tdr_lang_lexer_yyFlexLexer;
 class TDR_LANG_TARGET;
 }
@@ -33,7 +34,7 @@ static void tdr_lang_parser_yyerror(tdr_lang_lexer_yyFlexLexer* scanner, TDR_LAN
 %union {
   char* str;
   long number;
-  int condition;
+  TDR_DATA_TRIGGER_CONDITION condition;
 }
 
 %token TOKEN_DISABLE TOKEN_ACTIVE TOKEN_HIGH TOKEN_LOW TOKEN_AND TOKEN_EQUAL
@@ -80,12 +81,12 @@ clause
   ;
 
 level_value
-  : TOKEN_HIGH                { $$ = TDR_LANG_HIGH_COND; }
-  | TOKEN_LOW                 { $$ = TDR_LANG_LOW_COND; }
-  | TOKEN_RISING TOKEN_EDGE   { $$ = TDR_LANG_RISING_EDGE_COND; }
-  | TOKEN_FALLING TOKEN_EDGE  { $$ = TDR_LANG_FALLING_EDGE_COND; }
-  | TOKEN_EITHER TOKEN_EDGE   { $$ = TDR_LANG_EITHER_EDGE_COND; }
-  | TOKEN_DONT_CARE           { $$ = TDR_LANG_DONT_CARE_COND; }
+  : TOKEN_HIGH                { $$ = TDR_CTYPE_HIGH_COND; }
+  | TOKEN_LOW                 { $$ = TDR_CTYPE_LOW_COND; }
+  | TOKEN_RISING TOKEN_EDGE   { $$ = TDR_CTYPE_RISING_EDGE_COND; }
+  | TOKEN_FALLING TOKEN_EDGE  { $$ = TDR_CTYPE_FALLING_EDGE_COND; }
+  | TOKEN_EITHER TOKEN_EDGE   { $$ = TDR_CTYPE_EITHER_EDGE_COND; }
+  | TOKEN_DONT_CARE           { $$ = TDR_CTYPE_DONT_CARE_COND; }
   ;
 
 signal_name

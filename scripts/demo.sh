@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Runs the tdr tool on the bundled example session.
+set -euo pipefail
+tdr="${1:-build/release/tdr}"
+cd "$(dirname "$0")/.."
+out="${TMPDIR:-/tmp}/tdr_demo"
+mkdir -p "$out"
+
+echo "== tdr check examples/demo_session.xml"
+"$tdr" check examples/demo_session.xml
+echo
+echo "== tdr info examples/demo_session.xml"
+"$tdr" info examples/demo_session.xml
+echo
+echo "== tdr export examples/demo_session.xml --format vcd -o $out/run1.vcd"
+"$tdr" export examples/demo_session.xml --format vcd -o "$out/run1.vcd"
+head -n 16 "$out/run1.vcd"
+echo "..."
+echo
+echo "== tdr export examples/demo_session.xml --format svg -o $out/run1.svg"
+"$tdr" export examples/demo_session.xml --format svg -o "$out/run1.svg"
+echo "written: $out/run1.svg (open it in a browser)"
+echo
+echo "== tdr kfb list examples/demo_session.xml"
+"$tdr" kfb list examples/demo_session.xml
+echo
+echo "== tdr normalize examples/demo_session.xml $out/demo_session.xml"
+"$tdr" normalize examples/demo_session.xml "$out/demo_session.xml"
+echo "written: $out/demo_session.xml"

@@ -1,0 +1,324 @@
+// Condition text of basic trigger levels: written from the conditions, read
+// back through the condition language into the trigger, syntax errors, bus
+// values and symbols, hostile texts, symbol characters and the summary text.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tdr_data_trigger_test_support.h"
+
+namespace {
+
+class ConditionTest : public TriggerTest {
+ protected:
+  // The shared session with one trigger "t" of three empty levels.
+  TDR_DATA_TRIGGER* fresh() {
+    open_triggers("<trigger name=\"t\"><events><level/><level/><level/></events></trigger>");
+    return trigger();
+  }
+  // Parses `text` into a fresh level 1 and returns its conditions.
+  CONDS parsed(const std::string& text, bool power_up = false) {
+    TDR_DATA_TRIGGER* t = fresh();
+    t->parse_condition(text.c_str(), 1, power_up);
+    EXPECT_EQ(conditions(t, 1, !power_up), CONDS(7, DC)) << "other side touched: " << text;
+    EXPECT_EQ(conditions(t, 0, power_up), CONDS(7, DC)) << "other level touched: " << text;
+    return conditions(t, 1, power_up);
+  }
+};
+
+}  // namespace
+
+TEST_F(ConditionTest, TextsAreWrittenInWireOrderAndReadBack) {
+  TDR_DATA_TRIGGER* t = fresh();
+  t->set_trigger_condition(0, 0, TDR_CTYPE_HIGH_COND, false, false);
+  t->set_trigger_condition(2, 0, TDR_CTYPE_FALLING_EDGE_COND, false, false);
+  EXPECT_STREQ(t->get_condition_expression(0, false), "'a' == high && 'c' == falling edge");
+  // The alias names the wire.
+  t->set_trigger_condition(1, 0, TDR_CTYPE_LOW_COND, false, false);
+  EXPECT_STREQ(t->get_condition_expression(0, false),
+               "'a' == high && 'B' == low && 'c' == falling edge");
+  EXPECT_STREQ(t->get_condition_expression(0, true), "");
+  EXPECT_STREQ(t->get_condition_expression(7, false), "");
+
+  // Every basic condition, on both sides, survives writing and reading.
+  const CONDS all = {HI, LO, RE, FE, EE, DC, LO};
+  for (bool power_up : {false, true}) {
+    for (int w = 0; w < 7; ++w)
+      t->set_trigger_condition(w, 2, TDR_DATA_TRIGGER_CONDITION(all[size_t(w)]), power_up, true);
+    std::string text = t->get_condition_expression(2, power_up);
+    EXPECT_EQ(text,
+              "'a' == high && 'B' == low && 'c' == rising edge && 'd0' == falling edge && "
+              "'d1' == either edge && 'd3' == low");
+    EXPECT_EQ(parsed(text, power_up), all);
+    t = trigger();
+  }
+}
+
+TEST_F(ConditionTest, EmptyTextsSetNothing) {
+  for (const char* text : {"", " ", " \t\r\n  "}) {
+    EXPECT_EQ(parsed(text), CONDS(7, DC)) << '"' << text << '"';
+    EXPECT_EQ(parsed(text, true), CONDS(7, DC));
+  }
+  TDR_DATA_TRIGGER* t = fresh();
+  t->parse_condition(nullptr, 0, false);
+  EXPECT_EQ(conditions(t, 0, false), CONDS(7, DC));
+  // A level out of range takes nothing, and nobody is warned.
+  t->parse_condition("'a' == high && 'zz' == low && 'bus' == 3 && 'bus' == RUN", 5, false);
+  t->parse_condition("'a' == high", -1, true);
+  EXPECT_EQ(conditions(t, 0, false), CONDS(7, DC));
+}
+
+TEST_F(ConditionTest, PortConditionsAreWrittenButNotRead) {
+  TDR_DATA_TRIGGER* t = fresh();
+  t->set_trigger_condition(0, 0, TDR_CTYPE_LOW_COND, false, true);
+  t->set_trigger_condition(2, 0, TDR_CTYPE_ACTIVE_HIGH_COND, false, true);
+  t->set_trigger_condition(3, 0, TDR_CTYPE_HIGH_COND, false, true);
+  std::string text = t->get_condition_expression(0, false);
+  EXPECT_EQ(text, "'a' == low && 'c' == active high && 'd0' == high");
+  t->parse_condition(text.c_str(), 1, false);
+  MSG_RECORD m = expect_message("WTDR_COND_SYNTAX");
+  EXPECT_EQ(m.args, (ARGS{"t", "1", "active"}));
+  EXPECT_EQ(m.text,
+            "Condition expression defined in trigger \"t\" at level 1 contains a syntax error -- "
+            "stopping processing at string \"active\"");
+  // The clause before the error stays; the one after it never applies.
+  EXPECT_EQ(conditions(t, 1, false), (CONDS{LO, DC, DC, DC, DC, DC, DC}));
+
+  t->set_trigger_condition(1, 2, TDR_CTYPE_DISABLE_COND, false, true);
+  t->parse_condition(t->get_condition_expression(2, false), 2, true);
+  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "2", "disable"}));
+  // A value read from an unknown word has no word: the clause is cut short.
+  t->set_trigger_condition(1, 2, TDR_CTYPE_INVALID_COND, false, true);
+  EXPECT_STREQ(t->get_condition_expression(2, false), "'B' == ");
+  t->parse_condition(t->get_condition_expression(2, false), 2, true);
+  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "2", ""}));
+  EXPECT_EQ(conditions(t, 2, true), CONDS(7, DC));
+}
+
+TEST_F(ConditionTest, SyntaxErrorsNameWhereParsingStopped) {
+  struct CASE {
+    const char* text;
+    const char* token;
+    CONDS applied;
+  } cases[] = {
+      {"'a' == rising", "", CONDS(7, DC)},
+      {"'a' == high 'c' == low", "c", {HI, DC, DC, DC, DC, DC, DC}},
+      {"high == low", "high", CONDS(7, DC)},
+      {"'a' == low && == && 'c' == low", "==", {LO, DC, DC, DC, DC, DC, DC}},
+      {"'a' == high && && 'c' == low", "&&", {HI, DC, DC, DC, DC, DC, DC}},
+      {"'a' == high $ 'c' == low", "$", {HI, DC, DC, DC, DC, DC, DC}},
+      {"'a == high", "", CONDS(7, DC)},
+      {"'a' == high && 'c' == low && 'B' ==", "", {HI, DC, LO, DC, DC, DC, DC}},
+      {"'a' == high &&", "", {HI, DC, DC, DC, DC, DC, DC}},
+      {"'a' == edge", "edge", CONDS(7, DC)},
+      {"'a' == either", "", CONDS(7, DC)},
+      {"'a' == high && 'c' low", "low", {HI, DC, DC, DC, DC, DC, DC}},
+      {"a == == high", "==", CONDS(7, DC)},
+      {"'a' == high && low == 'c'", "low", {HI, DC, DC, DC, DC, DC, DC}},
+      {"== 'a' == high", "==", CONDS(7, DC)},
+  };
+  for (const CASE& c : cases) {
+    EXPECT_EQ(parsed(c.text), c.applied) << c.text;
+    MSG_RECORD m = expect_message("WTDR_COND_SYNTAX");
+    EXPECT_EQ(m.args, (ARGS{"t", "1", c.token})) << c.text;
+    EXPECT_TRUE(m_sink.messages.empty()) << c.text << ": " << m_sink.messages.front().id;
+  }
+}
+
+TEST_F(ConditionTest, StrayCharactersAreDroppedQuietly) {
+  // A lone "=", "&" or backslash is ignored; nothing is written anywhere.
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(parsed("'a' = == high & \\ && 'c' === low"), (CONDS{HI, DC, LO, DC, DC, DC, DC}));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  // Bare names and quoted ones with escapes.
+  EXPECT_EQ(parsed("a == high && 'B' == low && \\'c == rising edge"), (CONDS{HI, LO, DC, DC, DC, DC, DC}));
+  expect_message("WTDR_COND_SYNTAX");
+  EXPECT_EQ(parsed("'\\a' == high && '\\d\\0' == falling edge"), (CONDS{HI, DC, DC, FE, DC, DC, DC}));
+}
+
+TEST_F(ConditionTest, NamesWithQuotesAreWrittenUnescaped) {
+  TDR_DATA_TRIGGER* t = fresh();
+  set()->append(set()->create_wire("it's", TDR_WTYPE_TRIGGER_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true,
+                                   nullptr),
+                true);
+  EXPECT_TRUE(t->set_trigger_condition(0, 0, TDR_CTYPE_LOW_COND, false, true));
+  EXPECT_TRUE(t->set_trigger_condition(7, 0, TDR_CTYPE_HIGH_COND, false, true));
+  std::string text = t->get_condition_expression(0, false);
+  EXPECT_EQ(text, "'a' == low && 'it's' == high");
+  t->parse_condition(text.c_str(), 1, false);
+  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "1", "s"}));
+  EXPECT_EQ(t->get_condition(1, 0, false), TDR_CTYPE_LOW_COND);
+  EXPECT_EQ(t->get_condition(1, 7, false), TDR_CTYPE_DONT_CARE_COND);
+  // Escaped, the name reads.
+  t->parse_condition("'it\\'s' == high", 1, false);
+  EXPECT_EQ(t->get_condition(1, 7, false), TDR_CTYPE_HIGH_COND);
+}
+
+TEST_F(ConditionTest, NumbersGoToBusMembersBitByBit) {
+  struct CASE {
+    std::string text;
+    CONDS bus;  // d0..d3
+  } cases[] = {
+      {"'bus' == 5", {HI, LO, HI, LO}},
+      {"'bus' == 0x0A", {LO, HI, LO, HI}},
+      {"'bus' == h1F", {HI, HI, HI, HI}},
+      {"'bus' == o6", {LO, HI, HI, LO}},
+      {"'bus' == b1001", {HI, LO, LO, HI}},
+      {"'bus' == -2", {LO, HI, HI, HI}},
+      // Ten hexadecimal digits: the last eight count.
+      {"'bus' == 0xABCDEF0123456785", {HI, LO, HI, LO}},
+      {"'bus' == 0x1234567898", {LO, LO, LO, HI}},
+      // 32-bit arithmetic: 2^32 + 5 is 5.
+      {"'bus' == 4294967301", {HI, LO, HI, LO}},
+      {"'bus' == " + std::string(300, '0') + "12", {LO, LO, HI, HI}},
+      {"'bus' == b" + std::string(200, '1') + "0110", {LO, HI, HI, LO}},
+      {"'bus' == o" + std::string(150, '7') + "00", {LO, LO, LO, LO}},
+      {"'bus' == 0x" + std::string(400, 'f') + "9", {HI, LO, LO, HI}},
+      // msb first.
+      {"'rbus' == 1", {LO, LO, LO, HI}},
+  };
+  for (const CASE& c : cases) {
+    CONDS got = parsed(c.text);
+    EXPECT_EQ(CONDS(got.begin() + 3, got.end()), c.bus) << c.text.substr(0, 40);
+    EXPECT_EQ(CONDS(got.begin(), got.begin() + 3), CONDS(3, DC));
+  }
+  // A number on something that is no bus.
+  EXPECT_EQ(parsed("'a' == 7 && 'c' == low"), (CONDS{DC, DC, LO, DC, DC, DC, DC}));
+  EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"a", "7", "t"}));
+  // "0x" alone is the number 0 and then a name.
+  EXPECT_EQ(parsed("'bus' == 0x"), (CONDS{DC, DC, DC, LO, LO, LO, LO}));
+  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "1", "x"}));
+}
+
+TEST_F(ConditionTest, SymbolsAndTables) {
+  EXPECT_EQ(parsed("'bus' == RUN"), (CONDS{DC, DC, DC, HI, RE, LO, DC}));
+  EXPECT_EQ(parsed("'bus' == states.IDLE && 'a' == high"), (CONDS{HI, DC, DC, LO, LO, LO, LO}));
+  EXPECT_EQ(parsed("'rbus' == alt.GO", true), (CONDS{DC, DC, DC, DC, LO, EE, FE}));
+  // Unknown table, symbol, bus: warned, and the rest of the text goes on.
+  EXPECT_EQ(parsed("'bus' == nosuch.RUN && 'c' == high"), (CONDS{DC, DC, HI, DC, DC, DC, DC}));
+  EXPECT_EQ(expect_message("WTDR_INVALID_SYM_TABLE").args, (ARGS{"nosuch"}));
+  EXPECT_EQ(parsed("'bus' == .RUN"), CONDS(7, DC));
+  EXPECT_EQ(expect_message("WTDR_INVALID_SYM_TABLE").args, (ARGS{""}));
+  EXPECT_EQ(parsed("'bus' == states.RUN.X"), CONDS(7, DC));
+  EXPECT_EQ(expect_message("WTDR_INVALID_SYMBOL").args, (ARGS{"RUN.X", "states"}));
+  EXPECT_EQ(parsed("'nobus' == RUN && 'a' == low"), (CONDS{LO, DC, DC, DC, DC, DC, DC}));
+  EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"nobus", "RUN", "t"}));
+  // A bus without a table takes no symbol, silently.
+  EXPECT_EQ(parsed("'plain' == RUN"), CONDS(7, DC));
+  // Keywords where a symbol belongs.
+  EXPECT_EQ(parsed("'bus' == disable"), CONDS(7, DC));
+  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "1", "disable"}));
+}
+
+TEST_F(ConditionTest, SignalsThatAreNoTriggerWires) {
+  // x is sampled for data only: ignored without a word.
+  EXPECT_EQ(parsed("'x' == high && 'a' == high"), (CONDS{HI, DC, DC, DC, DC, DC, DC}));
+  // Unknown names are warned about and skipped.
+  EXPECT_EQ(parsed("'zz' == high && 'c' == low"), (CONDS{DC, DC, LO, DC, DC, DC, DC}));
+  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"zz"}));
+  // Names and aliases both find wires; a group takes the condition on every member.
+  EXPECT_EQ(parsed("'b' == high && 'B' == low && 'grp' == dont_care && 'd2' == either edge"),
+            (CONDS{DC, LO, DC, DC, DC, EE, DC}));
+  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"ghost"}));
+  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"unspecified"}));
+}
+
+TEST_F(ConditionTest, LevelTextsReadFromTheFileWarnWithTheirLevel) {
+  open_triggers(
+      "<trigger name=\"bad\"><events><level>'a' == high</level>"
+      "<level>'a' == low &amp;&amp; 'c' == active low<power_up>'c' == rising</power_up></level>"
+      "</events></trigger>");
+  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"bad", "1", "active"}));
+  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"bad", "1", ""}));
+  TDR_DATA_TRIGGER* t = trigger("bad");
+  EXPECT_EQ(conditions(t, 1, false), (CONDS{LO, DC, DC, DC, DC, DC, DC}));
+  EXPECT_EQ(conditions(t, 1, true), CONDS(7, DC));
+  // Reading left the texts alone.
+  std::string saved = save();
+  EXPECT_NE(saved.find("'a' == low &amp;&amp; 'c' == active low"), std::string::npos);
+  EXPECT_NE(saved.find("<power_up>'c' == rising"), std::string::npos);
+}
+
+TEST_F(ConditionTest, SymbolCharacters) {
+  const std::string chars = "0Ll1HhRrFfEexX-? Z\x80";
+  const CONDS expected = {LO, LO, LO, HI, HI, HI, RE, RE, FE, FE,
+                          EE, EE, DC, DC, DC, DC, DC, DC, DC};
+  CONDS got;
+  for (char c : chars) got.push_back(TDR_DATA_TRIGGER::convert_symbol_to_condition(c));
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(TDR_DATA_TRIGGER::convert_symbol_to_condition('\0'), TDR_CTYPE_DONT_CARE_COND);
+}
+
+TEST_F(ConditionTest, SummaryText) {
+  open_triggers("<trigger name=\"t\" position=\"post\"><events><level/><level/></events></trigger>");
+  TDR_DATA_TRIGGER* t = trigger();
+  EXPECT_STREQ(t->to_string(false),
+               "   trigger levels = 2\tsegment_size = 1\n"
+               "   trigger type = circular\n"
+               "   trigger position = post");
+  set()->enable_trigger_in(true);
+  set()->enable_trigger_out(true);
+  t->set_trigger_type(TDR_TTYPE_SEGMENTED_TRIGGER, true);
+  t->set_segment_size(16, true);
+  t->set_trigger_in(TDR_CTYPE_RISING_EDGE_COND, true);
+  EXPECT_STREQ(t->to_string(true),
+               "   trigger levels = 2\tsegment_size = 16\n"
+               "   trigger type = segmented\n"
+               "   trigger position = pre\n"
+               "   trigger in = rising edge\n"
+               "   trigger out = active high");
+  // Values without words leave their lines out.
+  t->set_trigger_type(TDR_DATA_TRIGGER_TYPE(7), false);
+  t->set_trigger_position(TDR_DATA_TRIGGER_POSITION(4), false);
+  t->set_trigger_in(TDR_CTYPE_INVALID_COND, false);
+  t->set_trigger_out(TDR_DATA_TRIGGER_CONDITION(-3), false);
+  EXPECT_STREQ(t->to_string(false), "   trigger levels = 2\tsegment_size = 1");
+  // The position without a word is written as nothing and read back as such.
+  EXPECT_EQ(tdr_get_attr(t->get_dom_node(), TDR_X("position")), "");
+  EXPECT_EQ(tdr_get_attr(t->get_dom_node(), TDR_X("trigger_in")), "");
+}
+
+TEST_F(ConditionTest, AMillionClausesParseInLinearTime) {
+  const char* const clauses[] = {"'a' == high", "'B' == low", "'c' == rising edge",
+                                 "'bus' == 9", "'d2' == either edge"};
+  auto build = [&](int count) {
+    std::string text;
+    text.reserve(size_t(count) * 16);
+    for (int i = 0; i < count; ++i) {
+      if (i) text += " && ";
+      text += clauses[i % 5];
+    }
+    return text;
+  };
+  auto time_parse = [&](const std::string& text) {
+    TDR_DATA_TRIGGER* t = fresh();
+    auto start = std::chrono::steady_clock::now();
+    t->parse_condition(text.c_str(), 1, false);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(conditions(t, 1, false), (CONDS{HI, LO, RE, HI, LO, EE, HI}));
+    return seconds;
+  };
+  double small = time_parse(build(100000));
+  double large = time_parse(build(1000000));
+  // Ten times the clauses: about ten times the time.
+  EXPECT_LT(large, small * 25 + 0.5) << "100000: " << small << " s, 1000000: " << large << " s";
+  EXPECT_LT(large, 120.0);
+  EXPECT_TRUE(m_sink.messages.empty());
+}
+
+TEST_F(ConditionTest, HostileTextsEndCleanly) {
+  // Unterminated quote over a long text, deep nonsense, and long runs of operators.
+  EXPECT_EQ(parsed("'a' == high && '" + std::string(100000, 'x')), (CONDS{HI, DC, DC, DC, DC, DC, DC}));
+  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "1", ""}));
+  std::string equals;
+  for (int i = 0; i < 50000; ++i) equals += "= ";
+  EXPECT_EQ(parsed("'a' == low " + equals), (CONDS{LO, DC, DC, DC, DC, DC, DC}));
+  EXPECT_TRUE(m_sink.messages.empty());
+  std::string ands;
+  for (int i = 0; i < 30000; ++i) ands += "&& ";
+  EXPECT_EQ(parsed("'a' == low " + ands), (CONDS{LO, DC, DC, DC, DC, DC, DC}));
+  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "1", "&&"}));
+  std::string nul_text("'a' == high\0 && 'c' == low", 26);
+  EXPECT_EQ(parsed(nul_text), (CONDS{HI, DC, DC, DC, DC, DC, DC}));
+}

@@ -1,0 +1,142 @@
+// Helpers of the trigger, log and condition-text tests: a session file with
+// one instance "i" and one signal set "s" whose wires, buses and mnemonic
+// tables the tests share, opened from text and saved back.
+#ifndef TDR_DATA_TRIGGER_TEST_SUPPORT_H
+#define TDR_DATA_TRIGGER_TEST_SUPPORT_H
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cfg.h"
+#include "tdr_data_instance.h"
+#include "tdr_data_log.h"
+#include "tdr_data_session.h"
+#include "tdr_data_signal_set.h"
+#include "tdr_data_trigger.h"
+#include "tdr_data_xml_attr.h"
+#include "tdr_test_support.h"
+
+// Trigger wires (index): a 0, b 1 (alias B), c 2, d0 3, d1 4, d2 5, d3 6.
+// Data wires (index): a 0, c 1, x 2 (x feeds no trigger).
+// Setup-view buses: "bus" (d0..d3, table "states"), "rbus" (d0..d3, msb
+// first), "grp" (a, ghost, a nameless net, x, c), "plain" (d0, d1, no table).
+inline std::string trigger_session_xml(const std::string& triggers,
+                                       const std::string& mnemonics = std::string(
+                                           "<mnemonics><table name=\"states\" width=\"4\">"
+                                           "<symbol name=\"IDLE\" value=\"0000\"/>"
+                                           "<symbol name=\"RUN\" value=\"1R0X\"/>"
+                                           "<symbol name=\"SHORT\" value=\"1h\"/>"
+                                           "</table><table name=\"alt\" width=\"4\">"
+                                           "<symbol name=\"GO\" value=\"fel\"/>"
+                                           "</table></mnemonics>"),
+                                       const std::string& config = "<config sample_depth=\"128\"/>") {
+  return "<session>" + mnemonics +
+         "<instance name=\"i\"><signal_set name=\"s\">" + config +
+         "<signal_vec><trigger_input_vec>"
+         "<wire name=\"a\"/><wire name=\"b\" alias=\"B\"/><wire name=\"c\"/>"
+         "<wire name=\"d0\"/><wire name=\"d1\"/><wire name=\"d2\"/><wire name=\"d3\"/>"
+         "</trigger_input_vec><data_input_vec>"
+         "<wire name=\"a\"/><wire name=\"c\"/><wire name=\"x\"/>"
+         "</data_input_vec></signal_vec>"
+         "<presentation><data_view/><setup_view>"
+         "<net name=\"a\"/><net name=\"B\"/><net name=\"c\"/>"
+         "<bus name=\"bus\" mnemonics=\"states\"><net name=\"d0\"/><net name=\"d1\"/>"
+         "<net name=\"d2\"/><net name=\"d3\"/></bus>"
+         "<bus name=\"rbus\" order=\"msb_to_lsb\"><net name=\"d0\"/><net name=\"d1\"/>"
+         "<net name=\"d2\"/><net name=\"d3\"/></bus>"
+         "<bus name=\"grp\"><net name=\"a\"/><net name=\"ghost\"/><net/><net name=\"x\"/>"
+         "<net name=\"c\"/></bus>"
+         "<bus name=\"plain\"><net name=\"d0\"/><net name=\"d1\"/></bus>"
+         "</setup_view></presentation>" +
+         triggers + "</signal_set></instance><display_tree/><global_info/></session>";
+}
+
+class TriggerTest : public TdrTest {
+ protected:
+  void TearDown() override {
+    m_session.reset();
+    TdrTest::TearDown();
+  }
+
+  // Opens `xml` (written to a scratch file) as the current session.
+  TDR_DATA_SESSION* open_text(const std::string& xml, const std::string& file = "in.xml") {
+    std::string path = temp_path(file);
+    write_file(path, xml);
+    return open_file(path);
+  }
+  TDR_DATA_SESSION* open_file(const std::string& path) {
+    m_session.reset();
+    m_session.reset(new TDR_DATA_SESSION(path.c_str()));
+    return m_session.get();
+  }
+  // Opens the shared session with these trigger elements.
+  TDR_DATA_SESSION* open_triggers(const std::string& triggers) {
+    return open_text(trigger_session_xml(triggers));
+  }
+  // Saves the current session and returns the bytes written.
+  std::string save(const std::string& file = "out.xml") {
+    std::string path = temp_path(file);
+    EXPECT_TRUE(m_session->save_as(path.c_str(), true, true));
+    return read_file(path);
+  }
+  // Saves, reopens the saved file and saves again; both saves must agree.
+  std::string save_and_reopen() {
+    std::string first = save("first.xml");
+    open_file(temp_path("first.xml"));
+    std::string second = save("second.xml");
+    EXPECT_EQ(second, first);
+    return second;
+  }
+
+  TDR_DATA_INSTANCE* instance() const { return m_session->find_instance("i"); }
+  TDR_DATA_SIGNAL_SET* set() const { return instance()->find_signal_set("s"); }
+  TDR_DATA_TRIGGER* trigger(const char* name = "t") const { return set()->find_trigger(name); }
+
+  // The conditions of a level, one per trigger wire.
+  static std::vector<int> conditions(const TDR_DATA_TRIGGER* t, int level, bool power_up) {
+    std::vector<int> out;
+    int n = t->get_signal_set()->get_trigger_wire_width();
+    for (int i = 0; i < n; ++i) out.push_back(t->get_condition(level, i, power_up));
+    return out;
+  }
+
+  // Sets a configuration value for the rest of the test (and resets caches).
+  void set_config(const char* name, const char* value) {
+    m_config_names.push_back(name);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+    cfg_reset_caches();
+  }
+  struct CONFIG_RESTORE {
+    std::vector<std::string>* names;
+    ~CONFIG_RESTORE() {
+      for (const std::string& n : *names) unsetenv(n.c_str());
+      cfg_reset_caches();
+    }
+  };
+
+  std::unique_ptr<TDR_DATA_SESSION> m_session;
+  std::vector<std::string> m_config_names;
+  CONFIG_RESTORE m_restore{&m_config_names};
+};
+
+// Condition shorthands for expected vectors.
+enum : int {
+  DIS = TDR_CTYPE_DISABLE_COND,
+  AH = TDR_CTYPE_ACTIVE_HIGH_COND,
+  HI = TDR_CTYPE_HIGH_COND,
+  LO = TDR_CTYPE_LOW_COND,
+  RE = TDR_CTYPE_RISING_EDGE_COND,
+  FE = TDR_CTYPE_FALLING_EDGE_COND,
+  EE = TDR_CTYPE_EITHER_EDGE_COND,
+  DC = TDR_CTYPE_DONT_CARE_COND,
+  BAD = TDR_CTYPE_INVALID_COND
+};
+typedef std::vector<int> CONDS;
+typedef std::vector<std::string> ARGS;
+
+#endif

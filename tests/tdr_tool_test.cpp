@@ -1,0 +1,214 @@
+// Drives the tdr command-line tool as a user would.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <algorithm>
+#include <fstream>
+#include <string>
+
+#include "tdr_test_support.h"
+
+namespace {
+
+struct RUN {
+  int code;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+class ToolTest : public TdrTest {
+ protected:
+  RUN run(const std::string& arguments) {
+    std::string err_file = temp_path("stderr.txt");
+    std::string cmd = std::string(TDR_TOOL_PATH) + " " + arguments + " 2>" + err_file;
+    RUN r{-1, "", ""};
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int status = pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = read_file(err_file);
+    return r;
+  }
+  std::string example(const std::string& name) { return source_dir() + "/examples/" + name; }
+};
+
+}  // namespace
+
+TEST_F(ToolTest, HelpAndBadArgumentsGiveOneClearLine) {
+  RUN r = run("--help");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("check"), std::string::npos);
+  EXPECT_NE(r.out.find("normalize"), std::string::npos);
+  for (const char* cmd : {"check", "normalize", "info", "kfb", "import", "export", "simulate"}) {
+    r = run(std::string(cmd) + " --help");
+    EXPECT_EQ(r.code, 0) << cmd;
+    EXPECT_EQ(r.out.find("usage: tdr " + std::string(cmd)), 0u) << cmd;
+  }
+  r = run("frobnicate");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "tdr: unknown command 'frobnicate' (see 'tdr --help')\n");
+  r = run("check");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+  r = run("info --bogus x");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("unknown option '--bogus'"), std::string::npos);
+  r = run("kfb extract f.xml notanumber out");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("INDEX must be a number"), std::string::npos);
+}
+
+TEST_F(ToolTest, CheckPrintsMessagesAndExitCodes) {
+  RUN r = run("check " + example("demo_session.xml"));
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "");
+
+  std::string dup = temp_path("dup.xml");
+  write_file(dup, "<session><instance name=\"a\"/><instance name=\"a\"/></session>");
+  r = run("check " + dup);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "Warning (WTDR_DUPLICATE_NAME): Created entity with duplicate name \"a\"\n");
+
+  std::string bad = temp_path("bad.xml");
+  write_file(bad, "<session><instance");
+  r = run("check " + bad);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out.find("Error (ETDR_SOURCE_GENERIC): Corvane software encountered an error "
+                       "while reading Tavrin File " + bad + ", with message"),
+            0u)
+      << r.out;
+  r = run("check " + temp_path("missing.xml"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("cannot read session file"), std::string::npos);
+  // The tool never leaves a recovery file behind.
+  EXPECT_EQ(run("check " + dup).code, 0);
+  EXPECT_FALSE(std::ifstream(temp_path("dup_recovered.xml")).good());
+}
+
+TEST_F(ToolTest, NormalizeWritesAFixedPoint) {
+  std::string once = temp_path("once.xml"), twice = temp_path("twice.xml");
+  RUN r = run("normalize " + example("demo_session.xml") + " " + once);
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = run("normalize " + once + " " + twice);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(read_file(once), read_file(twice));
+  EXPECT_NE(read_file(once).find("<session "), std::string::npos);
+  r = run("normalize " + example("demo_session.xml") + " /nonexistent/dir/out.xml");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("cannot write"), std::string::npos);
+}
+
+TEST_F(ToolTest, InfoShowsTheTree) {
+  RUN r = run("info " + example("demo_session.xml"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const char* part :
+       {"instance \"cpu_probe\"", "node: manufacturer 110, node id 0, version 4, index 0",
+        "signal set \"bus_capture\"", "clock: sys_clk (posedge)", "sample depth 64, RAM MIDRAM",
+        "trigger wires 5, data wires 6, signals 6", "trigger out: on, pin trig_out_pin",
+        "trigger \"addr_watch\"", "position center, circular, trigger in dont_care",
+        "power-up level 0 (basic): 'cpu|addr[3]' == high",
+        "log \"run1\": depth 64, trigger position 32, check PASS", "mode incremental",
+        "position post, segmented (segment size 16)", "segments of 16",
+        "mnemonic table \"addr_states\": width 4, 4 entries"})
+    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+}
+
+TEST_F(ToolTest, KfbEmbedListExtract) {
+  std::string source = temp_path("board.kfb"), session = temp_path("s.xml");
+  std::string bytes;
+  for (int i = 0; i < 5000; ++i) bytes.push_back(char(i * 13 % 256));
+  write_file(source, bytes);
+  write_file(session, "<session/>");
+  RUN r = run("kfb embed " + session + " " + source + " main.kfb");
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = run("kfb list " + session);
+  EXPECT_EQ(r.out, "0\tmain.kfb\t5000 bytes\t-\n");
+  r = run("kfb extract " + session + " 0 " + temp_path("out.kfb"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(read_file(temp_path("out.kfb")), bytes);
+  r = run("kfb extract " + session + " 3 " + temp_path("out.kfb"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("no embedded file at index 3"), std::string::npos);
+  r = run("kfb embed " + session + " " + temp_path("nothing") + " x");
+  EXPECT_EQ(r.code, 1);
+}
+
+TEST_F(ToolTest, ImportTurnsALegacyFileIntoASession) {
+  std::string out = temp_path("imported.xml");
+  RUN r = run("import " + example("legacy_capture.tvf") + " " + out);
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = run("info " + out);
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const char* part :
+       {"signal set \"signals_imported\"", "clock: uart_clk (posedge)", "sample depth 512",
+        "trigger wires 6, data wires 6", "trigger \"trigger_imported\"",
+        "level 0 (basic): 'uart|tx' == falling edge && 'fifo|full' == high"})
+    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+  r = run("import " + temp_path("missing.tvf") + " " + out);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("cannot read legacy file"), std::string::npos);
+}
+
+TEST_F(ToolTest, ExportWritesVcdCsvAndSvg) {
+  std::string vcd = temp_path("run.vcd");
+  RUN r = run("export " + example("demo_session.xml") + " -o " + vcd);
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::string text = read_file(vcd);
+  EXPECT_NE(text.find("$var wire 1 % valid $end"), std::string::npos) << text;
+  EXPECT_NE(text.find("$var wire 4 ' addr [3:0] $end"), std::string::npos);
+  EXPECT_NE(text.find("$enddefinitions $end"), std::string::npos);
+  // The trigger marker rises at sample 32 and falls after it.
+  EXPECT_NE(text.find("#32\n"), std::string::npos);
+  size_t at32 = text.find("#32\n");
+  ASSERT_NE(at32, std::string::npos);
+  EXPECT_EQ(text.find("1(\n"), text.find("1(\n", at32));
+  if (std::system("command -v vcd2fst >/dev/null 2>&1") == 0) {
+    std::string cmd = "vcd2fst " + vcd + " " + temp_path("run.fst") + " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "vcd2fst refused the file";
+  }
+
+  r = run("export " + example("demo_session.xml") + " --format csv");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+            "sample,trigger,cpu|addr[0],cpu|addr[1],cpu|addr[2],cpu|addr[3],valid,cpu|ready,addr");
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 65);
+  EXPECT_NE(r.out.find("\n32,1,"), std::string::npos);
+  EXPECT_NE(r.out.find(",FETCH\n"), std::string::npos);  // bus value through its table
+
+  r = run("export " + example("demo_session.xml") + " --instance io_probe --format csv");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "sample,trigger,segment,uart|tx,uart|rx");
+  EXPECT_NE(r.out.find("\n16,0,1,"), std::string::npos);
+
+  r = run("export " + example("demo_session.xml") + " --format svg");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.find("<svg xmlns=\"http://www.w3.org/2000/svg\""), 0u);
+  EXPECT_NE(r.out.find(">trigger</text>"), std::string::npos);
+  EXPECT_NE(r.out.find(">cpu|ready</text>"), std::string::npos);
+  EXPECT_NE(r.out.find(">FETCH</text>"), std::string::npos);
+  EXPECT_EQ(r.out.substr(r.out.size() - 7), "</svg>\n");
+
+  r = run("export " + example("demo_session.xml") + " --format png");
+  EXPECT_EQ(r.code, 2);
+  r = run("export " + example("demo_session.xml") + " --log nothing");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "tdr: no log named nothing in trigger 'addr_watch'\n");
+}
+
+TEST_F(ToolTest, SimulateAddsALogThatExportsAndChecks) {
+  std::string out = temp_path("sim.xml");
+  RUN r = run("simulate " + example("demo_session.xml") + " --instance io_probe --log sim -o " + out);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "log \"sim\": 64 samples of 2 data wires\n");
+  r = run("info " + out);
+  EXPECT_NE(r.out.find("log \"sim\": depth 64"), std::string::npos) << r.out;
+  r = run("export " + out + " --instance io_probe --log sim --format csv");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 65);
+  r = run("simulate " + example("demo_session.xml"));
+  EXPECT_EQ(r.code, 2);
+}

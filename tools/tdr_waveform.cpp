@@ -1,0 +1,343 @@
+// Waveforms of acquisition logs as VCD, CSV and SVG.
+#include "tdr_waveform.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
+#include <map>
+
+#include "tdr_data_log.h"
+#include "tdr_data_mnemonics.h"
+#include "tdr_data_signal_set.h"
+#include "tdr_data_signal_view.h"
+#include "tdr_data_signal_wire.h"
+
+namespace {
+
+const char* wire_label(const TDR_DATA_SIGNAL_WIRE* w) {
+  const char* alias = w->get_alias();
+  if (alias && *alias) return alias;
+  return w->get_name() ? w->get_name() : "";
+}
+
+// The data-wire indices of a bus's members, bit 0 first.
+std::vector<int> bus_members(const TDR_DATA_SIGNAL_VIEW_NODE& bus) {
+  std::vector<int> members;
+  for (TDR_DATA_SIGNAL_VIEW_NODE m = bus.get_first_child(); !m.is_null(); m = m.get_next_sibling()) {
+    if (m.is_bus()) continue;
+    TDR_DATA_SIGNAL_WIRE* w = m.get_data_wire(false);
+    if (w && w->get_data_wire_index() >= 0) members.push_back(w->get_data_wire_index());
+  }
+  if (!bus.is_lsb_to_msb()) std::reverse(members.begin(), members.end());
+  return members;
+}
+
+// Collects every bus below `node` (buses may nest).
+void collect_buses(const TDR_DATA_SIGNAL_VIEW_NODE& first, std::vector<TDR_DATA_SIGNAL_VIEW_NODE>* out) {
+  std::vector<TDR_DATA_SIGNAL_VIEW_NODE> pending{first};
+  while (!pending.empty()) {
+    TDR_DATA_SIGNAL_VIEW_NODE n = pending.back();
+    pending.pop_back();
+    for (; !n.is_null(); n = n.get_next_sibling()) {
+      if (!n.is_bus()) continue;
+      out->push_back(n);
+      pending.push_back(n.get_first_child());
+    }
+  }
+}
+
+}  // namespace
+
+WAVEFORM::WAVEFORM(TDR_DATA_LOG* log, TDR_DATA_MNEMONICS* mnemonics)
+    : m_log(log), m_mnemonics(mnemonics) {
+  m_depth = std::max(0, log->get_data_sample_depth());
+  m_trigger = log->get_data_trigger_position();
+  m_segment = log->get_data_segment_size() > 0 ? log->get_data_segment_size() : 0;
+  TDR_DATA_SIGNAL_SET* set = log->get_signal_set();
+  if (!set) return;
+  for (int i = 0; i < set->get_data_wire_width(); ++i) {
+    WAVE_SIGNAL s;
+    s.name = wire_label(set->get_data_wire_at(i));
+    s.wires.push_back(i);
+    m_signals.push_back(s);
+  }
+  std::vector<TDR_DATA_SIGNAL_VIEW_NODE> buses;
+  if (TDR_DATA_SIGNAL_VIEW* view = set->get_data_view()) collect_buses(view->get_first_node(), &buses);
+  for (const TDR_DATA_SIGNAL_VIEW_NODE& bus : buses) {
+    WAVE_SIGNAL s;
+    s.bus = true;
+    const char* alias = bus.get_alias();
+    s.name = alias && *alias ? alias : bus.get_name() ? bus.get_name() : "";
+    s.wires = bus_members(bus);
+    if (s.wires.empty()) continue;
+    s.radix = bus.get_bus_display_type();
+    if (const char* table = bus.get_mnemonics_table()) s.table = table;
+    m_signals.push_back(s);
+  }
+}
+
+bool WAVEFORM::bit(int wire, int sample) const { return m_log->get_bit(wire, sample); }
+
+unsigned long long WAVEFORM::value(const WAVE_SIGNAL& s, int sample) const {
+  unsigned long long v = 0;
+  for (size_t b = 0; b < s.wires.size() && b < 64; ++b)
+    if (bit(s.wires[b], sample)) v |= 1ull << b;
+  return v;
+}
+
+std::string WAVEFORM::binary(const WAVE_SIGNAL& s, int sample) const {
+  std::string out;
+  for (size_t b = s.wires.size(); b-- > 0;) out.push_back(bit(s.wires[b], sample) ? '1' : '0');
+  return out;
+}
+
+std::string WAVEFORM::format(const WAVE_SIGNAL& s, int sample) const {
+  unsigned long long v = value(s, sample);
+  size_t width = std::min<size_t>(s.wires.size(), 64);
+  char buf[80];
+  if (!s.table.empty() && m_mnemonics) {
+    if (TDR_DATA_MNEMONICS_TABLE* table = m_mnemonics->find_table(s.table.c_str())) {
+      // Table values list bit 0 first, as trigger conditions read them.
+      std::string bits;
+      for (size_t b = 0; b < s.wires.size(); ++b) bits.push_back(bit(s.wires[b], sample) ? '1' : '0');
+      if (const char* symbol = table->get_first_symbol(bits.c_str())) return symbol;
+    }
+  }
+  switch (s.radix) {
+    case TDR_GTYPE_BIN_DISPLAY:
+      return binary(s, sample);
+    case TDR_GTYPE_OCT_DISPLAY:
+      std::snprintf(buf, sizeof buf, "%llo", v);
+      return buf;
+    case TDR_GTYPE_UNSIGNED_DEC_DISPLAY:
+    case TDR_GTYPE_BAR_DISPLAY:
+    case TDR_GTYPE_LINE_DISPLAY:
+      std::snprintf(buf, sizeof buf, "%llu", v);
+      return buf;
+    case TDR_GTYPE_SIGNED_DEC_DISPLAY:
+    case TDR_GTYPE_BAR_SIGNED_DISPLAY:
+    case TDR_GTYPE_LINE_SIGNED_DISPLAY: {
+      long long sv = (long long)v;
+      if (width > 0 && width < 64 && (v >> (width - 1)) & 1) sv = (long long)(v - (1ull << width));
+      std::snprintf(buf, sizeof buf, "%lld", sv);
+      return buf;
+    }
+    case TDR_GTYPE_SIGN_MAGNITUDE_DEC_DISPLAY: {
+      unsigned long long magnitude = width > 1 ? v & ((1ull << (width - 1)) - 1) : 0;
+      bool negative = width > 0 && ((v >> (width - 1)) & 1);
+      std::snprintf(buf, sizeof buf, "%s%llu", negative ? "-" : "", magnitude);
+      return buf;
+    }
+    case TDR_GTYPE_ASCII_DISPLAY: {
+      std::string text;
+      for (size_t b = 0; b + 8 <= width; b += 8) {
+        char c = char((v >> b) & 0xFF);
+        text.insert(text.begin(), c >= 32 && c < 127 ? c : '.');
+      }
+      return text.empty() ? "." : text;
+    }
+    default:
+      std::snprintf(buf, sizeof buf, "%llX", v);
+      return buf;
+  }
+}
+
+// ---- VCD ----
+
+namespace {
+
+std::string vcd_id(size_t n) {
+  std::string id;
+  do {
+    id.push_back(char(33 + n % 94));
+    n /= 94;
+  } while (n);
+  return id;
+}
+
+// VCD names carry no blanks; a trailing "[n]" stays a bit select.
+std::string vcd_name(const std::string& name) {
+  std::string out;
+  for (char c : name) out.push_back(std::isalnum((unsigned char)c) || c == '_' || c == '[' || c == ']' ? c : '_');
+  return out.empty() ? "_" : out;
+}
+
+}  // namespace
+
+void write_vcd(const WAVEFORM& wave, const std::string& scope, FILE* out) {
+  const std::vector<WAVE_SIGNAL>& sig = wave.signals();
+  std::fprintf(out, "$version tdr export $end\n");
+  std::fprintf(out, "$comment one time unit per sample of the acquisition clock $end\n");
+  std::fprintf(out, "$timescale 1 ns $end\n");
+  std::fprintf(out, "$scope module %s $end\n", vcd_name(scope).c_str());
+  for (size_t i = 0; i < sig.size(); ++i) {
+    std::string name = vcd_name(sig[i].name);
+    if (sig[i].bus) {
+      // A bus name with its own "[a..b]" would clash with the vector range.
+      name = name.substr(0, name.find('['));
+      std::fprintf(out, "$var wire %zu %s %s [%zu:0] $end\n", sig[i].wires.size(),
+                   vcd_id(i).c_str(), name.c_str(), sig[i].wires.size() - 1);
+    } else {
+      std::fprintf(out, "$var wire 1 %s %s $end\n", vcd_id(i).c_str(), name.c_str());
+    }
+  }
+  std::string trigger_id = vcd_id(sig.size()), segment_id = vcd_id(sig.size() + 1);
+  std::fprintf(out, "$var wire 1 %s trigger $end\n", trigger_id.c_str());
+  if (wave.segment_size() > 0)
+    std::fprintf(out, "$var integer 32 %s segment $end\n", segment_id.c_str());
+  std::fprintf(out, "$upscope $end\n$enddefinitions $end\n");
+
+  std::vector<std::string> last(sig.size());
+  std::string last_trigger, last_segment;
+  for (int s = 0; s < wave.depth(); ++s) {
+    std::string lines;
+    for (size_t i = 0; i < sig.size(); ++i) {
+      std::string v = sig[i].bus ? "b" + wave.binary(sig[i], s) + " " : (wave.bit(sig[i].wires[0], s) ? "1" : "0");
+      if (v == last[i]) continue;
+      last[i] = v;
+      lines += v + vcd_id(i) + "\n";
+    }
+    std::string t = s == wave.trigger_sample() ? "1" : "0";
+    if (t != last_trigger) lines += t + trigger_id + "\n";
+    last_trigger = t;
+    if (wave.segment_size() > 0) {
+      std::string seg = "b";
+      int number = s / wave.segment_size();
+      for (int b = 31; b >= 0; --b) seg.push_back((number >> b) & 1 ? '1' : '0');
+      if (seg != last_segment) lines += seg + " " + segment_id + "\n";
+      last_segment = seg;
+    }
+    if (s == 0)
+      std::fprintf(out, "#0\n$dumpvars\n%s$end\n", lines.c_str());
+    else if (!lines.empty())
+      std::fprintf(out, "#%d\n%s", s, lines.c_str());
+  }
+  std::fprintf(out, "#%d\n", wave.depth());
+}
+
+// ---- CSV ----
+
+namespace {
+
+std::string csv_field(const std::string& text) {
+  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+void write_csv(const WAVEFORM& wave, FILE* out) {
+  std::fprintf(out, "sample,trigger");
+  if (wave.segment_size() > 0) std::fprintf(out, ",segment");
+  for (const WAVE_SIGNAL& s : wave.signals()) std::fprintf(out, ",%s", csv_field(s.name).c_str());
+  std::fprintf(out, "\n");
+  for (int i = 0; i < wave.depth(); ++i) {
+    std::fprintf(out, "%d,%d", i, i == wave.trigger_sample() ? 1 : 0);
+    if (wave.segment_size() > 0) std::fprintf(out, ",%d", i / wave.segment_size());
+    for (const WAVE_SIGNAL& s : wave.signals())
+      std::fprintf(out, ",%s", s.bus ? csv_field(wave.format(s, i)).c_str() : wave.bit(s.wires[0], i) ? "1" : "0");
+    std::fprintf(out, "\n");
+  }
+}
+
+// ---- SVG ----
+
+namespace {
+
+std::string xml_text(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void write_svg(const WAVEFORM& wave, const std::string& title, FILE* out) {
+  const std::vector<WAVE_SIGNAL>& sig = wave.signals();
+  const int label_width = 220, row = 28, top = 48, trace = 16;
+  int depth = std::max(1, wave.depth());
+  // Wide enough to read a few hundred samples, bounded for deep logs.
+  double step = std::max(0.5, std::min(16.0, 1600.0 / depth));
+  int width = label_width + int(step * depth) + 20;
+  int height = top + row * int(sig.size()) + 30;
+  std::fprintf(out,
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" "
+               "viewBox=\"0 0 %d %d\" font-family=\"monospace\" font-size=\"12\">\n",
+               width, height, width, height);
+  std::fprintf(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n");
+  std::fprintf(out, "<text x=\"8\" y=\"20\" font-size=\"14\" font-weight=\"bold\">%s</text>\n",
+               xml_text(title).c_str());
+  // Sample scale every 10 % of the depth.
+  int tick = std::max(1, depth / 10);
+  for (int s = 0; s <= depth; s += tick) {
+    double x = label_width + s * step;
+    std::fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"#ddd\"/>\n", x,
+                 top - 8, x, height - 24);
+    std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" fill=\"#666\" font-size=\"10\">%d</text>\n", x + 2,
+                 top - 10, s);
+  }
+  if (wave.segment_size() > 0)
+    for (int s = wave.segment_size(); s < depth; s += wave.segment_size())
+      std::fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"#36c\" stroke-dasharray=\"2,3\"/>\n",
+                   label_width + s * step, top - 8, label_width + s * step, height - 24);
+  for (size_t i = 0; i < sig.size(); ++i) {
+    const WAVE_SIGNAL& s = sig[i];
+    int y = top + int(i) * row;
+    std::fprintf(out, "<text x=\"8\" y=\"%d\">%s</text>\n", y + trace, xml_text(s.name).c_str());
+    if (!s.bus) {
+      std::string points;
+      char buf[64];
+      bool prev = false;
+      for (int k = 0; k < wave.depth(); ++k) {
+        bool v = wave.bit(s.wires[0], k);
+        double x = label_width + k * step;
+        int yv = v ? y + 4 : y + 4 + trace;
+        if (k > 0 && v != prev) {
+          std::snprintf(buf, sizeof buf, "%.1f,%d ", x, prev ? y + 4 : y + 4 + trace);
+          points += buf;
+        }
+        std::snprintf(buf, sizeof buf, "%.1f,%d %.1f,%d ", x, yv, x + step, yv);
+        points += buf;
+        prev = v;
+      }
+      std::fprintf(out, "<polyline fill=\"none\" stroke=\"#080\" stroke-width=\"1.5\" points=\"%s\"/>\n",
+                   points.c_str());
+      continue;
+    }
+    // A bus: one box per run of equal values, the value inside when it fits.
+    int start = 0;
+    for (int k = 1; k <= wave.depth(); ++k) {
+      if (k < wave.depth() && wave.value(s, k) == wave.value(s, start)) continue;
+      double x0 = label_width + start * step, x1 = label_width + k * step;
+      std::fprintf(out,
+                   "<polygon fill=\"#eef\" stroke=\"#339\" points=\"%.1f,%d %.1f,%d %.1f,%d %.1f,%d %.1f,%d %.1f,%d\"/>\n",
+                   x0, y + 4 + trace / 2, std::min(x0 + 3, x1), y + 4, std::max(x1 - 3, x0), y + 4, x1,
+                   y + 4 + trace / 2, std::max(x1 - 3, x0), y + 4 + trace, std::min(x0 + 3, x1), y + 4 + trace);
+      std::string text = wave.format(s, start);
+      if ((x1 - x0) > 7.5 * double(text.size()) + 6)
+        std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" font-size=\"11\" fill=\"#113\">%s</text>\n", x0 + 5,
+                     y + 4 + trace - 4, xml_text(text).c_str());
+      start = k;
+    }
+  }
+  if (wave.trigger_sample() >= 0 && wave.trigger_sample() < wave.depth()) {
+    double x = label_width + wave.trigger_sample() * step;
+    std::fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"red\" stroke-width=\"2\"/>\n",
+                 x, top - 8, x, height - 24);
+    std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" fill=\"red\">trigger</text>\n", x + 3, height - 10);
+  }
+  std::fprintf(out, "</svg>\n");
+}
