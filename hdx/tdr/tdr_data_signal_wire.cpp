@@ -92,8 +92,7 @@ void TDR_DATA_SIGNAL_WIRE::read_element(DOMElement* element) {
 
   value = attr_value(element, TDR_X("tap_mode"));
   m_tap_mode = tap_mode_from_first(value ? value[0] : 0);
-  // Written even when it already reads the same, so every element ends up
-  // with the normalised word.
+  // Every element ends up with the normalised word.
   write_attr(TDR_X("tap_mode"), tap_mode_word(m_tap_mode));
 
   value = attr_value(element, TDR_X("connection_status"));
@@ -112,9 +111,23 @@ DOMElement* TDR_DATA_SIGNAL_WIRE::new_wire_element() {
   return e;
 }
 
+namespace {
+
+// An attribute that already holds the value is left alone: the DOM replaces
+// an attribute's text node on every write, and reading a file writes the
+// normalised words back on every wire.
+void set_attr_if_different(DOMElement* e, const XMLCh* name, const XMLCh* value) {
+  if (!e) return;
+  const DOMAttr* attr = e->getAttributeNode(name);
+  if (attr && XMLString::equals(attr->getValue(), value)) return;
+  e->setAttribute(name, value);
+}
+
+}  // namespace
+
 void TDR_DATA_SIGNAL_WIRE::write_attr(const XMLCh* name, const XMLCh* value) {
-  if (m_trigger_element) m_trigger_element->setAttribute(name, value);
-  if (m_data_element) m_data_element->setAttribute(name, value);
+  set_attr_if_different(m_trigger_element, name, value);
+  set_attr_if_different(m_data_element, name, value);
 }
 
 void TDR_DATA_SIGNAL_WIRE::write_attr(const XMLCh* name, const std::string& value) {
