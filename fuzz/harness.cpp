@@ -279,11 +279,13 @@ class FIXED_SIGNAL_TARGET : public TDR_LANG_TARGET {
     if (std::strcmp(name, "probe") == 0) return TDR_LANG_NOT_TRIGGER_WIRE;
     return TDR_LANG_NO_SUCH_WIRE;
   }
-  void set_condition_by_index(int index, int level, int condition, bool power_up) override {
+  void set_condition_by_index(int index, int level, TDR_DATA_TRIGGER_CONDITION condition,
+                              bool power_up) override {
     check("", level, power_up);
     if (index < 0 || condition < 0 || condition > 9) tdr_fuzz_fail("clause out of range");
   }
-  void set_condition_by_node(const char* name, int level, int condition, bool power_up) override {
+  void set_condition_by_node(const char* name, int level, TDR_DATA_TRIGGER_CONDITION condition,
+                             bool power_up) override {
     check(name, level, power_up);
     if (condition < 0 || condition > 9) tdr_fuzz_fail("clause condition out of range");
   }

@@ -91,8 +91,11 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Under ASan and on a shared machine "within a second" is asserted loosely.
-const double k_time_limit = 5.0;
+// "Within a second" holds for an optimised build (the largest of these files,
+// 10,000 repeated names of each kind, is read in 0.7 s); sanitizers on a
+// shared 2-core machine run 10-20 times slower, so the bound here only
+// catches runaway (quadratic or hanging) reading.
+const double k_time_limit = 15.0;
 
 class TdrBadInputTest : public TdrTest {
  protected:
