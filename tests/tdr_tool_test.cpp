@@ -116,6 +116,7 @@ TEST_F(ToolTest, InfoShowsTheTree) {
         "trigger wires 5, data wires 6, signals 6", "trigger out: on, pin trig_out_pin",
         "trigger \"addr_watch\"", "position center, circular, trigger in dont_care",
         "power-up level 0 (basic): 'cpu|addr[3]' == high",
+        "level 1 (advanced): rising('valid') && !'cpu|addr[3]'",
         "log \"run1\": depth 64, trigger position 32, check PASS", "mode incremental",
         "position post, segmented (segment size 16)", "segments of 16",
         "mnemonic table \"addr_states\": width 4, 4 entries"})
