@@ -27,12 +27,13 @@ bool ends_with(const std::string& s, const char* suffix) {
 
 // Drops the characters an XML file cannot carry (C0 controls but TAB, and
 // U+FFFE/U+FFFF in UTF-8): names from the line end up in the session
-// document, whose saved file would otherwise not read back.
+// document, whose saved file would otherwise not read back. NUL stays: names
+// go on as C strings, which end there.
 void drop_unwritable_characters(std::string* line) {
   size_t out = 0;
   for (size_t i = 0; i < line->size(); ++i) {
     unsigned char c = static_cast<unsigned char>((*line)[i]);
-    if (c < 0x20 && c != '\t') continue;
+    if (c < 0x20 && c != '\t' && c != 0) continue;
     if (c == 0xEF && i + 2 < line->size() && static_cast<unsigned char>((*line)[i + 1]) == 0xBF &&
         (static_cast<unsigned char>((*line)[i + 2]) & 0xFE) == 0xBE) {
       i += 2;
