@@ -144,6 +144,40 @@ void walk_view(TDR_DATA_SIGNAL_VIEW* view) {
   }
 }
 
+void walk_log(TDR_DATA_LOG* log) {
+  if (!log) return;
+  (void)log->get_name();
+  (void)log->get_unconnected_ports();
+  int width = log->get_data_width();
+  int depth = log->get_data_sample_depth();
+  for (int w = -1; w <= width && w < 64; ++w) {
+    (void)log->get_connection_status(w);
+    for (int t = -1; t <= depth && t < 64; ++t) (void)log->get_bit(w, t);
+  }
+  (void)log->sanity_check_data_validity(false);
+}
+
+void walk_trigger(TDR_DATA_TRIGGER* trigger) {
+  if (!trigger) return;
+  (void)trigger->get_name();
+  for (bool power_up : {false, true}) {
+    (void)trigger->to_string(power_up);
+    for (int level = 0; level < trigger->get_event_levels() && level < 64; ++level) {
+      (void)trigger->is_trigger_level_enabled(level, power_up);
+      (void)trigger->is_trigger_level_basic_condition(level);
+      const char* text = trigger->get_condition_expression(level, power_up);
+      if (!text) tdr_fuzz_fail("a level has no condition text");
+    }
+  }
+  (void)trigger->get_last_trigger_level_latency_delay();
+  (void)trigger->get_trigger_out_latency_delay();
+  (void)trigger->is_incremental_node_used_correctly();
+  (void)trigger->is_using_incremental_route();
+  for (int i = 0; i < trigger->get_num_logs(); ++i) walk_log(trigger->get_log_at(i));
+  walk_log(trigger->get_global_log());
+  (void)trigger->get_last_log();
+}
+
 void walk_signal_set(TDR_DATA_SIGNAL_SET* set) {
   if (!set) return;
   (void)set->get_name();
@@ -173,14 +207,8 @@ void walk_signal_set(TDR_DATA_SIGNAL_SET* set) {
   }
   walk_view(set->get_data_view());
   walk_view(set->get_setup_view());
-  for (int i = 0; i < set->get_num_triggers(); ++i) {
-    TDR_DATA_TRIGGER* trigger = set->get_trigger_at(i);
-    if (!trigger) continue;
-    for (int j = 0; j < trigger->get_num_logs(); ++j) {
-      TDR_DATA_LOG* log = trigger->get_log_at(j);
-      if (log) (void)log->get_name();
-    }
-  }
+  for (int i = 0; i < set->get_num_triggers(); ++i) walk_trigger(set->get_trigger_at(i));
+  walk_trigger(set->get_global_trigger());
 }
 
 void walk_session(TDR_DATA_SESSION* session) {
@@ -314,6 +342,50 @@ class FIXED_SIGNAL_TARGET : public TDR_LANG_TARGET {
   int m_level;
   bool m_power_up;
 };
+
+// The trigger of a fixed signal set the condition target parses into: wires
+// a, b (alias B), c, d0..d3; buses "bus" (table "states") and "rbus" (msb
+// first) and a group "grp" in the setup view. Made once per process.
+const char* const k_condition_session =
+    "<session><mnemonics><table name=\"states\" width=\"4\">"
+    "<symbol name=\"IDLE\" value=\"0000\"/><symbol name=\"RUN\" value=\"1R0X\"/>"
+    "<symbol name=\"SHORT\" value=\"1h\"/></table><table name=\"alt\" width=\"4\">"
+    "<symbol name=\"GO\" value=\"fel\"/></table></mnemonics>"
+    "<instance name=\"i\"><signal_set name=\"s\"><config sample_depth=\"128\"/>"
+    "<signal_vec><trigger_input_vec>"
+    "<wire name=\"a\"/><wire name=\"b\" alias=\"B\"/><wire name=\"c\"/>"
+    "<wire name=\"d0\"/><wire name=\"d1\"/><wire name=\"d2\"/><wire name=\"d3\"/>"
+    "</trigger_input_vec><data_input_vec><wire name=\"a\"/><wire name=\"c\"/>"
+    "</data_input_vec></signal_vec><presentation><data_view/><setup_view>"
+    "<net name=\"a\"/><net name=\"B\"/><net name=\"c\"/>"
+    "<bus name=\"bus\" mnemonics=\"states\"><net name=\"d0\"/><net name=\"d1\"/>"
+    "<net name=\"d2\"/><net name=\"d3\"/></bus>"
+    "<bus name=\"rbus\" order=\"msb_to_lsb\"><net name=\"d0\"/><net name=\"d1\"/>"
+    "<net name=\"d2\"/><net name=\"d3\"/></bus>"
+    "<bus name=\"grp\"><net name=\"a\"/><net name=\"ghost\"/><net name=\"c\"/></bus>"
+    "</setup_view></presentation>"
+    "<trigger name=\"t\"><events><level/><level/></events></trigger>"
+    "</signal_set></instance><display_tree/><global_info/></session>";
+
+TDR_DATA_TRIGGER* condition_trigger() {
+  static TDR_DATA_SESSION* session = nullptr;
+  if (!session) {
+    std::string path = scratch_file("condition_session.xyz");
+    write_bytes(path, k_condition_session, std::strlen(k_condition_session));
+    session = TDR_DATA_MANAGER::get_data_repository_manager()->open_independent_session(path.c_str());
+    std::remove(path.c_str());
+    if (!session) tdr_fuzz_fail("the fixed condition session does not open");
+  }
+  TDR_DATA_SIGNAL_SET* set = session->get_instance_at(0)->get_signal_set_at(0);
+  TDR_DATA_TRIGGER* trigger = set->get_trigger_at(0);
+  if (!trigger || trigger->get_event_levels() != 2) tdr_fuzz_fail("the fixed trigger is gone");
+  return trigger;
+}
+
+void clear_level(TDR_DATA_TRIGGER* trigger, int wires, int level, bool power_up) {
+  for (int w = 0; w < wires; ++w)
+    trigger->set_trigger_condition(w, level, TDR_CTYPE_DONT_CARE_COND, power_up, false);
+}
 
 // ---------------------------------------------------------------------------
 // Generic element sessions
@@ -495,6 +567,23 @@ void tdr_fuzz_condition(const uint8_t* data, size_t size) {
   (void)tdr_lang_parse_condition(stream, &target, level, "trig", power_up);
   if (tdr_lang_parse_settings.level != level || tdr_lang_parse_settings.power_up != power_up)
     tdr_fuzz_fail("parse settings not those of the last parse");
+
+  // The same text into a level of a real trigger. The text the trigger then
+  // writes for the level must read back to the same conditions.
+  TDR_DATA_TRIGGER* trigger = condition_trigger();
+  const int wires = trigger->get_signal_set()->get_trigger_wire_width();
+  const int first = level & 1, second = 1 - first;
+  clear_level(trigger, wires, first, power_up);
+  clear_level(trigger, wires, second, power_up);
+  trigger->parse_condition(text.c_str(), first, power_up);
+  std::string written = trigger->get_condition_expression(first, power_up);
+  trigger->parse_condition(written.c_str(), second, power_up);
+  for (int w = 0; w < wires; ++w)
+    if (trigger->get_condition(first, w, power_up) != trigger->get_condition(second, w, power_up))
+      tdr_fuzz_fail("a written condition text reads back differently");
+  if (written != trigger->get_condition_expression(second, power_up))
+    tdr_fuzz_fail("a condition text is not written the same way twice");
+  (void)trigger->to_string(power_up);
 }
 
 void tdr_fuzz_legacy(const uint8_t* data, size_t size) {

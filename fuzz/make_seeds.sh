@@ -107,7 +107,11 @@ for fname in sorted(os.listdir(tests)):
         # Basic sessions: the same file followed by a few operations and their count.
         ops = bytes([2, 0, 0, 5, 0, 0, 1, 0, 0, 3, 6, 0, 7, 0, 12, 1, 0])
         save('basic', doc + ops + bytes([len(ops)]))
-    if fname == 'tdr_lang_test.cpp':
+    if fname == 'tdr_tvf_test.cpp':
+        for s in strings:
+            if s[:7].upper() == b'[@\\TVF=':
+                save('legacy', s[7:])
+    if fname in ('tdr_lang_test.cpp', 'tdr_data_condition_test.cpp'):
         for s in strings:
             if len(s) < 4096:
                 save('condition', bytes([0]) + s)
