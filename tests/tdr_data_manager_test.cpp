@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fio.h"
+#include "tdr_basic.h"
 #include "tdr_data_manager.h"
 #include "tdr_data_session.h"
 #include "tdr_test_support.h"
@@ -145,4 +146,43 @@ TEST_F(ManagerTest, AutomaticNamesCountWithinASecond) {
     return;
   }
   FAIL() << "clock kept changing";
+}
+
+TEST_F(ManagerTest, BasicSessionsAreOpenedCountedSavedAndRecovered) {
+  write_file("any.xml", "<config version=\"2\"><item a=\"1\"/><item a=\"2\"/></config>");
+  TDR_BASIC_SESSION* basic = manager->open_basic_session("any.xml");
+  ASSERT_NE(basic, nullptr);
+  EXPECT_EQ(basic->get_open_count(), 1);
+  // Every basic session is named "session", whatever file it holds.
+  EXPECT_STREQ(basic->get_name(), "session");
+  EXPECT_EQ(manager->find_basic_session("session"), basic);
+  EXPECT_EQ(manager->find_basic_session("any.xml"), nullptr);
+  EXPECT_EQ(basic->get_num_instance_elements(), 2);
+  std::string version;
+  EXPECT_EQ(basic->get_attribute("version", &version), TDR_BASIC_ERROR_CODE_OK);
+  EXPECT_EQ(version, "2");
+
+  TDR_BASIC_SESSION* created = manager->create_basic_session("ignored");
+  ASSERT_NE(created, nullptr);
+  EXPECT_EQ(manager->get_num_basic_sessions(), 2);
+  created->append_instance("added");
+
+  EXPECT_EQ(manager->open_basic_session("missing.xml"), nullptr);
+  EXPECT_EQ(expect_message("ETDR_SOURCE_GENERIC").args.at(0), "missing.xml");
+  write_file("broken.xml", "<a>");
+  EXPECT_EQ(manager->open_basic_session("broken.xml"), nullptr);
+  expect_message("ETDR_SOURCE_GENERIC");
+  EXPECT_EQ(manager->get_num_basic_sessions(), 2);
+
+  // Recovery files carry the tag; the sessions keep their names.
+  manager->save_all_basic_session(false);
+  EXPECT_NE(read_file("session_recovered").find("<added/>"), std::string::npos);
+  EXPECT_STREQ(basic->get_name(), "session");
+
+  EXPECT_TRUE(manager->close_basic_session(created));
+  EXPECT_FALSE(manager->close_basic_session(created));  // no longer listed
+  EXPECT_EQ(manager->get_num_basic_sessions(), 1);
+  EXPECT_TRUE(manager->close_basic_session("session"));
+  EXPECT_EQ(manager->get_num_basic_sessions(), 0);
+  EXPECT_FALSE(manager->close_basic_session("session"));
 }

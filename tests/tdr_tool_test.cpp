@@ -7,6 +7,10 @@
 #include <fstream>
 #include <string>
 
+#include "tdr_data_instance.h"
+#include "tdr_data_session.h"
+#include "tdr_data_signal_set.h"
+#include "tdr_data_trigger.h"
 #include "tdr_test_support.h"
 
 namespace {
@@ -43,7 +47,8 @@ TEST_F(ToolTest, HelpAndBadArgumentsGiveOneClearLine) {
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("check"), std::string::npos);
   EXPECT_NE(r.out.find("normalize"), std::string::npos);
-  for (const char* cmd : {"check", "normalize", "info", "kfb", "import", "export", "simulate"}) {
+  for (const char* cmd :
+       {"check", "normalize", "info", "kfb", "import", "export", "simulate", "crc"}) {
     r = run(std::string(cmd) + " --help");
     EXPECT_EQ(r.code, 0) << cmd;
     EXPECT_EQ(r.out.find("usage: tdr " + std::string(cmd)), 0u) << cmd;
@@ -111,6 +116,7 @@ TEST_F(ToolTest, InfoShowsTheTree) {
         "trigger wires 5, data wires 6, signals 6", "trigger out: on, pin trig_out_pin",
         "trigger \"addr_watch\"", "position center, circular, trigger in dont_care",
         "power-up level 0 (basic): 'cpu|addr[3]' == high",
+        "level 1 (advanced): rising('valid') && !'cpu|addr[3]'",
         "log \"run1\": depth 64, trigger position 32, check PASS", "mode incremental",
         "position post, segmented (segment size 16)", "segments of 16",
         "mnemonic table \"addr_states\": width 4, 4 entries"})
@@ -210,5 +216,46 @@ TEST_F(ToolTest, SimulateAddsALogThatExportsAndChecks) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 65);
   r = run("simulate " + example("demo_session.xml"));
+  EXPECT_EQ(r.code, 2);
+}
+
+TEST_F(ToolTest, CrcListsStoredAndComputedFingerprintsWithoutChangingTheFile) {
+  std::string set =
+      "<clock name=\"clk\"/><config sample_depth=\"64\"/><signal_vec><trigger_input_vec>"
+      "<wire name=\"a\"/><wire name=\"b\"/></trigger_input_vec><data_input_vec>"
+      "<wire name=\"a\"/></data_input_vec></signal_vec>";
+  std::string xml =
+      "<session><instance name=\"one\"><node_ip_info mfg_id=\"110\" node_id=\"0\" version=\"1\"/>"
+      "<signal_set name=\"s\">" + set +
+      "<trigger name=\"kept\" CRC=\"00ab12\"><events><level/></events></trigger>"
+      "<trigger name=\"fresh\"><events><level/><level/></events></trigger></signal_set>"
+      "</instance><instance name=\"two\"><node_ip_info mfg_id=\"110\" node_id=\"0\" version=\"0\"/>"
+      "<signal_set name=\"q\">" + set +
+      "<trigger name=\"none\"><events><level/></events></trigger></signal_set></instance>"
+      "</session>";
+  std::string path = temp_path("crc.xml");
+  write_file(path, xml);
+
+  std::string kept, fresh;
+  {
+    TDR_DATA_SESSION session(path.c_str());
+    TDR_DATA_SIGNAL_SET* s = session.find_instance("one")->find_signal_set("s");
+    char text[24];
+    std::snprintf(text, sizeof text, "%lX", s->find_trigger("kept")->get_crc_value(true));
+    kept = text;
+    std::snprintf(text, sizeof text, "%lX", s->find_trigger("fresh")->get_crc_value(true));
+    fresh = text;
+  }
+  ASSERT_NE(fresh, "0");
+  RUN r = run("crc " + path);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "one/s/kept stored=AB12 computed=" + kept + "\none/s/fresh stored=- computed=" +
+                       fresh + "\ntwo/q/none stored=- computed=0\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(read_file(path), xml);
+
+  r = run("crc " + temp_path("missing.xml"));
+  EXPECT_NE(r.code, 0);
+  r = run("crc");
   EXPECT_EQ(r.code, 2);
 }

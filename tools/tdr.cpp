@@ -87,6 +87,7 @@ const COMMAND COMMANDS[] = {
     {"import", cmd_import, "import a legacy line-based file and save it as a session"},
     {"export", cmd_export, "write one acquisition log as a VCD, CSV or SVG waveform"},
     {"simulate", cmd_simulate, "add a log filled by a simulated acquisition and save"},
+    {"crc", cmd_crc, "print the stored and the computed fingerprint of every trigger"},
 };
 
 int usage(FILE* out) {

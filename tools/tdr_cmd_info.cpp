@@ -61,7 +61,9 @@ void print_side(TDR_DATA_TRIGGER* t, bool power_up) {
               word(TDR_DATA_TRIG_CONDITION_STR, 9, t->get_trigger_out(power_up)));
   for (int level = 0; level < t->get_event_levels(); ++level) {
     bool basic = t->is_trigger_level_basic_condition(level);
-    std::string text = basic ? t->get_condition_expression(level, power_up) : "(expression)";
+    const char* expression = basic ? nullptr : t->get_advanced_trigger_expression(level, power_up);
+    std::string text = basic ? t->get_condition_expression(level, power_up)
+                             : expression ? expression : "";
     std::printf("          %slevel %d (%s%s): %s\n", power_up ? "power-up " : "", level,
                 basic ? "basic" : "advanced",
                 t->is_trigger_level_enabled(level, power_up) ? "" : ", disabled",

@@ -54,5 +54,6 @@ int cmd_kfb(int argc, char** argv);
 int cmd_import(int argc, char** argv);
 int cmd_export(int argc, char** argv);
 int cmd_simulate(int argc, char** argv);
+int cmd_crc(int argc, char** argv);
 
 #endif

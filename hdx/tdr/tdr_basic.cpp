@@ -101,6 +101,8 @@ int get_dom_attribute(const DOMElement* element, const char* name, std::string* 
 }
 
 int set_dom_attribute(DOMElement* element, const XMLCh* name, const XMLCh* value) {
+  // The DOM takes any character; the saved file could then not be read back.
+  if (!TDR_DATA_XML_UTIL::is_valid_xml_text(value)) return TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT;
   try {
     element->setAttribute(name, value);
   } catch (const DOMException&) {

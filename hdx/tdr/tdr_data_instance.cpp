@@ -136,14 +136,10 @@ const char* TDR_DATA_INSTANCE::get_name(std::string* identifier) const {
 bool TDR_DATA_INSTANCE::set_name(const char* new_name) {
   if (!TDR_CHECK(m_has_name)) return false;
   if (!TDR_CHECK(new_name != NULL)) return false;
-  TDR_DATA_NAME_MAP<TDR_DATA_INSTANCE>* map =
-      m_session ? &m_session->get_instance_name_map() : nullptr;
-  std::string old_name = m_name;
-  if (map) map->erase(old_name);
-  m_name = new_name;
-  if (map && !map->insert(this)) {
-    m_name = old_name;
-    if (!map->insert(this)) TDR_INTERNAL_ERROR("m_session->append(this)");
+  bool restore_failed = false;
+  if (!tdr_rename_in_map(m_session ? &m_session->get_instance_name_map() : nullptr, this, &m_name,
+                         new_name, &restore_failed)) {
+    if (restore_failed) TDR_INTERNAL_ERROR("m_session->append(this)");
     return false;
   }
   tdr_set_attr(m_element, TDR_X("name"), new_name);

@@ -100,19 +100,10 @@ void TDR_DATA_LOG::create_element() {
 
 bool TDR_DATA_LOG::set_name(const char* name) {
   if (!TDR_CHECK(name != nullptr)) return false;
-  TDR_DATA_NAME_MAP<TDR_DATA_LOG>* map = m_trigger ? &m_trigger->get_log_name_map() : nullptr;
-  bool listed = map && map->find(m_name) == this;
-  std::string old = m_name;
-  if (listed) {
-    map->erase(old);
-    m_name = name;
-    if (!map->insert(this)) {
-      m_name = old;
-      TDR_CHECK(map->insert(this));
-      return false;
-    }
-  } else {
-    m_name = name;
+  bool restore_failed = false;
+  if (!tdr_rename_in_map(m_trigger ? &m_trigger->get_log_name_map() : nullptr, this, &m_name, name, &restore_failed)) {
+    if (restore_failed) TDR_INTERNAL_ERROR("map->insert(this)");
+    return false;
   }
   tdr_set_attr(m_element, TDR_X("name"), m_name);
   return true;

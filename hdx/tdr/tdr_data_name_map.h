@@ -32,6 +32,27 @@ class TDR_DATA_NAME_MAP {
   TABLE m_table;
 };
 
+// Renames an object whose name is `*name`. When the object is listed in `map`
+// its old key goes first and a taken new name puts the old one back (false;
+// `*restore_failed` tells that even the old key could not be entered again).
+// An object in no map just takes the name.
+template <class T>
+bool tdr_rename_in_map(TDR_DATA_NAME_MAP<T>* map, T* object, std::string* name,
+                       const char* new_name, bool* restore_failed) {
+  *restore_failed = false;
+  if (!map || map->find(*name) != object) {
+    *name = new_name;
+    return true;
+  }
+  std::string old = *name;
+  map->erase(old);
+  *name = new_name;
+  if (map->insert(object)) return true;
+  *name = old;
+  *restore_failed = !map->insert(object);
+  return false;
+}
+
 // Index of wires by name and by alias. Keys point into the wires' own strings:
 // erase a wire's keys before its name or alias changes or the wire dies.
 template <class T>

@@ -356,20 +356,10 @@ int TDR_DATA_TRIGGER::trigger_wire_count() const {
 
 bool TDR_DATA_TRIGGER::set_name(const char* name) {
   if (!TDR_CHECK(name != nullptr)) return false;
-  TDR_DATA_NAME_MAP<TDR_DATA_TRIGGER>* map =
-      m_signal_set ? &m_signal_set->get_trigger_name_map() : nullptr;
-  bool listed = map && map->find(m_name) == this;
-  std::string old = m_name;
-  if (listed) {
-    map->erase(old);
-    m_name = name;
-    if (!map->insert(this)) {
-      m_name = old;
-      TDR_CHECK(map->insert(this));
-      return false;
-    }
-  } else {
-    m_name = name;
+  bool restore_failed = false;
+  if (!tdr_rename_in_map(m_signal_set ? &m_signal_set->get_trigger_name_map() : nullptr, this, &m_name, name, &restore_failed)) {
+    if (restore_failed) TDR_INTERNAL_ERROR("map->insert(this)");
+    return false;
   }
   tdr_set_attr(m_element, TDR_X("name"), m_name);
   return true;
@@ -772,8 +762,7 @@ TDR_DATA_LOG* TDR_DATA_TRIGGER::get_last_log() const {
 // --- hardware queries ---------------------------------------------------------------
 
 TCI_ADVANCED_TRIGGER_FACTORY* TDR_DATA_TRIGGER::advanced_factory(int level, bool power_up) {
-  if (level < 0 || level >= get_event_levels()) return nullptr;
-  return m_levels[size_t(level)].factory[power_up ? 1 : 0];
+  return get_advanced_trigger_factory(level, power_up);
 }
 
 int TDR_DATA_TRIGGER::get_last_trigger_level_latency_delay() {

@@ -6,18 +6,21 @@
 #define TDR_DATA_TRIGGER_H
 
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "tdr_data_global_enum.h"
 #include "tdr_data_named_list.h"
+#include "tdr_data_trigger_adv_tree.h"
 #include "tdr_data_xml_util.h"
 
 class TDR_DATA_SIGNAL_SET;
 class TDR_DATA_SIGNAL_VIEW_NODE;
 class TDR_DATA_LOG;
 class TCI_ADVANCED_TRIGGER_FACTORY;
+class TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP;
 
 class TDR_DATA_TRIGGER {
  public:
@@ -147,6 +150,58 @@ class TDR_DATA_TRIGGER {
   bool is_incremental_node_used_correctly();
   bool is_using_incremental_route() const;
 
+  // --- advanced levels ---
+  // The level's "op_node" tree root; null for a level out of range or without a tree.
+  TDR_DATA_TRIGGER_ADV_TREE_OBJ* get_advanced_trigger_tree_root(int level);
+  // Replaces the level's tree with one empty "op_node"; null for a level out of range.
+  TDR_DATA_TRIGGER_ADV_TREE_OBJ* recreate_advanced_trigger_tree_root(int level);
+  // The expression text ("" when none), read from the file on first use;
+  // valid while the trigger lives and the expression is not set again.
+  const char* get_advanced_trigger_expression(int level, bool power_up);
+  // Stores the text (file and cache) and compiles it; true when it compiled.
+  bool set_advanced_trigger_expression(int level, const char* text, bool power_up);
+  // The level's compiled expression, built on first need; one build attempt
+  // per level and side. Null when it did not compile.
+  TCI_ADVANCED_TRIGGER_FACTORY* get_advanced_trigger_factory(int level, bool power_up);
+  // A new factory carrying this trigger's names and name map; the caller owns it.
+  TCI_ADVANCED_TRIGGER_FACTORY* create_trigger_factory();
+  // Fills `map`, or the trigger's own map when null, with the trigger inputs.
+  bool create_name_index_map(TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP* map);
+  // The trigger's own map, null until first needed.
+  TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP* get_name_index_map() const {
+    return m_name_index_map.get();
+  }
+  // The level's canonical compiled text, kept once computed.
+  const char* get_advanced_trigger_crc_string(int level);
+  // Gives every advanced level of the side the same latency.
+  bool process_advanced_triggers(bool power_up);
+  // Coordinates latencies once and warns about trigger inputs that no
+  // advanced level reads; later calls do nothing and answer false.
+  bool finalize_triggers();
+  bool is_finalized() const { return m_finalized; }
+
+  // --- fingerprint ---
+  // The 32-bit fingerprint; without `bypass` a stored "CRC" attribute answers
+  // and a computed non-zero value is stored.
+  unsigned long get_crc_value(bool bypass);
+  void set_crc_value(unsigned long value);
+  // The texts behind the fingerprint; each appends to `out`.
+  void compose_critical_crc_string_V1_V2(std::string& out) const;
+  void compose_critical_crc_string_V3(std::string& out);
+  void compose_critical_crc_string_V4(std::string& out);
+  void compose_non_critical_crc_string_V1_V2_V3(std::string& out) const;
+  void compose_non_critical_incremental_crc_string_V1_V2_V3(std::string& out) const;
+  void compose_non_critical_non_incremental_crc_string_V1_V2_V3(std::string& out) const;
+  // Reflected CRCs over `bit_count` bits from `first_bit` (bit i is bit i%8,
+  // least significant first, of byte i/8): 16-bit poly 0x8005, 8-bit poly
+  // 0x11, both starting all ones, no final xor.
+  static unsigned short calculate_16_bit_crc(const unsigned char* data, unsigned long first_bit,
+                                             unsigned long bit_count);
+  static unsigned char calculate_8_bit_crc(const unsigned char* data, unsigned long first_bit,
+                                           unsigned long bit_count);
+  static unsigned short calculate_16_bit_crc_from_string(const std::string& text);
+  static unsigned char calculate_8_bit_crc_from_string(const std::string& text);
+
  private:
   class LANG_TARGET;
 
@@ -174,6 +229,9 @@ class TDR_DATA_TRIGGER {
     DOMElement* op_node = nullptr;
     bool factory_built[2] = {false, false};
     TCI_ADVANCED_TRIGGER_FACTORY* factory[2] = {nullptr, nullptr};
+    std::unique_ptr<TDR_DATA_TRIGGER_ADV_TREE_OBJ> tree;  // wraps op_node once asked for
+    std::string expression_text[2];
+    std::string crc_text;
   };
 
   const SIDE& side(bool power_up) const { return m_side[power_up ? 1 : 0]; }
@@ -188,6 +246,14 @@ class TDR_DATA_TRIGGER {
   // the level has an element but no "power_up".
   DOMElement* power_up_element(LEVEL* level);
   int trigger_wire_count() const;
+  // A new factory with the trigger and instance names and the name map
+  // (created when missing); null after an internal error.
+  TCI_ADVANCED_TRIGGER_FACTORY* new_factory();
+  // The non-critical text over the wires whose tap mode is classic
+  // (`classic`), not classic (`!classic`), or all (`all`).
+  void compose_wire_names(std::string& out, bool all, bool classic) const;
+  // The instance's hardware version, the inferred one when it is undefined.
+  unsigned version_for_crc() const;
   bool store_condition(int wire, int level, TDR_DATA_TRIGGER_CONDITION condition, bool power_up);
   TDR_DATA_SIGNAL_VIEW_NODE find_bus(const char* name) const;
   // Bodies of the node, value and symbol forms over a bus already found.
@@ -200,9 +266,7 @@ class TDR_DATA_TRIGGER {
   // Trigger-wire index of a bus member by its name, -1 for a wire without
   // one; -2 (WTDR_INVALID_SIGNAL_REF posted) when no wire has the name.
   int resolve_member(const TDR_DATA_SIGNAL_VIEW_NODE& member) const;
-  // The compiled advanced condition of a level, or null. Building it from the
-  // level's expression is the advanced-expression code's part; until a level
-  // has been built this answers null.
+  // The compiled advanced condition of a level (built on demand), or null.
   TCI_ADVANCED_TRIGGER_FACTORY* advanced_factory(int level, bool power_up);
 
   std::string m_name;
@@ -219,6 +283,8 @@ class TDR_DATA_TRIGGER {
   DOMElement* m_element = nullptr;
   DOMElement* m_power_up_element = nullptr;
   DOMElement* m_events = nullptr;
+  std::unique_ptr<TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP> m_name_index_map;
+  bool m_finalized = false;
 };
 
 #endif

@@ -137,6 +137,24 @@ DOMElement* TDR_DATA_XML_UTIL::find_next_sibling_element(DOMNode* node) {
   return nullptr;
 }
 
+bool TDR_DATA_XML_UTIL::is_valid_xml_text(const XMLCh* text) {
+  if (!text) return true;
+  for (const XMLCh* p = text; *p; ++p) {
+    XMLCh c = *p;
+    if (c < 0x20) {
+      if (c != 0x9 && c != 0xA && c != 0xD) return false;
+    } else if (c == 0xFFFE || c == 0xFFFF) {
+      return false;
+    } else if ((c & 0xFC00) == 0xD800) {
+      if ((p[1] & 0xFC00) != 0xDC00) return false;
+      ++p;
+    } else if ((c & 0xFC00) == 0xDC00) {
+      return false;
+    }
+  }
+  return true;
+}
+
 void TDR_DATA_XML_UTIL::ensure_xml_initialized() {
   // One reference of our own for the whole process: whoever else pairs
   // Initialize with Terminate cannot shut the library down under us.

@@ -28,6 +28,12 @@ class TDR_DATA_XML_UTIL {
 
   // Makes sure the XML library is initialised (idempotent, counted by us).
   static void ensure_xml_initialized();
+
+  // Whether every character of `text` may stand in an XML 1.0 document (no
+  // C0 control but TAB, LF and CR, no U+FFFE/U+FFFF, no unpaired surrogate).
+  // The printer writes what the DOM holds; a value failing this would make
+  // the saved file unreadable. Null counts as valid.
+  static bool is_valid_xml_text(const XMLCh* text);
 };
 
 // One text in both string forms. Built from a narrow string it holds the

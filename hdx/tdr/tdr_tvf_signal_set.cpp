@@ -25,6 +25,25 @@ bool ends_with(const std::string& s, const char* suffix) {
   return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
+// Drops the characters an XML file cannot carry (C0 controls but TAB, and
+// U+FFFE/U+FFFF in UTF-8): names from the line end up in the session
+// document, whose saved file would otherwise not read back. NUL stays: names
+// go on as C strings, which end there.
+void drop_unwritable_characters(std::string* line) {
+  size_t out = 0;
+  for (size_t i = 0; i < line->size(); ++i) {
+    unsigned char c = static_cast<unsigned char>((*line)[i]);
+    if (c < 0x20 && c != '\t' && c != 0) continue;
+    if (c == 0xEF && i + 2 < line->size() && static_cast<unsigned char>((*line)[i + 1]) == 0xBF &&
+        (static_cast<unsigned char>((*line)[i + 2]) & 0xFE) == 0xBE) {
+      i += 2;
+      continue;
+    }
+    (*line)[out++] = static_cast<char>(c);
+  }
+  line->resize(out);
+}
+
 // The non-empty pieces of `text` between any of the `separators`.
 std::vector<std::string> split_tokens(const std::string& text, const char* separators) {
   std::vector<std::string> tokens;
@@ -174,6 +193,7 @@ bool TDR_DATA_SESSION::parse_tvf_file() {
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    drop_unwritable_characters(&line);
     if (gen_strnicmp(line.c_str(), "[Signal]", 8) == 0) {
       section = SIGNALS;
       signals.reset(new TDR_TVF_SIGNAL_SET());

@@ -1,0 +1,70 @@
+// Replays every saved fuzz input of fuzz/regressions/<target>/ through the
+// same harness the fuzzer ran, under this build's sanitizers. An input must
+// finish without a crash, a sanitizer report or a harness failure, well
+// within the fuzzer's one-second limit; the messages it posts are expected.
+#include <chrono>
+#include <dirent.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+#include "tdr_test_support.h"
+
+namespace {
+
+std::vector<std::string> files_in(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class FuzzRegressionTest : public TdrTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(FuzzRegressionTest, SavedInputsRunCleanly) {
+  const TDR_FUZZ_TARGET* target = tdr_fuzz_find_target(GetParam());
+  ASSERT_NE(target, nullptr);
+  tdr_fuzz_set_scratch_dir(temp_dir());
+  std::string dir = source_dir() + "/fuzz/regressions/" + GetParam();
+  for (const std::string& name : files_in(dir)) {
+    std::string bytes = read_file(dir + "/" + name);
+    auto start = std::chrono::steady_clock::now();
+    target->run(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Generous: this build runs under ASan and the machine may be busy.
+    EXPECT_LT(seconds, 5.0) << GetParam() << "/" << name;
+    forget_messages();
+  }
+  tdr_fuzz_set_scratch_dir("");
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, FuzzRegressionTest,
+                         ::testing::Values("session", "condition", "legacy", "basic", "tci",
+                                           "enum"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
+
+class FuzzTargetsTest : public TdrTest {};
+
+// Every target the fuzzer builds has a regression directory and a replay.
+TEST_F(FuzzTargetsTest, EveryTargetHasARegressionDirectory) {
+  int count = 0;
+  for (const TDR_FUZZ_TARGET* t = tdr_fuzz_targets; t->name; ++t, ++count) {
+    std::string dir = source_dir() + "/fuzz/regressions/" + t->name;
+    DIR* d = opendir(dir.c_str());
+    EXPECT_NE(d, nullptr) << dir;
+    if (d) closedir(d);
+  }
+  EXPECT_EQ(count, 6);
+  EXPECT_EQ(tdr_fuzz_find_target("no such target"), nullptr);
+}
+
+}  // namespace
