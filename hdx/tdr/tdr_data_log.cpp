@@ -74,10 +74,13 @@ TDR_DATA_LOG::TDR_DATA_LOG(DOMDocument* doc, DOMElement* element, TDR_DATA_SIGNA
   }
   DOMNode* first = element->getFirstChild();
   if (first && first->getNodeType() == DOMNode::TEXT_NODE) {
-    const XMLCh* text = static_cast<DOMText*>(first)->getData();
+    const DOMText* node = static_cast<DOMText*>(first);
+    const XMLCh* text = node->getData();
     if (text && *text) {
       m_samples = text;
-      m_samples_length = XMLString::stringLen(text);
+      // The node keeps its length; counting the samples again is a pass over
+      // the whole matrix.
+      m_samples_length = node->getLength();
     }
   }
   m_sample_depth = tdr_strtol_int(tdr_get_attr(element, TDR_X("sample_depth")).c_str());
