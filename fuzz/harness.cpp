@@ -157,9 +157,42 @@ void walk_log(TDR_DATA_LOG* log) {
   (void)log->sanity_check_data_validity(false);
 }
 
+void walk_advanced_tree(TDR_DATA_TRIGGER_ADV_TREE_OBJ* root) {
+  if (!root || root->is_null()) return;
+  std::vector<TDR_DATA_TRIGGER_ADV_TREE_OBJ> stack{*root};
+  int budget = 100000;
+  while (!stack.empty() && budget-- > 0) {
+    TDR_DATA_TRIGGER_ADV_TREE_OBJ node = stack.back();
+    stack.pop_back();
+    if (node.is_null()) continue;
+    delete node.get_all_attributes();
+    stack.push_back(node.get_next_sibling());
+    stack.push_back(node.get_first_child());
+  }
+}
+
 void walk_trigger(TDR_DATA_TRIGGER* trigger) {
   if (!trigger) return;
   (void)trigger->get_name();
+  for (int level = 0; level < trigger->get_event_levels() && level < 64; ++level) {
+    walk_advanced_tree(trigger->get_advanced_trigger_tree_root(level));
+    for (bool power_up : {false, true}) {
+      if (!trigger->get_advanced_trigger_expression(level, power_up))
+        tdr_fuzz_fail("an advanced expression is null");
+      (void)trigger->get_advanced_trigger_factory(level, power_up);
+    }
+    (void)trigger->get_advanced_trigger_crc_string(level);
+  }
+  std::string crc_text;
+  trigger->compose_critical_crc_string_V1_V2(crc_text);
+  trigger->compose_critical_crc_string_V3(crc_text);
+  trigger->compose_critical_crc_string_V4(crc_text);
+  trigger->compose_non_critical_crc_string_V1_V2_V3(crc_text);
+  trigger->compose_non_critical_incremental_crc_string_V1_V2_V3(crc_text);
+  trigger->compose_non_critical_non_incremental_crc_string_V1_V2_V3(crc_text);
+  (void)trigger->get_crc_value(true);
+  (void)trigger->process_advanced_triggers(false);
+  (void)trigger->finalize_triggers();
   for (bool power_up : {false, true}) {
     (void)trigger->to_string(power_up);
     for (int level = 0; level < trigger->get_event_levels() && level < 64; ++level) {
