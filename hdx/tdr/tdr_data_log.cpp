@@ -25,13 +25,6 @@ using namespace xercesc;
 
 namespace {
 
-std::string generated_name(const char* base) {
-  char* name = TDR_DATA_MANAGER::name_auto_gen(base);
-  std::string result = name ? name : "";
-  delete[] name;
-  return result;
-}
-
 // "tvf_always_connected", read once per process (tests reset it).
 int s_always_connected = -1;
 
@@ -53,12 +46,12 @@ const uint64_t MAX_SIMULATED_BYTES = uint64_t(1) << 30;
 
 }  // namespace
 
-TDR_DATA_LOG::TDR_DATA_LOG(DOMDocument* doc) : m_name(generated_name("log")), m_doc(doc) {
+TDR_DATA_LOG::TDR_DATA_LOG(DOMDocument* doc) : m_name(TDR_DATA_MANAGER::auto_name("log")), m_doc(doc) {
   create_element();
 }
 
 TDR_DATA_LOG::TDR_DATA_LOG(DOMDocument* doc, const char* name)
-    : m_name(name ? std::string(name) : generated_name("log")), m_doc(doc) {
+    : m_name(name ? std::string(name) : TDR_DATA_MANAGER::auto_name("log")), m_doc(doc) {
   create_element();
 }
 
@@ -69,7 +62,7 @@ TDR_DATA_LOG::TDR_DATA_LOG(DOMDocument* doc, DOMElement* element, TDR_DATA_SIGNA
   m_width = signal_set ? signal_set->get_data_wire_width() : 0;
   if (!tdr_get_attr_if(element, TDR_X("name"), &m_name)) {
     // Logs read from a file without a name are named after their element.
-    m_name = generated_name("data");
+    m_name = TDR_DATA_MANAGER::auto_name("data");
     tdr_set_attr(element, TDR_X("name"), m_name);
   }
   DOMNode* first = element->getFirstChild();

@@ -78,6 +78,13 @@ char* TDR_DATA_MANAGER::name_auto_gen(const char* base) {
   return gen_strdup(name.c_str());
 }
 
+std::string TDR_DATA_MANAGER::auto_name(const char* base) {
+  char* name = name_auto_gen(base);
+  std::string result = name ? name : "";
+  delete[] name;
+  return result;
+}
+
 std::string TDR_DATA_MANAGER::recovery_name(const char* name) {
   std::string base = name ? name : "";
   bool unsaved = !base.empty() && base.back() == '*';

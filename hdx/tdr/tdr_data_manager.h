@@ -20,6 +20,8 @@ class TDR_DATA_MANAGER {
 
   // New heap string (new[]), owned by the caller.
   static char* name_auto_gen(const char* base);
+  // The same as a string, for objects that keep their own copy.
+  static std::string auto_name(const char* base);
   // The recovery file name for a session name ("/p/a.xyz" -> "/p/a_recovered.xyz").
   static std::string recovery_name(const char* name);
 

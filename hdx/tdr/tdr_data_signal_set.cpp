@@ -59,24 +59,17 @@ TDR_DATA_WIRE_CAPTURE_TYPE capture_from_mode(const DOMElement* e) {
   return TDR_WTYPE_BOTH_CAPTURE;
 }
 
-std::string generated_name(const char* base) {
-  char* name = TDR_DATA_MANAGER::name_auto_gen(base);
-  std::string result = name ? name : "";
-  delete[] name;
-  return result;
-}
-
 }  // namespace
 
 // --- construction -------------------------------------------------------------
 
 TDR_DATA_SIGNAL_SET::TDR_DATA_SIGNAL_SET(DOMDocument* doc)
-    : m_name(generated_name("signal_set")), m_doc(doc) {
+    : m_name(TDR_DATA_MANAGER::auto_name("signal_set")), m_doc(doc) {
   create_skeleton();
 }
 
 TDR_DATA_SIGNAL_SET::TDR_DATA_SIGNAL_SET(DOMDocument* doc, const char* name)
-    : m_name(name ? std::string(name) : generated_name("signal_set")), m_doc(doc) {
+    : m_name(name ? std::string(name) : TDR_DATA_MANAGER::auto_name("signal_set")), m_doc(doc) {
   create_skeleton();
 }
 
@@ -113,7 +106,7 @@ void TDR_DATA_SIGNAL_SET::parse(DOMElement* element) {
   m_element = element;
 
   if (!tdr_get_attr_if(element, TDR_X("name"), &m_name)) {
-    m_name = generated_name("signal_set");
+    m_name = TDR_DATA_MANAGER::auto_name("signal_set");
     tdr_set_attr(element, TDR_X("name"), m_name);
   }
 

@@ -27,13 +27,6 @@ using namespace xercesc;
 
 namespace {
 
-std::string generated_name(const char* base) {
-  char* name = TDR_DATA_MANAGER::name_auto_gen(base);
-  std::string result = name ? name : "";
-  delete[] name;
-  return result;
-}
-
 bool valid_condition(TDR_DATA_TRIGGER_CONDITION c) {
   return c >= TDR_CTYPE_DISABLE_COND && c < TDR_CTYPE_INVALID_COND;
 }
@@ -133,12 +126,12 @@ class TDR_DATA_TRIGGER::LANG_TARGET : public TDR_LANG_TARGET {
 // --- construction -----------------------------------------------------------------
 
 TDR_DATA_TRIGGER::TDR_DATA_TRIGGER(DOMDocument* doc)
-    : m_name(generated_name("trigger")), m_doc(doc) {
+    : m_name(TDR_DATA_MANAGER::auto_name("trigger")), m_doc(doc) {
   create_element();
 }
 
 TDR_DATA_TRIGGER::TDR_DATA_TRIGGER(DOMDocument* doc, const char* name)
-    : m_name(name ? std::string(name) : generated_name("trigger")), m_doc(doc) {
+    : m_name(name ? std::string(name) : TDR_DATA_MANAGER::auto_name("trigger")), m_doc(doc) {
   create_element();
 }
 
@@ -162,7 +155,7 @@ void TDR_DATA_TRIGGER::create_element() {
 void TDR_DATA_TRIGGER::read_element() {
   DOMElement* e = m_element;
   if (!tdr_get_attr_if(e, TDR_X("name"), &m_name)) {
-    m_name = generated_name("trigger");
+    m_name = TDR_DATA_MANAGER::auto_name("trigger");
     tdr_set_attr(e, TDR_X("name"), m_name);
   }
 
