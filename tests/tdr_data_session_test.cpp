@@ -162,6 +162,26 @@ TEST_F(SessionTest, ReadingRepairsAndReordersTheRootChildren) {
       << text;
 }
 
+// Only the first global_info is read; a second one kept in the file would be
+// the first after a save, and the values would change on every cycle.
+TEST_F(SessionTest, AFurtherGlobalInfoIsDroppedSoValuesStayAcrossSaves) {
+  std::string path = temp_path("two.xml");
+  write_file(path,
+             "<session><global_info><single attribute=\"k\" value=\"1\"/></global_info>"
+             "<display_tree/>"
+             "<global_info><single attribute=\"k\" value=\"2\"/></global_info></session>");
+  std::string first;
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    TDR_DATA_SESSION session(path.c_str());
+    EXPECT_EQ(session.get_global_data("k"), 1) << "cycle " << cycle;
+    std::string text = saved_text(session);
+    EXPECT_EQ(text.find("<global_info>"), text.rfind("<global_info>")) << text;
+    if (cycle == 0) first = text;
+    EXPECT_EQ(text, first);
+    write_file(path, text);
+  }
+}
+
 TEST_F(SessionTest, UnreadableFilesLeaveTheSessionNameless) {
   TDR_DATA_SESSION missing(temp_path("none.xml").c_str());
   EXPECT_EQ(missing.get_name(), nullptr);

@@ -484,6 +484,29 @@ TEST_F(XmlUtilTest, NonAsciiBecomesCharacterReferencesThatReadBack) {
   EXPECT_EQ(std::u16string(text->getTextContent()), std::u16string(value) + u"\n  ");
 }
 
+// A reference is not allowed in a name, so names go out in UTF-8 (the
+// encoding a declaration-less file is read in) and the file reads back.
+TEST_F(XmlUtilTest, NonAsciiNamesAreWrittenInUtf8AndReadBack) {
+  const std::string xml =
+      "<r \xC3\xA9t\xC3\xA9=\"\xE2\x82\xAC\"><\xE6\xB0\xB4 a=\"1\"/>"
+      "<?\xC3\xBC x?><\xF0\x90\x80\x80/></r>";
+  std::string saved = reread_and_save(xml);
+  EXPECT_EQ(saved,
+            "<r \xC3\xA9t\xC3\xA9=\"&#x20AC;\">\n"
+            "  <\xE6\xB0\xB4 a=\"1\"/><?\xC3\xBC x?>\n"
+            "  <\xF0\x90\x80\x80/>\n"
+            "</r>\n");
+  EXPECT_EQ(reread_and_save(saved), saved);
+  DOMDocument* d = read_text(saved, "back.xml");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(print(d, true), print(d, false));
+  DOMElement* r = d->getDocumentElement();
+  EXPECT_TRUE(xercesc::XMLString::equals(r->getAttribute(u"\u00e9t\u00e9"), u"\u20ac"));
+  ASSERT_NE(r->getFirstElementChild(), nullptr);
+  EXPECT_TRUE(xercesc::XMLString::equals(r->getFirstElementChild()->getNodeName(), u"\u6c34"));
+  EXPECT_TRUE(xercesc::XMLString::equals(r->getLastElementChild()->getNodeName(), u"\U00010000"));
+}
+
 TEST_F(XmlUtilTest, DirectEncoderMatchesTheFormatterOnEveryCharacter) {
   std::u16string all;
   for (unsigned c = 1; c <= 0xFFFF; ++c)

@@ -30,6 +30,7 @@
 #include <xercesc/util/XMLResourceIdentifier.hpp>
 #include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
+#include "tdr_data_xml_attr.h"
 #include "tdr_msg.h"
 
 using xercesc::DOMNamedNodeMap;
@@ -317,6 +318,22 @@ class PRINT_OUT {
     } else {
       *m_formatter << XMLFormatter::NoEscapes << s;
     }
+  }
+  // An element, attribute, entity or target name. A character reference is
+  // not allowed in a name, so the formatter's references would leave a file
+  // no reader accepts; characters outside US-ASCII go out in UTF-8 instead,
+  // which is what a file without an XML declaration is read as.
+  void name(const XMLCh* s) {
+    if (!s) return;
+    const XMLCh* p = s;
+    while (*p && *p < 0x80) ++p;
+    if (!*p) {
+      markup(s);
+      return;
+    }
+    std::string bytes = tdr_narrow(s);
+    if (m_direct) drain();
+    m_target.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
   // `s` must stay readable one character past `n` (the formatter looks there).
   void text(const XMLCh* s, XMLSize_t n) {
@@ -648,13 +665,13 @@ bool open_element(PRINT_OUT& out, DOMNode* element, DOMNode* parent) {
   out.indent(depth - 1);
   const XMLCh* name = element->getNodeName();
   out.literal(u"<");
-  out.markup(name);
+  out.name(name);
   if (DOMNamedNodeMap* attrs = element->getAttributes()) {
     XMLSize_t count = attrs->getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
       DOMNode* attr = attrs->item(i);
       out.literal(u" ");
-      out.markup(attr->getNodeName());
+      out.name(attr->getNodeName());
       out.literal(u"=\"");
       out.attr_value(attribute_value(attr));
       out.literal(u"\"");
@@ -674,7 +691,7 @@ void close_element(PRINT_OUT& out, DOMNode* element) {
   const XMLCh* name = element->getNodeName();
   if (!XMLString::equals(name, k_data_tag)) out.line_break(TDR_DATA_XML_PRINT::s_depth - 1);
   out.literal(u"</");
-  out.markup(name);
+  out.name(name);
   out.literal(u">");
   --TDR_DATA_XML_PRINT::s_depth;
 }
@@ -698,7 +715,7 @@ bool print_node(PRINT_OUT& out, DOMNode* node, DOMNode* parent, LAYOUT_MEMO& mem
       return false;
     case DOMNode::ENTITY_REFERENCE_NODE:
       out.literal(u"&");
-      out.markup(node->getNodeName());
+      out.name(node->getNodeName());
       out.literal(u";");
       return false;
     case DOMNode::ENTITY_NODE:
@@ -706,7 +723,7 @@ bool print_node(PRINT_OUT& out, DOMNode* node, DOMNode* parent, LAYOUT_MEMO& mem
       return false;
     case DOMNode::PROCESSING_INSTRUCTION_NODE: {
       out.literal(u"<?");
-      out.markup(node->getNodeName());
+      out.name(node->getNodeName());
       const XMLCh* data = node->getNodeValue();
       if (data && *data) {
         out.literal(u" ");
