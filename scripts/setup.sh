@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages libtdr needs to build and test. Safe to run again:
-# it only installs what is missing.
+# Installs the Debian packages libtdr needs to build and test, and any further
+# packages named as arguments. Safe to run again: it only installs what is missing.
 set -euo pipefail
 
 packages=(g++ cmake ninja-build make libxerces-c-dev flex libfl-dev bison zlib1g-dev
-          libgtest-dev libbenchmark-dev)
+          libgtest-dev libbenchmark-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do
