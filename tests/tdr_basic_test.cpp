@@ -496,17 +496,6 @@ TEST_F(TdrBasicUndoTest, SnapshotAfterUndoDropsTheRedoPart) {
   ASSERT_TRUE(buffer->redo());
   ASSERT_TRUE(buffer->redo());
   EXPECT_EQ(attr(live(), "a"), "4");
-  // Back at the top: the next snapshot records nothing, the one after does.
-  buffer->save_snapshot();
-  EXPECT_EQ(buffer->get_num_records(), 3u);
-  live()->set_attribute("a", "5");
-  buffer->save_snapshot();
-  EXPECT_EQ(buffer->get_num_records(), 4u);
-  live()->set_attribute("a", "6");
-  ASSERT_TRUE(buffer->undo());
-  EXPECT_EQ(attr(live(), "a"), "5");
-  ASSERT_TRUE(buffer->undo());
-  EXPECT_EQ(attr(live(), "a"), "4");
 }
 
 TEST_F(TdrBasicUndoTest, AddedAndRemovedChildrenMakeFullRecords) {
