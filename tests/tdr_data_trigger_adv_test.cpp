@@ -11,17 +11,6 @@
 
 namespace {
 
-DOMElement* child(DOMNode* parent, const char* name) {
-  return TDR_DATA_XML_UTIL::find_first_child_element_by_name(parent, name);
-}
-
-DOMElement* level_element(TDR_DATA_TRIGGER* t, int index) {
-  DOMElement* level = child(child(t->get_dom_node(), "events"), "level");
-  for (int i = 0; i < index && level; ++i)
-    level = TDR_DATA_XML_UTIL::find_next_sibling_element_by_name(level, "level");
-  return level;
-}
-
 int count_children(DOMNode* parent, const char* name) {
   int n = 0;
   for (DOMElement* e = child(parent, name); e;
