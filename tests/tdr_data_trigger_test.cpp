@@ -27,6 +27,13 @@ std::string level_text(DOMElement* level) {
 
 typedef std::vector<std::pair<int, int>> PAIRS;
 
+// One side's settings: segment size, type, position, trigger-in and trigger-out condition.
+std::vector<int> settings(const TDR_DATA_TRIGGER* t, bool power_up) {
+  return {t->get_segment_size(power_up), int(t->get_trigger_type(power_up)),
+          int(t->get_trigger_position(power_up)), int(t->get_trigger_in(power_up)),
+          int(t->get_trigger_out(power_up))};
+}
+
 }  // namespace
 
 // --- reading -------------------------------------------------------------------------
@@ -41,37 +48,25 @@ TEST_F(TriggerTest, ReadsSettingsAndNormalisesTheFlags) {
       "<trigger name=\"u\" power_up_trigger_mode=\"true\" trigger_type=\"circular\"/>");
   TDR_DATA_TRIGGER* t = trigger();
   ASSERT_NE(t, nullptr);
-  EXPECT_FALSE(t->is_expanded());
-  EXPECT_FALSE(t->is_power_up_mode());
-  EXPECT_EQ(attr(t->get_dom_node(), "is_expanded"), "false");
-  EXPECT_EQ(attr(t->get_dom_node(), "power_up_trigger_mode"), "false");
-  EXPECT_EQ(t->get_segment_size(false), 16);
-  EXPECT_EQ(t->get_trigger_type(false), TDR_TTYPE_SEGMENTED_TRIGGER);
+  EXPECT_FALSE(t->is_expanded() || t->is_power_up_mode());
+  EXPECT_EQ(attr(t->get_dom_node(), "is_expanded") + "/" +
+                attr(t->get_dom_node(), "power_up_trigger_mode"),
+            "false/false");
+  EXPECT_EQ(settings(t, false), (std::vector<int>{16, TDR_TTYPE_SEGMENTED_TRIGGER,
+                                                  TDR_PTYPE_CENTER_POS, LO,
+                                                  TDR_CTYPE_ACTIVE_LOW_COND}));
   EXPECT_TRUE(t->is_segment_enabled(false));
-  EXPECT_EQ(t->get_trigger_position(false), TDR_PTYPE_CENTER_POS);
-  EXPECT_EQ(t->get_trigger_in(false), TDR_CTYPE_LOW_COND);
-  EXPECT_EQ(t->get_trigger_out(false), TDR_CTYPE_ACTIVE_LOW_COND);
   // Power-up side: an upper-case S reads as circular, unknown words are kept out of range.
-  EXPECT_EQ(t->get_segment_size(true), 4);
-  EXPECT_EQ(t->get_trigger_type(true), TDR_TTYPE_CIRCULAR_TRIGGER);
-  EXPECT_EQ(int(t->get_trigger_position(true)), 4);
-  EXPECT_EQ(t->get_trigger_in(true), TDR_CTYPE_RISING_EDGE_COND);
-  EXPECT_EQ(t->get_trigger_out(true), TDR_CTYPE_INVALID_COND);
+  EXPECT_EQ(settings(t, true),
+            (std::vector<int>{4, TDR_TTYPE_CIRCULAR_TRIGGER, 4, RE, TDR_CTYPE_INVALID_COND}));
   EXPECT_EQ(t->get_dom_node(true), child(t->get_dom_node(), "power_up_trigger"));
 
   // Defaults, and the flags written back.
   TDR_DATA_TRIGGER* u = trigger("u");
-  EXPECT_TRUE(u->is_expanded());
-  EXPECT_TRUE(u->is_power_up_mode());
-  EXPECT_EQ(attr(u->get_dom_node(), "is_expanded"), "true");
-  for (bool p : {false, true}) {
-    EXPECT_EQ(u->get_segment_size(p), 1);
-    EXPECT_EQ(u->get_trigger_type(p), TDR_TTYPE_CIRCULAR_TRIGGER);
-    EXPECT_EQ(u->get_trigger_position(p), TDR_PTYPE_PRE_POS);
-    EXPECT_EQ(u->get_trigger_in(p), TDR_CTYPE_DONT_CARE_COND);
-    EXPECT_EQ(u->get_trigger_out(p), TDR_CTYPE_ACTIVE_HIGH_COND);
-  }
-  EXPECT_EQ(u->get_event_levels(), 0);
+  EXPECT_TRUE(u->is_expanded() && u->is_power_up_mode());
+  for (bool p : {false, true})
+    EXPECT_EQ(settings(u, p),
+              (std::vector<int>{1, TDR_TTYPE_CIRCULAR_TRIGGER, TDR_PTYPE_PRE_POS, DC, AH}));
   // Missing children were created: power_up_trigger, then events.
   EXPECT_EQ(print_node(u->get_dom_node()),
             "<trigger is_expanded=\"true\" name=\"u\" power_up_trigger_mode=\"true\" "
@@ -506,20 +501,20 @@ TEST_F(TriggerTest, LatencyOfTheLastLevel) {
 
   // Version 4 and below: three more than the last level; the inferred version
   // stands in for an undefined one.
-  TDR_DATA_INSTANCE_INFO info = instance()->get_node_info();
-  info.version = 4;
-  instance()->set_node_info(info);
+  auto version = [&](unsigned char v, unsigned char inferred) {
+    TDR_DATA_INSTANCE_INFO info = instance()->get_node_info();
+    info.version = v;
+    info.inferred_version = inferred;
+    instance()->set_node_info(info);
+  };
+  version(4, 255);
   EXPECT_EQ(trigger("basic")->get_trigger_out_latency_delay(), 4);
   EXPECT_EQ(trigger()->get_trigger_out_latency_delay(), -1);
-  info.version = 5;
-  instance()->set_node_info(info);
+  version(5, 255);
   EXPECT_EQ(trigger("basic")->get_trigger_out_latency_delay(), -1);
-  info.version = 255;
-  info.inferred_version = 2;
-  instance()->set_node_info(info);
+  version(255, 2);
   EXPECT_EQ(trigger("basic")->get_trigger_out_latency_delay(), 4);
-  info.inferred_version = 255;
-  instance()->set_node_info(info);
+  version(255, 255);
   EXPECT_EQ(trigger("basic")->get_trigger_out_latency_delay(), -1);
   expect_internal_error("Incomplete IP version handling");
 
@@ -527,8 +522,7 @@ TEST_F(TriggerTest, LatencyOfTheLastLevel) {
   set_config("tvf_last_trigger_level_latency", "6");
   EXPECT_EQ(trigger()->get_last_trigger_level_latency_delay(), 6);
   EXPECT_EQ(trigger("empty")->get_last_trigger_level_latency_delay(), 6);
-  info.version = 3;
-  instance()->set_node_info(info);
+  version(3, 255);
   EXPECT_EQ(trigger()->get_trigger_out_latency_delay(), 9);
   set_config("tvf_last_trigger_level_latency", "0");
   EXPECT_EQ(trigger("basic")->get_last_trigger_level_latency_delay(), 1);
