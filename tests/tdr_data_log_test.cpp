@@ -47,6 +47,17 @@ class LogTest : public TriggerTest {
 
 std::string print_log(TDR_DATA_LOG* log) { return print_node(log->get_dom_node()); }
 
+// What the log read: depth, segment size, trigger position, power-up flag,
+// unconnected ports ("-" for none) and whether it has data.
+std::string info(const TDR_DATA_LOG* l) {
+  return std::to_string(l->get_data_sample_depth()) + " seg " +
+         std::to_string(l->get_data_segment_size()) + " at " +
+         std::to_string(l->get_data_trigger_position()) +
+         (l->is_power_up_trigger() ? " power-up" : "") + " ports " +
+         (l->get_unconnected_ports() ? l->get_unconnected_ports() : "-") +
+         (l->is_data_available() ? " data" : "");
+}
+
 double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -88,12 +99,7 @@ TEST_F(LogTest, DataElementsAreRead) {
   EXPECT_EQ(l->get_trigger(), t);
   EXPECT_EQ(l->get_signal_set(), set());
   EXPECT_EQ(l->get_data_width(), 3);
-  EXPECT_EQ(l->get_data_sample_depth(), 8);
-  EXPECT_EQ(l->get_data_segment_size(), 2);
-  EXPECT_EQ(l->get_data_trigger_position(), -1);
-  EXPECT_TRUE(l->is_power_up_trigger());
-  EXPECT_STREQ(l->get_unconnected_ports(), "101");
-  EXPECT_TRUE(l->is_data_available());
+  EXPECT_EQ(info(l), "8 seg 2 at -1 power-up ports 101 data");
   EXPECT_TRUE(l->get_bit(1, 1));
   EXPECT_FALSE(l->get_bit(2, 0));
   // The text is shorter than depth x width: the rest reads low.
@@ -106,15 +112,10 @@ TEST_F(LogTest, DataElementsAreRead) {
   TDR_DATA_LOG* unnamed = t->get_log_at(1);
   EXPECT_EQ(std::string(unnamed->get_name()).compare(0, 4, "data"), 0);
   EXPECT_EQ(tdr_get_attr(unnamed->get_dom_node(), TDR_X("name")), unnamed->get_name());
-  EXPECT_FALSE(unnamed->is_data_available());
-  EXPECT_EQ(unnamed->get_data_sample_depth(), 0);
-  EXPECT_EQ(unnamed->get_data_trigger_position(), 0);
-  EXPECT_EQ(unnamed->get_unconnected_ports(), nullptr);
+  EXPECT_EQ(info(unnamed), "0 seg 0 at 0 ports -");
   EXPECT_TRUE(t->find_log("W")->is_data_available());
   TDR_DATA_LOG* n = t->find_log("N");
-  EXPECT_FALSE(n->is_power_up_trigger());
-  EXPECT_EQ(n->get_data_sample_depth(), -7);
-  EXPECT_EQ(n->get_data_trigger_position(), INT_MAX);
+  EXPECT_EQ(info(n), "-7 seg 0 at " + std::to_string(INT_MAX) + " ports -");
   EXPECT_FALSE(n->sanity_check_data_validity(false));
 }
 
@@ -130,8 +131,8 @@ TEST_F(LogTest, ConnectionStatusOfDataWires) {
   for (int w : {0, 1, 2, 5, -1}) EXPECT_EQ(some->get_connection_status(w), w == 0 || w == 2) << w;
   // A short string leaves the later wires connected.
   EXPECT_FALSE(t->find_log("zero")->get_connection_status(0));
-  EXPECT_TRUE(t->find_log("short")->get_connection_status(2));
-  EXPECT_TRUE(t->find_log("zero")->get_connection_status(2));
+  EXPECT_TRUE(t->find_log("short")->get_connection_status(2) &&
+              t->find_log("zero")->get_connection_status(2));
   // Without a set every wire is connected.
   some->set_signal_set(nullptr);
   EXPECT_EQ(some->get_data_width(), 0);
@@ -140,8 +141,7 @@ TEST_F(LogTest, ConnectionStatusOfDataWires) {
   EXPECT_EQ(some->get_data_width(), 3);
 
   set_config("tvf_always_connected", "on");
-  EXPECT_TRUE(some->get_connection_status(1));
-  EXPECT_TRUE(some->get_connection_status(5));
+  EXPECT_TRUE(some->get_connection_status(1) && some->get_connection_status(5));
   set_config("tvf_always_connected", "off");
   EXPECT_FALSE(some->get_connection_status(1));
 }
