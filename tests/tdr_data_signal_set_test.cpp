@@ -35,6 +35,15 @@ std::vector<std::string> wire_names(const TDR_DATA_SIGNAL_SET& set, bool data) {
 
 typedef std::vector<std::string> NAMES;
 
+// The trigger ports as read: "in <enabled> <pin> <node>, out ...", "-" for none.
+std::string ports(const TDR_DATA_SIGNAL_SET& set) {
+  auto text = [](const char* s) { return std::string(s ? s : "-"); };
+  return "in " + std::to_string(set.is_trigger_in_enabled()) + " " +
+         text(set.get_trigger_in_pin()) + " " + text(set.get_trigger_in_node()) + ", out " +
+         std::to_string(set.is_trigger_out_enabled()) + " " + text(set.get_trigger_out_pin()) +
+         " " + text(set.get_trigger_out_node());
+}
+
 const char* const CURRENT_FILE =
     "<signal_set name=\"main\" is_expanded=\"FALSE\"><clock name=\"clk\" polarity=\"negedge\"/>"
     "<config sample_depth=\"100\" ram_type=\"TINYRAM\" trigger_in_enable=\"yes\" "
@@ -88,10 +97,7 @@ TEST_F(TdrTest, SignalSetNewHasTheEmptySkeleton) {
   // Defaults the empty "config" does not show.
   EXPECT_EQ(set.get_sample_depth(), 128);
   EXPECT_EQ(set.get_velarn_ram_type(), TDR_RTYPE_MIDRAM_BLOCK);
-  EXPECT_FALSE(set.is_trigger_in_enabled() || set.is_trigger_out_enabled());
-  for (const char* port : {set.get_trigger_in_pin(), set.get_trigger_in_node(),
-                           set.get_trigger_out_pin(), set.get_trigger_out_node()})
-    EXPECT_EQ(port, nullptr);
+  EXPECT_EQ(ports(set), "in 0 - -, out 0 - -");
   EXPECT_EQ(set.get_reserved_data_node_size() + set.get_reserved_trigger_node_size(), 0);
   EXPECT_EQ(set.get_top_entity_name(), nullptr);
   EXPECT_FALSE(set.is_expanded());  // a new set, unlike one read without the attribute
@@ -124,13 +130,8 @@ TEST_F(TdrTest, SignalSetReadsTheCurrentFormatAndWritesItBack) {
   // Clock, depth and trigger-in pin are in to_string() below.
   EXPECT_FALSE(set.is_expanded());
   EXPECT_EQ(set.get_velarn_ram_type(), TDR_RTYPE_TINYRAM_BLOCK);
-  EXPECT_TRUE(set.is_trigger_in_enabled());
-  // A pin and a node: only the pin is taken.
-  EXPECT_STREQ(set.get_trigger_in_pin(), "pin_a");
-  EXPECT_EQ(set.get_trigger_in_node(), nullptr);
-  EXPECT_FALSE(set.is_trigger_out_enabled());  // only "yes" enables
-  EXPECT_EQ(set.get_trigger_out_pin(), nullptr);
-  EXPECT_STREQ(set.get_trigger_out_node(), "node_b");
+  // A pin and a node: only the pin is taken; only "yes" enables.
+  EXPECT_EQ(ports(set), "in 1 pin_a -, out 0 - node_b");
   EXPECT_EQ(set.get_reserved_data_node_size(), 0);
   EXPECT_EQ(set.get_ela_trigger_wire_width(), 7);
   EXPECT_EQ(set.get_ela_data_wire_width(), 2);
@@ -233,8 +234,7 @@ TEST_F(TdrTest, SignalSetConfigAndFlagsAreNormalised) {
   EXPECT_STREQ(set.get_clock_name(), TDR_DEFAULT_EXTERNAL_CLOCK_NAME);
   EXPECT_EQ(set.get_clock_polarity(), TDR_DATA_SIGNAL_SET::POSEDGE);
   EXPECT_EQ(set.get_velarn_ram_type(), TDR_RTYPE_MIDRAM_BLOCK);  // "auto" is no word
-  EXPECT_EQ(set.get_trigger_out_pin(), nullptr);
-  EXPECT_STREQ(set.get_trigger_out_node(), "n");
+  EXPECT_EQ(ports(set), "in 0 - -, out 0 - n");
   EXPECT_EQ(set.get_reserved_trigger_node_size(), 0);
   EXPECT_EQ(set.get_ela_data_wire_width(), 12);  // the reserved data nodes
   EXPECT_EQ(set.get_top_entity_name(), nullptr);
@@ -512,16 +512,16 @@ TEST_F(TdrTest, SignalSetRenamesAliasesUnlessTaken) {
   EXPECT_EQ(set.get_wire("bee"), b);
   EXPECT_EQ(set.get_wire("B"), nullptr);
   EXPECT_EQ(set.get_wire("b"), b);
-  EXPECT_EQ(tdr_get_attr(b->get_trigger_dom_node(), TDR_X("alias")), "bee");
-  EXPECT_EQ(tdr_get_attr(b->get_data_dom_node(), TDR_X("alias")), "bee");
+  for (DOMElement* side : {b->get_trigger_dom_node(), b->get_data_dom_node()})
+    EXPECT_EQ(tdr_get_attr(side, TDR_X("alias")), "bee");
   EXPECT_FALSE(set.rename_signal_alias("a", "bee"));
 
   EXPECT_TRUE(set.rename_signal_alias("bee", ""));
   EXPECT_EQ(b->get_alias(), nullptr);
   EXPECT_EQ(set.get_wire("bee"), nullptr);
   EXPECT_EQ(set.get_wire("b"), b);
-  EXPECT_FALSE(tdr_has_attr(b->get_trigger_dom_node(), TDR_X("alias")));
-  EXPECT_FALSE(tdr_has_attr(b->get_data_dom_node(), TDR_X("alias")));
+  for (DOMElement* side : {b->get_trigger_dom_node(), b->get_data_dom_node()})
+    EXPECT_FALSE(tdr_has_attr(side, TDR_X("alias")));
   EXPECT_STREQ(set.get_trigger_wire_alias_at(1), "b");
 
   // An empty alias counts as none.
@@ -557,35 +557,32 @@ TEST_F(TdrTest, SignalSetSettersWriteTheElement) {
   set.set_reserved_trigger_node_size(3);
   set.set_velarn_ram_type(TDR_RTYPE_GRANDRAM_BLOCK);
   set.set_sample_depth(1000);
-  EXPECT_EQ(print_node(d.doc->getElementsByTagName(TDR_X("config"))->item(0)),
+  EXPECT_EQ(print_node(d.find("config")),
             "<config ram_type=\"GRANDRAM\" reserved_data_nodes=\"0\" reserved_trigger_nodes=\"3\" "
             "sample_depth=\"512\" trigger_in_enable=\"yes\" trigger_in_node=\"n_in\" "
             "trigger_out_enable=\"no\" trigger_out_pin=\"p_out\"/>");
   // Pin and node of one port exclude each other.
   set.set_trigger_in_pin("p_in");
-  EXPECT_STREQ(set.get_trigger_in_pin(), "p_in");
-  EXPECT_EQ(set.get_trigger_in_node(), nullptr);
   set.set_trigger_out_node("n_out");
-  EXPECT_EQ(set.get_trigger_out_pin(), nullptr);
-  EXPECT_STREQ(set.get_trigger_out_node(), "n_out");
+  EXPECT_EQ(ports(set), "in 1 p_in -, out 0 - n_out");
   set.set_trigger_in_node("");
   EXPECT_EQ(set.get_trigger_in_pin(), nullptr);
   set.set_trigger_in_pin("p2");  // an empty node is not "set": its attribute stays
-  EXPECT_EQ(print_node(d.doc->getElementsByTagName(TDR_X("config"))->item(0)),
+  EXPECT_EQ(print_node(d.find("config")),
             "<config ram_type=\"GRANDRAM\" reserved_data_nodes=\"0\" reserved_trigger_nodes=\"3\" "
             "sample_depth=\"512\" trigger_in_enable=\"yes\" trigger_in_node=\"\" "
             "trigger_in_pin=\"p2\" trigger_out_enable=\"no\" trigger_out_node=\"n_out\"/>");
 
   set.set_clock("c2", TDR_DATA_SIGNAL_SET::NEGEDGE);
   set.set_clock(TDR_DATA_SIGNAL_SET::POSEDGE);
-  EXPECT_EQ(print_node(d.doc->getElementsByTagName(TDR_X("clock"))->item(0)),
+  EXPECT_EQ(print_node(d.find("clock")),
             "<clock name=\"c2\" polarity=\"posedge\"/>");
   set.set_clock("", TDR_DATA_SIGNAL_SET::NEGEDGE);
   EXPECT_STREQ(set.get_clock_name(), TDR_DEFAULT_EXTERNAL_CLOCK_NAME);
   EXPECT_EQ(set.get_clock_polarity(), TDR_DATA_SIGNAL_SET::NEGEDGE);
   set.set_clock("c3", TDR_DATA_SIGNAL_SET::NEGEDGE);
   set.create_default_external_clock();
-  EXPECT_EQ(print_node(d.doc->getElementsByTagName(TDR_X("clock"))->item(0)),
+  EXPECT_EQ(print_node(d.find("clock")),
             "<clock name=\"auto_tvf_external_clock\" polarity=\"negedge\"/>");
   set.set_top_entity_name("top");
   EXPECT_TRUE(set.set_expanded_status(true));
