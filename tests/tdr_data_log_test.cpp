@@ -13,6 +13,8 @@
 
 namespace {
 
+typedef std::vector<std::pair<int, int>> HIGH;  // (wire, sample) pairs
+
 class LogTest : public TriggerTest {
  protected:
   // The shared session with trigger "t" (one level) and log "L".
@@ -26,10 +28,15 @@ class LogTest : public TriggerTest {
   }
   // A matrix of `depth` samples over the shared set's three data wires (a, c,
   // x), all low but for the (wire, sample) pairs given.
-  static std::string matrix(int depth, std::vector<std::pair<int, int>> high, int width = 3) {
+  static std::string matrix(int depth, HIGH high, int width = 3) {
     std::string bits(size_t(depth) * size_t(width), '0');
     for (const auto& h : high) bits[size_t(h.second) * size_t(width) + size_t(h.first)] = '1';
     return bits;
+  }
+  // Stores such a matrix and runs the validity check (without recording it).
+  static bool valid(TDR_DATA_LOG* log, HIGH high, int depth, int position, bool power_up = false) {
+    store(log, matrix(depth, high), depth, position, power_up);
+    return log->sanity_check_data_validity(false);
   }
   // Conditions of level 0 by data-wire position (the check reads them so).
   void conditions_for(std::vector<TDR_DATA_TRIGGER_CONDITION> c, int level = 0) {
@@ -39,6 +46,17 @@ class LogTest : public TriggerTest {
 };
 
 std::string print_log(TDR_DATA_LOG* log) { return print_node(log->get_dom_node()); }
+
+// What the log read: depth, segment size, trigger position, power-up flag,
+// unconnected ports ("-" for none) and whether it has data.
+std::string info(const TDR_DATA_LOG* l) {
+  return std::to_string(l->get_data_sample_depth()) + " seg " +
+         std::to_string(l->get_data_segment_size()) + " at " +
+         std::to_string(l->get_data_trigger_position()) +
+         (l->is_power_up_trigger() ? " power-up" : "") + " ports " +
+         (l->get_unconnected_ports() ? l->get_unconnected_ports() : "-") +
+         (l->is_data_available() ? " data" : "");
+}
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -57,16 +75,11 @@ TEST_F(LogTest, SamplesAreLaidOutRowAfterRow) {
     EXPECT_FALSE(log->get_bit(2, s)) << s;
   }
   // Out of range or past the text: low.
-  EXPECT_FALSE(log->get_bit(3, 0));
-  EXPECT_FALSE(log->get_bit(-1, 1));
-  EXPECT_FALSE(log->get_bit(0, 4));
-  EXPECT_FALSE(log->get_bit(0, -1));
-  EXPECT_FALSE(log->get_bit(0, INT_MAX));
+  for (auto wire_sample : HIGH{{3, 0}, {-1, 1}, {0, 4}, {0, -1}, {0, INT_MAX}})
+    EXPECT_FALSE(log->get_bit(wire_sample.first, wire_sample.second));
   // Only "1" is high.
   EXPECT_TRUE(store(log, "1H2", 1, 0));
-  EXPECT_TRUE(log->get_bit(0, 0));
-  EXPECT_FALSE(log->get_bit(1, 0));
-  EXPECT_FALSE(log->get_bit(2, 0));
+  EXPECT_TRUE(log->get_bit(0, 0) && !log->get_bit(1, 0) && !log->get_bit(2, 0));
   EXPECT_TRUE(log->is_data_available());
   EXPECT_EQ(log->get_samples_length(), 3u);
 }
@@ -76,8 +89,7 @@ TEST_F(LogTest, DataElementsAreRead) {
       "<trigger name=\"t\">"
       "<data name=\"L\" sample_depth=\"8\" segment_size=\"2\" trigger_position=\"-1\" "
       "power_up_mode=\"TRUE\" unconnected_ports=\"101\">110011</data>"
-      "<data sample_depth=\"x\"><x/>1111</data>"
-      "<data name=\"W\"> </data>"
+      "<data sample_depth=\"x\"><x/>1111</data><data name=\"W\"> </data>"
       "<data name=\"N\" power_up_mode=\"yes\" sample_depth=\"-7\" "
       "trigger_position=\"99999999999\"/>"
       "</trigger>");
@@ -87,12 +99,7 @@ TEST_F(LogTest, DataElementsAreRead) {
   EXPECT_EQ(l->get_trigger(), t);
   EXPECT_EQ(l->get_signal_set(), set());
   EXPECT_EQ(l->get_data_width(), 3);
-  EXPECT_EQ(l->get_data_sample_depth(), 8);
-  EXPECT_EQ(l->get_data_segment_size(), 2);
-  EXPECT_EQ(l->get_data_trigger_position(), -1);
-  EXPECT_TRUE(l->is_power_up_trigger());
-  EXPECT_STREQ(l->get_unconnected_ports(), "101");
-  EXPECT_TRUE(l->is_data_available());
+  EXPECT_EQ(info(l), "8 seg 2 at -1 power-up ports 101 data");
   EXPECT_TRUE(l->get_bit(1, 1));
   EXPECT_FALSE(l->get_bit(2, 0));
   // The text is shorter than depth x width: the rest reads low.
@@ -105,15 +112,10 @@ TEST_F(LogTest, DataElementsAreRead) {
   TDR_DATA_LOG* unnamed = t->get_log_at(1);
   EXPECT_EQ(std::string(unnamed->get_name()).compare(0, 4, "data"), 0);
   EXPECT_EQ(tdr_get_attr(unnamed->get_dom_node(), TDR_X("name")), unnamed->get_name());
-  EXPECT_FALSE(unnamed->is_data_available());
-  EXPECT_EQ(unnamed->get_data_sample_depth(), 0);
-  EXPECT_EQ(unnamed->get_data_trigger_position(), 0);
-  EXPECT_EQ(unnamed->get_unconnected_ports(), nullptr);
+  EXPECT_EQ(info(unnamed), "0 seg 0 at 0 ports -");
   EXPECT_TRUE(t->find_log("W")->is_data_available());
   TDR_DATA_LOG* n = t->find_log("N");
-  EXPECT_FALSE(n->is_power_up_trigger());
-  EXPECT_EQ(n->get_data_sample_depth(), -7);
-  EXPECT_EQ(n->get_data_trigger_position(), INT_MAX);
+  EXPECT_EQ(info(n), "-7 seg 0 at " + std::to_string(INT_MAX) + " ports -");
   EXPECT_FALSE(n->sanity_check_data_validity(false));
 }
 
@@ -125,16 +127,12 @@ TEST_F(LogTest, ConnectionStatusOfDataWires) {
   TDR_DATA_TRIGGER* t = trigger();
   for (int w = -1; w < 6; ++w) EXPECT_TRUE(t->find_log("none")->get_connection_status(w)) << w;
   TDR_DATA_LOG* some = t->find_log("some");
-  EXPECT_TRUE(some->get_connection_status(0));
-  EXPECT_FALSE(some->get_connection_status(1));
-  EXPECT_TRUE(some->get_connection_status(2));
-  // Beyond the set's three data wires.
-  EXPECT_FALSE(some->get_connection_status(5));
-  EXPECT_FALSE(some->get_connection_status(-1));
+  // "101", then beyond the set's three data wires.
+  for (int w : {0, 1, 2, 5, -1}) EXPECT_EQ(some->get_connection_status(w), w == 0 || w == 2) << w;
   // A short string leaves the later wires connected.
   EXPECT_FALSE(t->find_log("zero")->get_connection_status(0));
-  EXPECT_TRUE(t->find_log("short")->get_connection_status(2));
-  EXPECT_TRUE(t->find_log("zero")->get_connection_status(2));
+  EXPECT_TRUE(t->find_log("short")->get_connection_status(2) &&
+              t->find_log("zero")->get_connection_status(2));
   // Without a set every wire is connected.
   some->set_signal_set(nullptr);
   EXPECT_EQ(some->get_data_width(), 0);
@@ -143,8 +141,7 @@ TEST_F(LogTest, ConnectionStatusOfDataWires) {
   EXPECT_EQ(some->get_data_width(), 3);
 
   set_config("tvf_always_connected", "on");
-  EXPECT_TRUE(some->get_connection_status(1));
-  EXPECT_TRUE(some->get_connection_status(5));
+  EXPECT_TRUE(some->get_connection_status(1) && some->get_connection_status(5));
   set_config("tvf_always_connected", "off");
   EXPECT_FALSE(some->get_connection_status(1));
 }
@@ -265,7 +262,7 @@ TEST_F(LogTest, EdgesAndLevelsAtTheTriggerPosition) {
   TDR_DATA_LOG* log = fresh();
   conditions_for({TDR_CTYPE_RISING_EDGE_COND});
   struct CASE {
-    std::vector<std::pair<int, int>> high;
+    HIGH high;
     int position;
     bool valid;
   } rising[] = {
@@ -281,34 +278,24 @@ TEST_F(LogTest, EdgesAndLevelsAtTheTriggerPosition) {
 
   // Every wire counts; the data-list position selects the condition.
   conditions_for({TDR_CTYPE_HIGH_COND, TDR_CTYPE_FALLING_EDGE_COND, TDR_CTYPE_EITHER_EDGE_COND});
-  store(log, matrix(8, {{0, 5}, {1, 4}, {2, 4}}), 8, 5);
-  EXPECT_TRUE(log->sanity_check_data_validity(false));
-  store(log, matrix(8, {{0, 5}, {1, 4}, {2, 5}}), 8, 5);
-  EXPECT_TRUE(log->sanity_check_data_validity(false));  // either edge, the other way
-  store(log, matrix(8, {{0, 5}, {1, 4}}), 8, 5);
-  EXPECT_FALSE(log->sanity_check_data_validity(false));  // no edge on wire 2
-  store(log, matrix(8, {{1, 4}, {2, 4}}), 8, 5);
-  EXPECT_FALSE(log->sanity_check_data_validity(false));  // wire 0 not high
-  store(log, matrix(8, {{0, 5}, {2, 4}}), 8, 5);
-  EXPECT_FALSE(log->sanity_check_data_validity(false));  // wire 1 never high
+  EXPECT_TRUE(valid(log, {{0, 5}, {1, 4}, {2, 4}}, 8, 5));
+  EXPECT_TRUE(valid(log, {{0, 5}, {1, 4}, {2, 5}}, 8, 5));  // either edge, the other way
+  EXPECT_FALSE(valid(log, {{0, 5}, {1, 4}}, 8, 5));  // no edge on wire 2
+  EXPECT_FALSE(valid(log, {{1, 4}, {2, 4}}, 8, 5));  // wire 0 not high
+  EXPECT_FALSE(valid(log, {{0, 5}, {2, 4}}, 8, 5));  // wire 1 never high
   conditions_for({TDR_CTYPE_LOW_COND, TDR_CTYPE_DONT_CARE_COND, TDR_CTYPE_ACTIVE_HIGH_COND});
-  store(log, matrix(8, {{1, 5}, {2, 5}}), 8, 5);
-  EXPECT_TRUE(log->sanity_check_data_validity(false));
-  store(log, matrix(8, {{0, 5}}), 8, 5);
-  EXPECT_FALSE(log->sanity_check_data_validity(false));
+  EXPECT_TRUE(valid(log, {{1, 5}, {2, 5}}, 8, 5));
+  EXPECT_FALSE(valid(log, {{0, 5}}, 8, 5));
 
   // Only the last level counts.
   int last = trigger()->append_new_level(true);
-  store(log, matrix(8, {{0, 5}}), 8, 5);
-  EXPECT_TRUE(log->sanity_check_data_validity(false));
+  EXPECT_TRUE(valid(log, {{0, 5}}, 8, 5));
   trigger()->set_trigger_condition(0, last, TDR_CTYPE_LOW_COND, false, false);
   EXPECT_FALSE(log->sanity_check_data_validity(false));
   // The power-up data are checked against the power-up conditions.
-  store(log, matrix(8, {{0, 5}}), 8, 5, true);
-  EXPECT_TRUE(log->sanity_check_data_validity(false));
+  EXPECT_TRUE(valid(log, {{0, 5}}, 8, 5, true));
   // Without a position nothing is compared.
-  store(log, matrix(8, {{0, 5}}), 8, -1);
-  EXPECT_TRUE(log->sanity_check_data_validity(false));
+  EXPECT_TRUE(valid(log, {{0, 5}}, 8, -1));
 }
 
 TEST_F(LogTest, PositionsDepthsAndSizesOutOfRange) {
@@ -343,8 +330,7 @@ TEST_F(LogTest, SegmentedDataAreCheckedAtEverySegmentStart) {
   store(log, matrix(64, {{0, 0}, {0, 16}, {0, 48}}), 64, -1);
   EXPECT_FALSE(log->sanity_check_data_validity(true));
   EXPECT_EQ(tdr_get_attr(log->get_dom_node(), TDR_X("sanity_check")), "FAIL");
-  store(log, matrix(64, {{0, 0}, {0, 16}, {0, 32}, {0, 48}, {1, 32}}), 64, -1);
-  EXPECT_FALSE(log->sanity_check_data_validity(false));
+  EXPECT_FALSE(valid(log, {{0, 0}, {0, 16}, {0, 32}, {0, 48}, {1, 32}}, 64, -1));
   // Segment sizes of 0 and of the whole buffer are wrong.
   trigger()->set_segment_size(128, false);
   store(log, matrix(64, {{0, 0}}), 64, -1);
@@ -482,7 +468,6 @@ std::string wide_session(int width, const std::string& log_xml) {
          "</trigger></signal_set></instance><display_tree/><global_info/></session>";
 }
 
-// A sample pattern that meets the level at `position` and varies elsewhere.
 // Peak resident memory of the process in MiB, and its reset (Linux).
 long peak_mib() {
   long peak_kb = 0;
@@ -493,6 +478,7 @@ long peak_mib() {
 }
 void reset_peak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
+// A sample pattern that meets the level at `position` and varies elsewhere.
 XMLCh pattern(long long sample, int wire, int position) {
   if (sample == position && wire % 3 != 2) return wire % 3 == 0 ? '1' : '0';
   return ((sample * 7 + wire * 3) % 5) == 0 ? '1' : '0';

@@ -11,17 +11,6 @@
 
 namespace {
 
-DOMElement* child(DOMNode* parent, const char* name) {
-  return TDR_DATA_XML_UTIL::find_first_child_element_by_name(parent, name);
-}
-
-DOMElement* level_element(TDR_DATA_TRIGGER* t, int index) {
-  DOMElement* level = child(child(t->get_dom_node(), "events"), "level");
-  for (int i = 0; i < index && level; ++i)
-    level = TDR_DATA_XML_UTIL::find_next_sibling_element_by_name(level, "level");
-  return level;
-}
-
 int count_children(DOMNode* parent, const char* name) {
   int n = 0;
   for (DOMElement* e = child(parent, name); e;
@@ -34,6 +23,17 @@ std::string cdata_of(DOMElement* holder) {
   DOMNode* first = holder ? holder->getFirstChild() : nullptr;
   if (!first || first->getNodeType() != DOMNode::CDATA_SECTION_NODE) return "(none)";
   return tdr_narrow(first->getNodeValue());
+}
+
+// The attributes an op_node object reports, as "name=value" separated by blanks;
+// "(null)" when it reports no list.
+std::string attributes(const TDR_DATA_TRIGGER_ADV_TREE_OBJ& obj) {
+  std::unique_ptr<TDR_DATA_STRING_PAIR_VEC> list(obj.get_all_attributes());
+  if (!list) return "(null)";
+  std::string out;
+  for (size_t i = 0; i < list->size(); ++i)
+    out += std::string(out.empty() ? "" : " ") + list->get_name(i) + "=" + list->get_value(i);
+  return out;
 }
 
 std::string tag(DOMNode* node) { return node ? tdr_narrow(node->getNodeName()) : "(null)"; }
@@ -118,16 +118,13 @@ TEST_F(AdvTest, SettingAnExpressionReplacesItsElementAndRoundTrips) {
   EXPECT_STREQ(t->get_advanced_trigger_expression(0, false), "!a");
   EXPECT_STREQ(t->get_advanced_trigger_expression(0, true), "either_edge(d3)");
   EXPECT_STREQ(t->get_advanced_trigger_expression(1, false), "nosuch && a");
-}
 
-TEST_F(AdvTest, NewLevelTakesExpressionsUnderItsOwnElements) {
-  open_triggers("<trigger name=\"t\"><events/></trigger>");
-  TDR_DATA_TRIGGER* t = trigger();
-  int level = t->append_new_level(true);
-  ASSERT_TRUE(t->set_advanced_trigger_expression(level, "a ^ c", true));
-  DOMElement* power_up = child(level_element(t, level), "power_up");
-  EXPECT_EQ(cdata_of(child(power_up, "power_up_expression")), "a ^ c");
-  EXPECT_EQ(child(level_element(t, level), "expression"), nullptr);
+  // A new level takes its expressions under its own elements.
+  int added = t->append_new_level(true);
+  ASSERT_TRUE(t->set_advanced_trigger_expression(added, "a ^ c", true));
+  EXPECT_EQ(cdata_of(child(child(level_element(t, added), "power_up"), "power_up_expression")),
+            "a ^ c");
+  EXPECT_EQ(child(level_element(t, added), "expression"), nullptr);
 }
 
 // --- factories -----------------------------------------------------------------------
@@ -266,32 +263,22 @@ TEST_F(AdvTest, OpNodeTreesWalkReadAndWriteAttributes) {
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(t->get_advanced_trigger_tree_root(0), root);
 
-  std::unique_ptr<TDR_DATA_STRING_PAIR_VEC> attrs(root->get_all_attributes());
-  ASSERT_NE(attrs, nullptr);
-  ASSERT_EQ(attrs->size(), 2u);
-  EXPECT_STREQ(attrs->get_name(0), "kind");
-  EXPECT_STREQ(attrs->get_value(0), "and");
-  EXPECT_STREQ(attrs->get_name(1), "x");
-  EXPECT_STREQ(attrs->get_value(1), "10");
+  EXPECT_EQ(attributes(*root), "kind=and x=10");
 
   // Children skip other elements and text.
   TDR_DATA_TRIGGER_ADV_TREE_OBJ first = root->get_first_child();
   ASSERT_FALSE(!first);
-  attrs.reset(first.get_all_attributes());
-  EXPECT_STREQ(attrs->get_value(1), "a");
+  EXPECT_EQ(attributes(first), "kind=in name=a");
   TDR_DATA_TRIGGER_ADV_TREE_OBJ second = first.get_next_sibling();
   ASSERT_FALSE(second.is_null());
-  attrs.reset(second.get_all_attributes());
-  EXPECT_TRUE(attrs->empty());
-  EXPECT_TRUE(second.get_next_sibling().is_null());
-  EXPECT_TRUE(second.get_first_child().is_null());
+  EXPECT_EQ(attributes(second), "");
+  EXPECT_TRUE(second.get_next_sibling().is_null() && second.get_first_child().is_null());
   EXPECT_EQ(tag(root->get_next_sibling().get_dom_node()), "op_node");  // the spare one
 
   TDR_DATA_TRIGGER_ADV_TREE_OBJ none;
   EXPECT_TRUE(!none);
-  EXPECT_EQ(none.get_all_attributes(), nullptr);
-  EXPECT_TRUE(none.get_first_child().is_null());
-  EXPECT_TRUE(none.get_next_sibling().is_null());
+  EXPECT_EQ(attributes(none), "(null)");
+  EXPECT_TRUE(none.get_first_child().is_null() && none.get_next_sibling().is_null());
 
   // Setting keeps attributes of other names; names XML cannot carry are skipped.
   TDR_DATA_STRING_PAIR_VEC list;
@@ -302,13 +289,8 @@ TEST_F(AdvTest, OpNodeTreesWalkReadAndWriteAttributes) {
   root->set_all_attributes(&list);
   expect_internal_error("valid attribute name");
   expect_internal_error("valid attribute name");
-  attrs.reset(root->get_all_attributes());
-  ASSERT_EQ(attrs->size(), 3u);  // in the element's attribute order (by name)
-  EXPECT_STREQ(attrs->get_value(0), "and");
-  EXPECT_STREQ(attrs->get_name(1), "label");
-  EXPECT_STREQ(attrs->get_value(1), "a < b & \"c\"");
-  EXPECT_STREQ(attrs->get_name(2), "x");
-  EXPECT_STREQ(attrs->get_value(2), "20");
+  // In the element's attribute order (by name).
+  EXPECT_EQ(attributes(*root), "kind=and label=a < b & \"c\" x=20");
   root->set_all_attributes(nullptr);
   expect_internal_error("list != nullptr");
 
@@ -322,9 +304,7 @@ TEST_F(AdvTest, OpNodeTreesWalkReadAndWriteAttributes) {
   EXPECT_NE(saved.find("<op_node kind=\"leaf\"/>"), std::string::npos);
   EXPECT_NE(saved.find("label=\"a &lt; b &amp; &quot;c&quot;\""), std::string::npos);
   root = trigger()->get_advanced_trigger_tree_root(0);
-  attrs.reset(root->get_first_child().get_next_sibling().get_first_child().get_all_attributes());
-  ASSERT_EQ(attrs->size(), 1u);
-  EXPECT_STREQ(attrs->get_value(0), "leaf");
+  EXPECT_EQ(attributes(root->get_first_child().get_next_sibling().get_first_child()), "kind=leaf");
 }
 
 TEST_F(AdvTest, RecreatingARootLeavesOneEmptyOpNodeLast) {
@@ -342,8 +322,7 @@ TEST_F(AdvTest, RecreatingARootLeavesOneEmptyOpNodeLast) {
   EXPECT_EQ(count_children(level, "op_node"), 1);
   EXPECT_EQ(level->getLastChild(), root->get_dom_node());
   EXPECT_EQ(root->get_dom_node()->getFirstChild(), nullptr);
-  std::unique_ptr<TDR_DATA_STRING_PAIR_VEC> attrs(root->get_all_attributes());
-  EXPECT_TRUE(attrs->empty());
+  EXPECT_EQ(attributes(*root), "");
 
   // A level without a tree gets a new root.
   TDR_DATA_TRIGGER_ADV_TREE_OBJ* fresh = t->recreate_advanced_trigger_tree_root(1);

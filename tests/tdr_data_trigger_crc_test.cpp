@@ -39,25 +39,29 @@ class CrcTest : public TriggerTest {
     set_version(1);
     return trigger();
   }
-  static std::string critical_v12(const T* t) {
+  // A composed text, starting from an empty string.
+  template <typename TRIGGER, typename COMPOSE>
+  static std::string text(TRIGGER* t, COMPOSE compose) {
     std::string s;
-    t->compose_critical_crc_string_V1_V2(s);
+    (t->*compose)(s);
     return s;
+  }
+  static std::string critical_v12(const T* t) {
+    return text(t, &T::compose_critical_crc_string_V1_V2);
   }
   static std::string non_critical(const T* t) {
-    std::string s;
-    t->compose_non_critical_crc_string_V1_V2_V3(s);
-    return s;
+    return text(t, &T::compose_non_critical_crc_string_V1_V2_V3);
   }
   static std::string incremental(const T* t) {
-    std::string s;
-    t->compose_non_critical_incremental_crc_string_V1_V2_V3(s);
-    return s;
+    return text(t, &T::compose_non_critical_incremental_crc_string_V1_V2_V3);
   }
   static std::string non_incremental(const T* t) {
-    std::string s;
-    t->compose_non_critical_non_incremental_crc_string_V1_V2_V3(s);
-    return s;
+    return text(t, &T::compose_non_critical_non_incremental_crc_string_V1_V2_V3);
+  }
+  static std::string hex(unsigned long word) {
+    char out[16];
+    std::snprintf(out, sizeof out, "%lX", word);
+    return out;
   }
 };
 
@@ -150,9 +154,7 @@ TEST_F(CrcTest, CriticalTextV3AppendsEveryLevelsAdvancedText) {
   EXPECT_STREQ(t->get_advanced_trigger_crc_string(1), level1.c_str());
   // The basic level has no expression and compiles to nothing: no text.
   EXPECT_STREQ(t->get_advanced_trigger_crc_string(0), "");
-  std::string s;
-  t->compose_critical_crc_string_V3(s);
-  EXPECT_EQ(s, "7|3|2|128|N|N" + level1);
+  EXPECT_EQ(text(t, &T::compose_critical_crc_string_V3), "7|3|2|128|N|N" + level1);
 }
 
 TEST_F(CrcTest, CriticalTextV4DescribesThePowerUpTrigger) {
@@ -172,29 +174,24 @@ TEST_F(CrcTest, CriticalTextV4DescribesThePowerUpTrigger) {
 
   std::string adv = t->get_advanced_trigger_crc_string(1);
   ASSERT_NE(adv.find("|P"), std::string::npos);  // power-up mode reads the power-up side
-  std::string s;
-  t->compose_critical_crc_string_V4(s);
+  std::string s = text(t, &T::compose_critical_crc_string_V4);
   EXPECT_EQ(s, "7|3|3|128|N|N" "pwrupon" "ccnt" "e" "hredcdcdcdcdc" "e" "d" "dcdcdcdcdcald" + adv);
 
   const char* codes[] = {"cpre", "ccnt", "cpst", "ccns"};
   for (int p = 0; p < 4; ++p) {
     t->set_trigger_position(TDR_DATA_TRIGGER_POSITION(p), true);
-    s.clear();
-    t->compose_critical_crc_string_V4(s);
+    s = text(t, &T::compose_critical_crc_string_V4);
     EXPECT_EQ(s.substr(0, 20), std::string("7|3|3|128|N|Npwrupon") ) << p;
     EXPECT_EQ(s.substr(20, 4), codes[p]) << p;
   }
   t->set_trigger_type(TDR_TTYPE_SEGMENTED_TRIGGER, true);
   t->set_segment_size(16, true);
-  s.clear();
-  t->compose_critical_crc_string_V4(s);
-  EXPECT_EQ(s, "7|3|3|128|N|N" "pwrupon" "s16" "e" "hredcdcdcdcdc" "e" "d" "dcdcdcdcdcald" + adv);
+  EXPECT_EQ(text(t, &T::compose_critical_crc_string_V4),
+            "7|3|3|128|N|N" "pwrupon" "s16" "e" "hredcdcdcdcdc" "e" "d" "dcdcdcdcdcald" + adv);
 
   // Off: only the advanced texts stay after the common fields.
   t->set_power_up_mode(false);
-  s.clear();
-  t->compose_critical_crc_string_V4(s);
-  EXPECT_EQ(s, "7|3|3|128|N|N" + adv);
+  EXPECT_EQ(text(t, &T::compose_critical_crc_string_V4), "7|3|3|128|N|N" + adv);
 }
 
 TEST_F(CrcTest, CriticalTextV4SkipsUnknownPositionsAndConditions) {
@@ -223,13 +220,11 @@ TEST_F(CrcTest, FingerprintPacksTheCriticalAndNonIncrementalCrcs) {
   m_sink.debug_lines.clear();
   EXPECT_EQ(t->get_crc_value(true), expected);
   EXPECT_FALSE(has_crc_attr(t));
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "%lX", expected);
   ASSERT_EQ(m_sink.debug_lines.size(), 1u);
-  EXPECT_EQ(m_sink.debug_lines[0], std::string("Trigger: t  CRC: ") + hex);
+  EXPECT_EQ(m_sink.debug_lines[0], "Trigger: t  CRC: " + hex(expected));
 
   EXPECT_EQ(t->get_crc_value(false), expected);
-  EXPECT_EQ(crc_attr(t), hex);
+  EXPECT_EQ(crc_attr(t), hex(expected));
   set_version(2);
   EXPECT_EQ(t->get_crc_value(true), expected);  // 1 and 2 share a text
 }
@@ -293,8 +288,7 @@ TEST_F(CrcTest, VersionTableDecidesTheText) {
   TDR_DATA_TRIGGER* t = two_levels();
   t->set_power_up_mode(true);
   unsigned long v1 = t->get_crc_value(true);
-  std::string v4;
-  t->compose_critical_crc_string_V4(v4);
+  std::string v4 = text(t, &T::compose_critical_crc_string_V4);
   set_version(4);
   unsigned long word4 = t->get_crc_value(true);
   EXPECT_EQ(word4 >> 16, T::calculate_16_bit_crc_from_string(v4));
@@ -303,9 +297,8 @@ TEST_F(CrcTest, VersionTableDecidesTheText) {
   set_version(255, 4);  // undefined version: the inferred one
   EXPECT_EQ(t->get_crc_value(true), word4);
   set_version(255, 3);
-  std::string v3;
-  t->compose_critical_crc_string_V3(v3);
-  EXPECT_EQ(t->get_crc_value(true) >> 16, T::calculate_16_bit_crc_from_string(v3));
+  EXPECT_EQ(t->get_crc_value(true) >> 16,
+            T::calculate_16_bit_crc_from_string(text(t, &T::compose_critical_crc_string_V3)));
 
   for (unsigned char v : {0, 255}) {
     set_version(v, 255);
@@ -334,9 +327,7 @@ TEST_F(CrcTest, StoredFingerprintAnswersUntilBypassedAndSurvivesReload) {
 
   TDR_DATA_TRIGGER* u = trigger("u");
   unsigned long first = u->get_crc_value(false);
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "%lX", first);
-  EXPECT_EQ(crc_attr(u), hex);
+  EXPECT_EQ(crc_attr(u), hex(first));
   set()->set_sample_depth(512);
   EXPECT_EQ(u->get_crc_value(false), first);  // the stored value, not the configuration
   EXPECT_NE(u->get_crc_value(true), first);

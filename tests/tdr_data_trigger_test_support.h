@@ -16,6 +16,7 @@
 #include "tdr_data_signal_set.h"
 #include "tdr_data_trigger.h"
 #include "tdr_data_xml_attr.h"
+#include "tdr_data_xml_util.h"
 #include "tdr_test_support.h"
 
 // Trigger wires (index): a 0, b 1 (alias B), c 2, d0 3, d1 4, d2 5, d3 6.
@@ -122,6 +123,18 @@ class TriggerTest : public TdrTest {
   std::vector<std::string> m_config_names;
   CONFIG_RESTORE m_restore{&m_config_names};
 };
+
+// The first child element of `parent` named `name`.
+inline DOMElement* child(DOMNode* parent, const char* name) {
+  return TDR_DATA_XML_UTIL::find_first_child_element_by_name(parent, name);
+}
+// The trigger's level element `index` (null past the last).
+inline DOMElement* level_element(TDR_DATA_TRIGGER* t, int index) {
+  DOMElement* level = child(child(t->get_dom_node(), "events"), "level");
+  for (int i = 0; i < index && level; ++i)
+    level = TDR_DATA_XML_UTIL::find_next_sibling_element_by_name(level, "level");
+  return level;
+}
 
 // Condition shorthands for expected vectors.
 enum : int {
