@@ -188,3 +188,35 @@ TEST_F(TdrTest, EnumMissingOutParameterIsReported) {
   TDR_DATA_GLOBAL_ENUM::convert_string_to_enum("r", static_cast<TDR_DATA_SIGNAL_TYPE*>(nullptr));
   expect_internal_error("value != nullptr");
 }
+
+// The words are the file format: each is written byte for byte as listed,
+// indexed by value, so a misspelt word is caught even though it would still
+// round-trip.
+TEST_F(TdrTest, EnumWordsAreTheFileFormat) {
+  auto words = [](auto first, int count) {
+    std::vector<std::string> out;
+    for (int v = 0; v < count; ++v) out.push_back(word_of(static_cast<decltype(first)>(v)));
+    return out;
+  };
+  using V = std::vector<std::string>;
+  EXPECT_EQ(words(TDR_DATA_TRIGGER_CONDITION(), 9),
+            (V{"disable", "active high", "active low", "high", "low", "rising edge",
+               "falling edge", "either edge", "dont_care"}));
+  EXPECT_EQ(words(TDR_DATA_TRIGGER_POSITION(), 4), (V{"pre", "center", "post", "continuous"}));
+  EXPECT_EQ(words(TDR_DATA_TRIGGER_TYPE(), 2), (V{"circular", "segmented"}));
+  EXPECT_EQ(words(TDR_DATA_WIRE_TAP_MODE(), 3), (V{"classic", "advanced", "probeonly"}));
+  EXPECT_EQ(words(TDR_DATA_GROUP_DISPLAY_TYPE(), 13),
+            (V{"mnemonics", "bin", "signed_dec", "sign_magnitude_dec", "unsigned_dec", "hex", "oct",
+               "ascii", "bar", "line", "bar_signed", "line_signed", "mnemonics_plug_in"}));
+  EXPECT_EQ(words(TDR_DATA_NODE_DISPLAY_TYPE(), 5),
+            (V{"standalone", "expand_group", "collapse_group", "group_member",
+               "last_group_member"}));
+  EXPECT_EQ(words(TDR_VELARN_RAM_TYPE(), 4), (V{"AUTO", "MIDRAM", "TINYRAM", "GRANDRAM"}));
+  EXPECT_EQ(words(TDR_DATA_MNEMONICS_PLUGIN_OPTION_TYPE(), 3), (V{"string", "integer", "file"}));
+  V signal;
+  for (int v : {0, 4, 8, 16, 32, 64, 128, 1024})
+    signal.push_back(word_of(static_cast<TDR_DATA_SIGNAL_TYPE>(v)));
+  EXPECT_EQ(signal, (V{"unknown", "input pin", "output pin", "bidir pin", "memory", "register",
+                       "combinatorial", "state machine"}));
+  EXPECT_EQ(words(TDR_DATA_WIRE_CAPTURE_TYPE(), 4), (V{"none", "data", "trigger", "both"}));
+}
