@@ -77,12 +77,14 @@ class BYTE_READER {
   size_t m_pos = 0;
 };
 
+int g_strict = -1;  // unset: TDR_FUZZ_STRICT decides
+
 bool strict_mode() {
-  static const bool strict = [] {
+  if (g_strict < 0) {
     const char* v = std::getenv("TDR_FUZZ_STRICT");
-    return v && *v && std::strcmp(v, "0") != 0;
-  }();
-  return strict;
+    g_strict = v && *v && std::strcmp(v, "0") != 0;
+  }
+  return g_strict != 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -525,6 +527,8 @@ void enum_word(int raw) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
+
+void tdr_fuzz_set_strict(bool strict) { g_strict = strict; }
 
 void tdr_fuzz_set_scratch_dir(const std::string& dir) {
   remove_owned_scratch();

@@ -22,6 +22,10 @@ const TDR_FUZZ_TARGET* tdr_fuzz_find_target(const char* name);
 void tdr_fuzz_set_scratch_dir(const std::string& dir);
 const std::string& tdr_fuzz_scratch_dir();
 
+// Strict mode also asks a resaved session file for the open/save fixed
+// point. Unset, the environment variable TDR_FUZZ_STRICT decides.
+void tdr_fuzz_set_strict(bool strict);
+
 // A contract the library broke in a way a message cannot excuse (a null name
 // handed to a callback, a reread that is not a fixed point...). Aborts, so
 // the fuzzer keeps the input.

@@ -1,7 +1,7 @@
 // Replays every saved fuzz input of fuzz/regressions/<target>/ through the
 // same harness the fuzzer ran, under this build's sanitizers. An input must
-// finish without a crash, a sanitizer report or a harness failure, well
-// within the fuzzer's one-second limit; the messages it posts are expected.
+// finish without a crash, a sanitizer report or a harness failure (saved
+// sessions must reach the open/save fixed point), well within the fuzzer's one-second limit; the messages it posts are expected.
 #include <chrono>
 #include <dirent.h>
 
@@ -31,6 +31,7 @@ TEST_P(FuzzRegressionTest, SavedInputsRunCleanly) {
   const TDR_FUZZ_TARGET* target = tdr_fuzz_find_target(GetParam());
   ASSERT_NE(target, nullptr);
   tdr_fuzz_set_scratch_dir(temp_dir());
+  tdr_fuzz_set_strict(true);
   std::string dir = source_dir() + "/fuzz/regressions/" + GetParam();
   for (const std::string& name : files_in(dir)) {
     std::string bytes = read_file(dir + "/" + name);

@@ -153,20 +153,27 @@ TEST_F(SessionTest, ReadingRepairsAndReordersTheRootChildren) {
       << text;
 }
 
-// Only the first global_info is read; a second one kept in the file would be
-// the first after a save, and the values would change on every cycle.
-TEST_F(SessionTest, AFurtherGlobalInfoIsDroppedSoValuesStayAcrossSaves) {
+// Only the first global_info (and an instance's first position_info) is read;
+// a second one kept in the file would be the first after a save, and the
+// values would change on every cycle.
+TEST_F(SessionTest, FurtherKeyedBlocksAreDroppedSoValuesStayAcrossSaves) {
   std::string path = temp_path("two.xml");
   write_file(path,
              "<session><global_info><single attribute=\"k\" value=\"1\"/></global_info>"
-             "<display_tree/>"
+             "<instance name=\"i\"><position_info><single attribute=\"x\" value=\"3\"/>"
+             "</position_info><position_info><single attribute=\"x\" value=\"4\"/>"
+             "</position_info></instance><display_tree/>"
              "<global_info><single attribute=\"k\" value=\"2\"/></global_info></session>");
   std::string first;
   for (int cycle = 0; cycle < 3; ++cycle) {
     TDR_DATA_SESSION session(path.c_str());
     EXPECT_EQ(session.get_global_data("k"), 1) << "cycle " << cycle;
+    TDR_DATA_INSTANCE* instance = session.find_instance("i");
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(instance->get_position_data("x"), 3) << "cycle " << cycle;
     std::string text = saved_text(session);
-    EXPECT_EQ(text.find("<global_info>"), text.rfind("<global_info>")) << text;
+    for (const char* tag : {"<global_info>", "<position_info>"})
+      EXPECT_EQ(text.find(tag), text.rfind(tag)) << text;
     if (cycle == 0) first = text;
     EXPECT_EQ(text, first);
     write_file(path, text);

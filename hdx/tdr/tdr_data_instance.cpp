@@ -101,12 +101,7 @@ TDR_DATA_INSTANCE::TDR_DATA_INSTANCE(DOMDocument* doc, DOMElement* element,
     }
   }
 
-  m_position_element =
-      TDR_DATA_XML_UTIL::find_first_child_element_by_name(element, TDR_X("position_info"));
-  if (m_position_element)
-    m_position.read(m_position_element);
-  else
-    m_position_element = tdr_new_element(doc, TDR_X("position_info"), element);
+  m_position_element = m_position.read_from(element, TDR_X("position_info"));
   write_position_info();
 }
 

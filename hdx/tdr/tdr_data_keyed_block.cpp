@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tdr_data_xml_attr.h"
+#include "tdr_data_xml_util.h"
 
 using namespace xercesc;
 
@@ -122,6 +123,15 @@ void TDR_DATA_KEYED_BLOCK::read(const DOMElement* element) {
       set_multi(key.c_str(), items.data(), int(size), true, nullptr);
     }
   }
+}
+
+DOMElement* TDR_DATA_KEYED_BLOCK::read_from(DOMElement* parent, const XMLCh* name) {
+  DOMElement* block = TDR_DATA_XML_UTIL::find_first_child_element_by_name(parent, name);
+  if (!block) return tdr_new_element(parent->getOwnerDocument(), name, parent);
+  read(block);
+  while (DOMElement* extra = TDR_DATA_XML_UTIL::find_next_sibling_element_by_name(block, name))
+    tdr_release_node(extra);
+  return block;
 }
 
 DOMElement* TDR_DATA_KEYED_BLOCK::rewrite(DOMElement* parent, DOMElement* old_element,

@@ -26,6 +26,10 @@ class TDR_DATA_KEYED_BLOCK {
 
   // Reads the "single" and "multi" children of `element` into memory.
   void read(const xercesc::DOMElement* element);
+  // Reads the first child of `parent` named `name` and returns it; with none,
+  // appends an empty one. Further children of that name are removed: after
+  // the next rewrite one of them would come first and be read instead.
+  xercesc::DOMElement* read_from(xercesc::DOMElement* parent, const XMLCh* name);
   // Removes `old_element` from `parent`, appends a rebuilt one named `name` as the
   // last child (singles, then multis, each in key order) and returns it.
   xercesc::DOMElement* rewrite(xercesc::DOMElement* parent, xercesc::DOMElement* old_element,

@@ -173,16 +173,7 @@ bool TDR_DATA_SESSION::parse(const char* file) {
     instance->set_session(this);
   }
 
-  m_global_info = TDR_DATA_XML_UTIL::find_first_child_element_by_name(root, TDR_X("global_info"));
-  if (m_global_info) {
-    m_global_data.read(m_global_info);
-    // Only the first block is read; a further one would take its place as
-    // the first after the next save, and the values would alternate.
-    while (DOMElement* extra = TDR_DATA_XML_UTIL::find_next_sibling_element_by_name(
-               m_global_info, TDR_X("global_info")))
-      tdr_release_node(extra);
-  } else
-    m_global_info = tdr_new_element(m_doc, TDR_X("global_info"), root);
+  m_global_info = m_global_data.read_from(root, TDR_X("global_info"));
   write_global_info();
 
   m_display_tree =
