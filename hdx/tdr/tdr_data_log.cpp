@@ -333,41 +333,28 @@ void TDR_DATA_LOG::simulate_run() {
     if (sample >= 0 && sample < depth)
       text[uint64_t(sample) * uint64_t(width) + uint64_t(wire)] = c;
   };
-  auto fill_before = [&](long long wire, long long end, XMLCh c) {
-    for (long long s = 0; s < end; ++s) put(s, wire, c);
+  // The wire reaches `high` at sample `at` and holds the other value before the trigger.
+  auto settle = [&](long long wire, long long at, bool high) {
+    put(at, wire, high ? chDigit_1 : chDigit_0);
+    for (long long s = 0; s < p; ++s) put(s, wire, high ? chDigit_0 : chDigit_1);
   };
   bool edge = false;
   long long level_wire = -1;
   for (long long w = 0; w < width; ++w) {
-    switch (m_trigger->get_condition(0, int(w), m_power_up)) {
+    TDR_DATA_TRIGGER_CONDITION condition = m_trigger->get_condition(0, int(w), m_power_up);
+    switch (condition) {
       case TDR_CTYPE_HIGH_COND:
-        put(p, w, chDigit_1);
-        fill_before(w, p, chDigit_0);
-        level_wire = w;
-        break;
       case TDR_CTYPE_LOW_COND:
-        put(p, w, chDigit_0);
-        fill_before(w, p, chDigit_1);
+        settle(w, p, condition == TDR_CTYPE_HIGH_COND);
         level_wire = w;
         break;
       case TDR_CTYPE_RISING_EDGE_COND:
-        put(p, w, chDigit_1);
-        fill_before(w, p, chDigit_0);
-        edge = true;
-        break;
       case TDR_CTYPE_FALLING_EDGE_COND:
-        put(p, w, chDigit_0);
-        fill_before(w, p, chDigit_1);
+        settle(w, p, condition == TDR_CTYPE_RISING_EDGE_COND);
         edge = true;
         break;
       case TDR_CTYPE_EITHER_EDGE_COND:
-        if (std::rand() % 2 == 1) {
-          put(p + 1, w, chDigit_0);
-          fill_before(w, p, chDigit_1);
-        } else {
-          put(p + 1, w, chDigit_1);
-          fill_before(w, p, chDigit_0);
-        }
+        settle(w, p + 1, std::rand() % 2 == 0);
         edge = true;
         break;
       default:

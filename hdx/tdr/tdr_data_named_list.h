@@ -54,6 +54,19 @@ class TDR_DATA_NAMED_LIST {
   // Stores the pointer only; the caller deletes any previous one.
   void set_global(T* object) { m_global = object; }
 
+  // Drops the global-temp child: one still in the document leaves through its
+  // own remove(), which unregisters it; a detached one is deleted here.
+  void drop_global() {
+    T* old = m_global;
+    if (!old) return;
+    if (old->get_dom_node() && old->get_dom_node()->getParentNode()) {
+      old->remove();
+    } else {
+      m_global = nullptr;
+      delete old;
+    }
+  }
+
   // Deletes the global-temp child and every listed object.
   void delete_all() {
     T* global = m_global;

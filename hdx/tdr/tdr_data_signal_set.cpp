@@ -709,20 +709,8 @@ TDR_DATA_TRIGGER* TDR_DATA_SIGNAL_SET::create_trigger(const char* name, bool glo
     return trigger;
   }
   if (TDR_DATA_TRIGGER* old = m_triggers.global()) {
-    if (TDR_DATA_LOG* log = old->get_global_log()) {
-      if (log->get_dom_node() && log->get_dom_node()->getParentNode()) {
-        log->remove();
-      } else {
-        old->set_global_log(nullptr);
-        delete log;
-      }
-    }
-    if (old->get_dom_node() && old->get_dom_node()->getParentNode()) {
-      old->remove();
-    } else {
-      m_triggers.set_global(nullptr);
-      delete old;
-    }
+    old->drop_global_log();
+    m_triggers.drop_global();
   }
   m_triggers.set_global(trigger);
   if (m_element && trigger->get_dom_node()) m_element->appendChild(trigger->get_dom_node());

@@ -719,19 +719,14 @@ TDR_DATA_LOG* TDR_DATA_TRIGGER::create_log(const char* name, bool global_temp) {
     }
     return log;
   }
-  if (TDR_DATA_LOG* old = m_logs.global()) {
-    if (old->get_dom_node() && old->get_dom_node()->getParentNode()) {
-      old->remove();
-    } else {
-      m_logs.set_global(nullptr);
-      delete old;
-    }
-  }
+  drop_global_log();
   m_logs.set_global(log);
   if (m_element && log->get_dom_node()) m_element->appendChild(log->get_dom_node());
   log->set_global_temp();
   return log;
 }
+
+void TDR_DATA_TRIGGER::drop_global_log() { m_logs.drop_global(); }
 
 bool TDR_DATA_TRIGGER::append(TDR_DATA_LOG* log, bool append_element) {
   if (!TDR_CHECK(log != nullptr)) return false;

@@ -140,6 +140,7 @@ class TDR_DATA_TRIGGER {
   void delete_from_vector(TDR_DATA_LOG* log) { m_logs.delete_from_vector(log); }
   TDR_DATA_LOG* get_global_log() const { return m_logs.global(); }
   void set_global_log(TDR_DATA_LOG* log) { m_logs.set_global(log); }
+  void drop_global_log();
   TDR_DATA_NAME_MAP<TDR_DATA_LOG>& get_log_name_map() { return m_logs.name_map(); }
   // The session's active log of the instance, else the last listed log, else null.
   TDR_DATA_LOG* get_last_log() const;

@@ -34,28 +34,33 @@ const char* const POWER_UP_CONDITION_CODE[TDR_CTYPE_INVALID_COND] = {
 
 // --- CRCs -----------------------------------------------------------------------------
 
+namespace {
+
+// Bit-serial shift register over bits [first_bit, first_bit + bit_count),
+// least significant bit of each byte first; `feedback` is the taps word.
+unsigned long shift_crc(const unsigned char* data, unsigned long first_bit,
+                        unsigned long bit_count, unsigned long reg, unsigned long feedback) {
+  for (unsigned long i = first_bit; i < first_bit + bit_count; ++i) {
+    unsigned long bit = (data[i / 8] >> (i % 8)) & 1u;
+    if ((reg & 1u) != bit) reg ^= feedback;
+    reg >>= 1;
+  }
+  return reg;
+}
+
+}  // namespace
+
 unsigned short TDR_DATA_TRIGGER::calculate_16_bit_crc(const unsigned char* data,
                                                       unsigned long first_bit,
                                                       unsigned long bit_count) {
-  unsigned long reg = 0xFFFF;
-  for (unsigned long i = first_bit; i < first_bit + bit_count; ++i) {
-    unsigned long bit = (data[i / 8] >> (i % 8)) & 1u;
-    if ((reg & 1u) != bit) reg ^= 0x14002;
-    reg >>= 1;
-  }
-  return static_cast<unsigned short>(reg & 0xFFFF);
+  return static_cast<unsigned short>(shift_crc(data, first_bit, bit_count, 0xFFFF, 0x14002) &
+                                     0xFFFF);
 }
 
 unsigned char TDR_DATA_TRIGGER::calculate_8_bit_crc(const unsigned char* data,
                                                     unsigned long first_bit,
                                                     unsigned long bit_count) {
-  unsigned long reg = 0xFF;
-  for (unsigned long i = first_bit; i < first_bit + bit_count; ++i) {
-    unsigned long bit = (data[i / 8] >> (i % 8)) & 1u;
-    if ((reg & 1u) != bit) reg ^= 0x110;
-    reg >>= 1;
-  }
-  return static_cast<unsigned char>(reg & 0xFF);
+  return static_cast<unsigned char>(shift_crc(data, first_bit, bit_count, 0xFF, 0x110) & 0xFF);
 }
 
 unsigned short TDR_DATA_TRIGGER::calculate_16_bit_crc_from_string(const std::string& text) {
