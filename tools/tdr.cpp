@@ -48,6 +48,16 @@ bool TOOL_ARGS::parse(int argc, char** argv, int first,
   return true;
 }
 
+bool tool_wants_help(int argc, char** argv, const char* text) {
+  for (int i = 2; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+      std::fputs(text, stdout);
+      return true;
+    }
+  }
+  return false;
+}
+
 int tool_error(const char* format, ...) {
   std::fputs("tdr: ", stderr);
   va_list args;

@@ -1,5 +1,4 @@
 // tdr crc: the stored and the freshly computed fingerprint of every trigger.
-#include <cstring>
 #include <string>
 
 #include "tdr_data_instance.h"
@@ -37,11 +36,7 @@ void print_trigger(const char* instance, const char* set, TDR_DATA_TRIGGER* t) {
 }  // namespace
 
 int cmd_crc(int argc, char** argv) {
-  for (int i = 2; i < argc; ++i)
-    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-      std::fputs(CRC_HELP, stdout);
-      return TOOL_OK;
-    }
+  if (tool_wants_help(argc, argv, CRC_HELP)) return TOOL_OK;
   TOOL_ARGS args;
   if (!args.parse(argc, argv, 2, {}, "crc")) return TOOL_USAGE;
   if (args.positional.size() != 1) return tool_error("crc: expected FILE (see 'tdr crc --help')");

@@ -1,6 +1,5 @@
 // tdr export and tdr simulate: one acquisition log out as a waveform, or a
 // simulated acquisition in.
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -27,15 +26,6 @@ const char* const SIMULATE_HELP =
     "                         [--log NAME] -o OUT\n"
     "Creates a log in the chosen trigger (default: the active or last one), fills it\n"
     "with a simulated acquisition and saves the session to OUT.\n";
-
-bool help_asked(int argc, char** argv, const char* text) {
-  for (int i = 2; i < argc; ++i)
-    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-      std::fputs(text, stdout);
-      return true;
-    }
-  return false;
-}
 
 struct SELECTION {
   TDR_DATA_INSTANCE* instance = nullptr;
@@ -95,7 +85,7 @@ const std::vector<std::string> SELECT_OPTIONS = {"--instance", "--signal-set", "
 }  // namespace
 
 int cmd_export(int argc, char** argv) {
-  if (help_asked(argc, argv, EXPORT_HELP)) return TOOL_OK;
+  if (tool_wants_help(argc, argv, EXPORT_HELP)) return TOOL_OK;
   TOOL_ARGS args;
   std::vector<std::string> options = SELECT_OPTIONS;
   options.push_back("--format");
@@ -141,7 +131,7 @@ int cmd_export(int argc, char** argv) {
 }
 
 int cmd_simulate(int argc, char** argv) {
-  if (help_asked(argc, argv, SIMULATE_HELP)) return TOOL_OK;
+  if (tool_wants_help(argc, argv, SIMULATE_HELP)) return TOOL_OK;
   TOOL_ARGS args;
   std::vector<std::string> options = SELECT_OPTIONS;
   options.push_back("-o");

@@ -13,16 +13,6 @@
 
 namespace {
 
-bool wants_help(int argc, char** argv, const char* text) {
-  for (int i = 2; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-      std::fputs(text, stdout);
-      return true;
-    }
-  }
-  return false;
-}
-
 const char* const CHECK_HELP =
     "usage: tdr check FILE\n"
     "Opens FILE (legacy line-based files are imported) and prints every message\n"
@@ -66,7 +56,7 @@ int save_to(TDR_DATA_SESSION* session, const std::string& out) {
 }  // namespace
 
 int cmd_check(int argc, char** argv) {
-  if (wants_help(argc, argv, CHECK_HELP)) return TOOL_OK;
+  if (tool_wants_help(argc, argv, CHECK_HELP)) return TOOL_OK;
   TOOL_ARGS args;
   if (!args.parse(argc, argv, 2, {}, "check")) return TOOL_USAGE;
   if (args.positional.size() != 1) return tool_error("check: expected FILE (see 'tdr check --help')");
@@ -78,7 +68,7 @@ int cmd_check(int argc, char** argv) {
 }
 
 int cmd_normalize(int argc, char** argv) {
-  if (wants_help(argc, argv, NORMALIZE_HELP)) return TOOL_OK;
+  if (tool_wants_help(argc, argv, NORMALIZE_HELP)) return TOOL_OK;
   TOOL_ARGS args;
   if (!args.parse(argc, argv, 2, {}, "normalize")) return TOOL_USAGE;
   if (args.positional.size() != 2)
@@ -91,7 +81,7 @@ int cmd_normalize(int argc, char** argv) {
 }
 
 int cmd_import(int argc, char** argv) {
-  if (wants_help(argc, argv, IMPORT_HELP)) return TOOL_OK;
+  if (tool_wants_help(argc, argv, IMPORT_HELP)) return TOOL_OK;
   TOOL_ARGS args;
   if (!args.parse(argc, argv, 2, {}, "import")) return TOOL_USAGE;
   if (args.positional.size() != 2)
@@ -109,7 +99,7 @@ int cmd_import(int argc, char** argv) {
 }
 
 int cmd_kfb(int argc, char** argv) {
-  if (wants_help(argc, argv, KFB_HELP)) return TOOL_OK;
+  if (tool_wants_help(argc, argv, KFB_HELP)) return TOOL_OK;
   TOOL_ARGS args;
   if (!args.parse(argc, argv, 2, {"-o"}, "kfb")) return TOOL_USAGE;
   const std::vector<std::string>& p = args.positional;

@@ -1,5 +1,4 @@
 // tdr info: a readable tree of what a session holds.
-#include <cstring>
 #include <string>
 
 #include "tdr_data_global_enum.h"
@@ -117,11 +116,7 @@ void print_instance(TDR_DATA_INSTANCE* instance) {
 }  // namespace
 
 int cmd_info(int argc, char** argv) {
-  for (int i = 2; i < argc; ++i)
-    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-      std::fputs(INFO_HELP, stdout);
-      return TOOL_OK;
-    }
+  if (tool_wants_help(argc, argv, INFO_HELP)) return TOOL_OK;
   TOOL_ARGS args;
   if (!args.parse(argc, argv, 2, {}, "info")) return TOOL_USAGE;
   if (args.positional.size() != 1) return tool_error("info: expected FILE (see 'tdr info --help')");

@@ -41,6 +41,8 @@ struct TOOL_ARGS {
 };
 
 int tool_error(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// True, with `text` printed, when a command's arguments ask for its help.
+bool tool_wants_help(int argc, char** argv, const char* text);
 // Opens a session through the repository manager (legacy files are imported).
 TDR_DATA_SESSION* tool_open(const std::string& file);
 void tool_close(TDR_DATA_SESSION* session);
