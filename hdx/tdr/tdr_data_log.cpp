@@ -97,7 +97,8 @@ void TDR_DATA_LOG::create_element() {
 bool TDR_DATA_LOG::set_name(const char* name) {
   if (!TDR_CHECK(name != nullptr)) return false;
   bool restore_failed = false;
-  if (!tdr_rename_in_map(m_trigger ? &m_trigger->get_log_name_map() : nullptr, this, &m_name, name, &restore_failed)) {
+  if (!tdr_rename_in_map(m_trigger ? &m_trigger->get_log_name_map() : nullptr, this, &m_name,
+                         name, &restore_failed)) {
     if (restore_failed) TDR_INTERNAL_ERROR("map->insert(this)");
     return false;
   }

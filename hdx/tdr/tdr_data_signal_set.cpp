@@ -581,7 +581,8 @@ TDR_DATA_SIGNAL_VIEW* TDR_DATA_SIGNAL_SET::get_setup_view() const {
 bool TDR_DATA_SIGNAL_SET::set_name(const char* name) {
   if (!TDR_CHECK(name != nullptr)) return false;
   bool restore_failed = false;
-  if (!tdr_rename_in_map(m_instance ? &m_instance->get_signal_set_name_map() : nullptr, this, &m_name, name, &restore_failed)) {
+  if (!tdr_rename_in_map(m_instance ? &m_instance->get_signal_set_name_map() : nullptr, this, &m_name,
+                         name, &restore_failed)) {
     if (restore_failed) TDR_INTERNAL_ERROR("map->insert(this)");
     return false;
   }

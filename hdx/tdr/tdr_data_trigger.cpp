@@ -350,7 +350,8 @@ int TDR_DATA_TRIGGER::trigger_wire_count() const {
 bool TDR_DATA_TRIGGER::set_name(const char* name) {
   if (!TDR_CHECK(name != nullptr)) return false;
   bool restore_failed = false;
-  if (!tdr_rename_in_map(m_signal_set ? &m_signal_set->get_trigger_name_map() : nullptr, this, &m_name, name, &restore_failed)) {
+  if (!tdr_rename_in_map(m_signal_set ? &m_signal_set->get_trigger_name_map() : nullptr, this, &m_name,
+                         name, &restore_failed)) {
     if (restore_failed) TDR_INTERNAL_ERROR("map->insert(this)");
     return false;
   }
@@ -606,21 +607,19 @@ bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level, lo
 bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level, const char* symbol,
                                              bool power_up, bool write) {
   if (!TDR_CHECK(bus_name != nullptr && symbol != nullptr)) return false;
-  if (level < 0 || level >= get_event_levels()) return false;
-  TDR_DATA_SIGNAL_VIEW_NODE bus = find_bus(bus_name);
-  if (bus.is_null()) {
-    if (m_signal_set) MSG_TDR::post(MSG_TDR::W::INVALID_BUS_REF(bus_name, symbol, m_name.c_str()));
-    return false;
-  }
-  bool set = set_symbol_condition(bus, nullptr, symbol, level, power_up);
-  if (set && write) write_condition_text(level, power_up);
-  return set;
+  return set_bus_condition(bus_name, level, nullptr, symbol, power_up, write);
 }
 
 bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level,
                                              const char* table_name, const char* symbol,
                                              bool power_up, bool write) {
   if (!TDR_CHECK(bus_name != nullptr && table_name != nullptr && symbol != nullptr)) return false;
+  return set_bus_condition(bus_name, level, table_name, symbol, power_up, write);
+}
+
+// `table_name` null: the bus's own table.
+bool TDR_DATA_TRIGGER::set_bus_condition(const char* bus_name, int level, const char* table_name,
+                                         const char* symbol, bool power_up, bool write) {
   if (level < 0 || level >= get_event_levels()) return false;
   TDR_DATA_SIGNAL_VIEW_NODE bus = find_bus(bus_name);
   if (bus.is_null()) {

@@ -257,6 +257,9 @@ class TDR_DATA_TRIGGER {
   unsigned version_for_crc() const;
   bool store_condition(int wire, int level, TDR_DATA_TRIGGER_CONDITION condition, bool power_up);
   TDR_DATA_SIGNAL_VIEW_NODE find_bus(const char* name) const;
+  // The symbol forms: finds the bus, sets, writes the text when asked.
+  bool set_bus_condition(const char* bus_name, int level, const char* table_name,
+                         const char* symbol, bool power_up, bool write);
   // Bodies of the node, value and symbol forms over a bus already found.
   bool set_node_condition(const TDR_DATA_SIGNAL_VIEW_NODE& node, int level,
                           TDR_DATA_TRIGGER_CONDITION condition, bool power_up);
