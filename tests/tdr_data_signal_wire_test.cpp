@@ -176,29 +176,24 @@ TEST_F(TdrTest, WireSettersRefusePortWithoutNameAndDisconnectedClassicTap) {
 
 TEST_F(TdrTest, WireConsolidateCaptureTypes) {
   TEST_XML_DOC d;
+  const TDR_DATA_WIRE_CAPTURE_TYPE T = TDR_WTYPE_TRIGGER_CAPTURE, D = TDR_WTYPE_DATA_CAPTURE,
+                                   B = TDR_WTYPE_BOTH_CAPTURE;
   struct CASE {
     TDR_DATA_WIRE_CAPTURE_TYPE start, added, result;
-  } cases[] = {
-      {TDR_WTYPE_TRIGGER_CAPTURE, TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_BOTH_CAPTURE},
-      {TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_TRIGGER_CAPTURE, TDR_WTYPE_BOTH_CAPTURE},
-      {TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_BOTH_CAPTURE, TDR_WTYPE_BOTH_CAPTURE},
-      {TDR_WTYPE_TRIGGER_CAPTURE, TDR_WTYPE_TRIGGER_CAPTURE, TDR_WTYPE_TRIGGER_CAPTURE},
-      {TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_DATA_CAPTURE},
-      {TDR_WTYPE_BOTH_CAPTURE, TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_BOTH_CAPTURE},
-  };
+  } cases[] = {{T, D, B}, {D, T, B}, {D, B, B}, {T, T, T}, {D, D, D}, {B, D, B}};
   for (const CASE& c : cases) {
     TDR_DATA_SIGNAL_WIRE wire(d.doc, "w", c.start);
     wire.consolidate(c.added, false);
     EXPECT_EQ(wire.get_capture_type(), c.result);
     // Without the create-elements flag no element appears.
-    EXPECT_EQ(wire.get_data_dom_node() != nullptr, c.start != TDR_WTYPE_TRIGGER_CAPTURE);
+    EXPECT_EQ(wire.get_data_dom_node() != nullptr, c.start != T);
   }
-  TDR_DATA_SIGNAL_WIRE wire(d.doc, "w", TDR_WTYPE_TRIGGER_CAPTURE);
+  TDR_DATA_SIGNAL_WIRE wire(d.doc, "w", T);
   wire.consolidate(TDR_WTYPE_NONE_CAPTURE, true);
   expect_internal_error("Invalid capture type");
   wire.consolidate(static_cast<TDR_DATA_WIRE_CAPTURE_TYPE>(9), true);
   expect_internal_error("Invalid capture type");
-  EXPECT_EQ(wire.get_capture_type(), TDR_WTYPE_TRIGGER_CAPTURE);
+  EXPECT_EQ(wire.get_capture_type(), T);
   EXPECT_EQ(wire.get_data_dom_node(), nullptr);
 }
 
@@ -255,16 +250,12 @@ TEST_F(TdrTest, WireConsolidateWithDuplicateAdoptsItsElement) {
 
 // Tap-mode words are covered by the reading test above.
 TEST_F(TdrTest, WireConversionsFollowTheEnumerationWords) {
-  EXPECT_STREQ(TDR_DATA_SIGNAL_WIRE::convert_to_signal_type_str(TDR_STYPE_BIDIR_PIN_SIGNAL),
-               "bidir pin");
-  EXPECT_STREQ(
-      TDR_DATA_SIGNAL_WIRE::convert_to_signal_type_str(static_cast<TDR_DATA_SIGNAL_TYPE>(256)),
-      "unknown");
-  EXPECT_EQ(TDR_DATA_SIGNAL_WIRE::convert_to_signal_type("state"),
-            TDR_STYPE_STATE_MACHINE_SIGNAL);
-  EXPECT_EQ(TDR_DATA_SIGNAL_WIRE::convert_to_signal_type("Register"), TDR_STYPE_UNKNOWN_SIGNAL);
-  EXPECT_STREQ(TDR_DATA_SIGNAL_WIRE::convert_to_capture_type_str(TDR_WTYPE_TRIGGER_CAPTURE),
-               "trigger");
-  EXPECT_EQ(TDR_DATA_SIGNAL_WIRE::convert_to_capture_type("none"), TDR_WTYPE_BOTH_CAPTURE);
-  EXPECT_EQ(TDR_DATA_SIGNAL_WIRE::convert_to_capture_type("data"), TDR_WTYPE_DATA_CAPTURE);
+  typedef TDR_DATA_SIGNAL_WIRE W;
+  EXPECT_STREQ(W::convert_to_signal_type_str(TDR_STYPE_BIDIR_PIN_SIGNAL), "bidir pin");
+  EXPECT_STREQ(W::convert_to_signal_type_str(static_cast<TDR_DATA_SIGNAL_TYPE>(256)), "unknown");
+  EXPECT_EQ(W::convert_to_signal_type("state"), TDR_STYPE_STATE_MACHINE_SIGNAL);
+  EXPECT_EQ(W::convert_to_signal_type("Register"), TDR_STYPE_UNKNOWN_SIGNAL);
+  EXPECT_STREQ(W::convert_to_capture_type_str(TDR_WTYPE_TRIGGER_CAPTURE), "trigger");
+  EXPECT_EQ(W::convert_to_capture_type("none"), TDR_WTYPE_BOTH_CAPTURE);
+  EXPECT_EQ(W::convert_to_capture_type("data"), TDR_WTYPE_DATA_CAPTURE);
 }
