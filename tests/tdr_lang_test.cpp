@@ -55,12 +55,9 @@ class RECORDING_TARGET : public TDR_LANG_TARGET {
     EXPECT_EQ(l, level);
     EXPECT_EQ(p, power_up);
     if (on_call) on_call();
-    if (count_only) {
-      ++counts[form];
-      last = std::move(what);
-    } else {
-      calls.push_back(std::move(what));
-    }
+    ++counts[form];
+    if (!count_only) calls.push_back(what);
+    last = std::move(what);
   }
 };
 
