@@ -63,6 +63,12 @@ class RECORDING_TARGET : public TDR_LANG_TARGET {
 
 typedef std::vector<std::string> CALLS;
 
+std::string repeat(const std::string& part, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += part;
+  return out;
+}
+
 class TdrLangTest : public TdrTest {
  protected:
   bool parse(const std::string& text) {
@@ -112,6 +118,7 @@ TEST_F(TdrLangTest, AcceptedTextsApplyEachClauseByItsForm) {
       {"'bus' == ''", {"symbol bus = "}},
       // Stray ampersands, equals signs and backslashes are dropped.
       {"'a' === high && 'b' & = == \\ low", {"index 0 = 3", "index 1 = 4"}},
+      {"'a' == low " + repeat("= ", 50000), {"index 0 = 4"}},
   };
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
@@ -151,6 +158,8 @@ TEST_F(TdrLangTest, SyntaxErrorStopsAtTheOffendingToken) {
       {"'a' == high &&", "", {"index 0 = 3"}},
       {"'a' == high && && 'b' == low", "&&", {"index 0 = 3"}},
       {"'a' == high $ 'b' == low", "$", {"index 0 = 3"}},
+      {"'a' == low " + repeat("&& ", 30000), "&&", {"index 0 = 4"}},
+      {"'a' == high && '" + std::string(100000, 'x'), "", {"index 0 = 3"}},  // unterminated
       {"high == low", "high", {}},  {"'a' == edge", "edge", {}},  {"'a' high", "high", {}},
       {"== high", "==", {}},  {"a == == high", "==", {}},  {"a,b == high", ",b", {}},
       {"'a' 'b c'", "b c", {}},  {"'a' == 'b' 'c'", "c", {"symbol a = b"}},
