@@ -93,8 +93,7 @@ class TdrLangTest : public TdrTest {
 
 TEST_F(TdrLangTest, AcceptedTextsApplyEachClauseByItsForm) {
   const std::vector<std::pair<std::string, CALLS>> cases = {
-      {"", {}},
-      {" \t\r\n  ", {}},
+      {"", {}},  {" \t\r\n  ", {}},
       {"'a' == rising edge && 'b' == dont_care", {"index 0 = 5", "index 1 = 8"}},
       {"'a'==high&&'b'==low", {"index 0 = 3", "index 1 = 4"}},
       {"a == falling edge &&\n b == either edge", {"index 0 = 6", "index 1 = 7"}},
@@ -113,8 +112,7 @@ TEST_F(TdrLangTest, AcceptedTextsApplyEachClauseByItsForm) {
       // Quoted names: escapes, and characters a bare name cannot hold.
       {"'it\\'s' == high && 'x y&&z==w,v' == high", {"index 2 = 3", "node x y&&z==w,v = 3"}},
       {"'back\\\\slash' == '\\q\nz'", {"symbol back\\slash = q\nz"}},
-      {"'bus' == 'IDLE", {"symbol bus = IDLE"}},
-      {"'bus' == 'IDLE\\", {"symbol bus = IDLE"}},
+      {"'bus' == 'IDLE", {"symbol bus = IDLE"}},  {"'bus' == 'IDLE\\", {"symbol bus = IDLE"}},
       {"'bus' == ''", {"symbol bus = "}},
       // Stray ampersands, equals signs and backslashes are dropped.
       {"'a' === high && 'b' & = == \\ low", {"index 0 = 3", "index 1 = 4"}},
