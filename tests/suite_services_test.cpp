@@ -1,6 +1,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,15 +13,12 @@
 #include "zlib_wrap.h"
 
 TEST_F(TdrTest, PathsSimplifyJoinAndCompareTextually) {
-  FIO_PATH p("/a/./b/../c//d/");
-  p.become_simplified();
-  EXPECT_EQ(p.fullpath(), "/a/c/d");
-  FIO_PATH root("/../..");
-  root.become_simplified();
-  EXPECT_EQ(root.fullpath(), "/");
-  FIO_PATH rel("x/../../y");
-  rel.become_simplified();
-  EXPECT_EQ(rel.fullpath(), "../y");
+  for (auto c : {std::make_pair("/a/./b/../c//d/", "/a/c/d"), std::make_pair("/../..", "/"),
+                 std::make_pair("x/../../y", "../y")}) {
+    FIO_PATH p(c.first);
+    p.become_simplified();
+    EXPECT_EQ(p.fullpath(), c.second) << c.first;
+  }
 
   FIO_PATH r("s.xml");
   EXPECT_FALSE(r.absolute());
@@ -52,24 +50,25 @@ static int g_resets = 0;
 static void count_reset() { ++g_resets; }
 
 TEST_F(TdrTest, ConfigurationReadsTheEnvironmentAndResetsCaches) {
-  unsetenv("tdr_test_setting");
-  EXPECT_FALSE(cfg_is_on("tdr_test_setting"));
-  EXPECT_TRUE(cfg_is_on("tdr_test_setting", true));
-  EXPECT_EQ(cfg_get_int_value("tdr_test_setting", 42), 42);
-  EXPECT_EQ(cfg_get_value("tdr_test_setting", "dflt"), "dflt");
+  const char* key = "tdr_test_setting";
+  unsetenv(key);
+  EXPECT_FALSE(cfg_is_on(key));
+  EXPECT_TRUE(cfg_is_on(key, true));
+  EXPECT_EQ(cfg_get_int_value(key, 42), 42);
+  EXPECT_EQ(cfg_get_value(key, "dflt"), "dflt");
   for (const char* on : {"on", "ON", "true", "yes", "1"}) {
-    setenv("tdr_test_setting", on, 1);
-    EXPECT_TRUE(cfg_is_on("tdr_test_setting")) << on;
+    setenv(key, on, 1);
+    EXPECT_TRUE(cfg_is_on(key)) << on;
   }
-  setenv("tdr_test_setting", "off", 1);
-  EXPECT_FALSE(cfg_is_on("tdr_test_setting", true));
-  setenv("tdr_test_setting", "-17", 1);
-  EXPECT_EQ(cfg_get_int_value("tdr_test_setting", 0), -17);
-  setenv("tdr_test_setting", "99999999999999999999", 1);
-  EXPECT_EQ(cfg_get_int_value("tdr_test_setting", 5), 5);
-  setenv("tdr_test_setting", "12x", 1);
-  EXPECT_EQ(cfg_get_int_value("tdr_test_setting", 5), 5);
-  unsetenv("tdr_test_setting");
+  setenv(key, "off", 1);
+  EXPECT_FALSE(cfg_is_on(key, true));
+  // value, int read with default 5 ("-17" reads; out of range or trailing junk does not)
+  for (auto c : {std::make_pair("-17", -17), std::make_pair("99999999999999999999", 5),
+                 std::make_pair("12x", 5)}) {
+    setenv(key, c.first, 1);
+    EXPECT_EQ(cfg_get_int_value(key, 5), c.second) << c.first;
+  }
+  unsetenv(key);
 
   g_resets = 0;
   cfg_register_reset_hook(count_reset);
@@ -96,9 +95,8 @@ TEST_F(TdrTest, StringUtilitiesAreNullSafe) {
   EXPECT_EQ(gen_local_strtoul("0x1F", nullptr, 16), 31u);
   EXPECT_EQ(gen_local_strtoul("zz", &end, 10), 0u);
   EXPECT_STREQ(end, "zz");
-  char* copy = gen_strdup("abc");
-  EXPECT_STREQ(copy, "abc");
-  delete[] copy;
+  std::unique_ptr<char[]> copy(gen_strdup("abc"));
+  EXPECT_STREQ(copy.get(), "abc");
   EXPECT_EQ(gen_strdup(nullptr), nullptr);
 }
 

@@ -1,11 +1,14 @@
 // Condition text of basic trigger levels: written from the conditions, read
-// back through the condition language into the trigger, syntax errors, bus
-// values and symbols, hostile texts, symbol characters and the summary text.
+// back into the trigger (what it stores and posts; the grammar itself is
+// covered by the language test, hostile texts included), bus values and
+// symbols, symbol characters and the summary text.
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "tdr_data_trigger_test_support.h"
+
+using namespace std::string_literals;
 
 namespace {
 
@@ -54,14 +57,10 @@ TEST_F(ConditionTest, TextsAreWrittenInWireOrderAndReadBack) {
   }
 }
 
-TEST_F(ConditionTest, EmptyTextsSetNothing) {
-  for (const char* text : {"", " ", " \t\r\n  "}) {
-    EXPECT_EQ(parsed(text), CONDS(7, DC)) << '"' << text << '"';
-    EXPECT_EQ(parsed(text, true), CONDS(7, DC));
-  }
+TEST_F(ConditionTest, EmptyTextsAndLevelsOutOfRangeSetNothing) {
+  EXPECT_EQ(parsed(" \t\r\n  ", true), CONDS(7, DC));
   TDR_DATA_TRIGGER* t = fresh();
   t->parse_condition(nullptr, 0, false);
-  EXPECT_EQ(conditions(t, 0, false), CONDS(7, DC));
   // A level out of range takes nothing, and nobody is warned.
   t->parse_condition("'a' == high && 'zz' == low && 'bus' == 3 && 'bus' == RUN", 5, false);
   t->parse_condition("'a' == high", -1, true);
@@ -95,49 +94,6 @@ TEST_F(ConditionTest, PortConditionsAreWrittenButNotRead) {
   EXPECT_EQ(conditions(t, 2, true), CONDS(7, DC));
 }
 
-TEST_F(ConditionTest, SyntaxErrorsNameWhereParsingStopped) {
-  struct CASE {
-    const char* text;
-    const char* token;
-    CONDS applied;
-  } cases[] = {
-      {"'a' == rising", "", CONDS(7, DC)},
-      {"'a' == high 'c' == low", "c", {HI, DC, DC, DC, DC, DC, DC}},
-      {"high == low", "high", CONDS(7, DC)},
-      {"'a' == low && == && 'c' == low", "==", {LO, DC, DC, DC, DC, DC, DC}},
-      {"'a' == high && && 'c' == low", "&&", {HI, DC, DC, DC, DC, DC, DC}},
-      {"'a' == high $ 'c' == low", "$", {HI, DC, DC, DC, DC, DC, DC}},
-      {"'a == high", "", CONDS(7, DC)},
-      {"'a' == high && 'c' == low && 'B' ==", "", {HI, DC, LO, DC, DC, DC, DC}},
-      {"'a' == high &&", "", {HI, DC, DC, DC, DC, DC, DC}},
-      {"'a' == edge", "edge", CONDS(7, DC)},
-      {"'a' == either", "", CONDS(7, DC)},
-      {"'a' == high && 'c' low", "low", {HI, DC, DC, DC, DC, DC, DC}},
-      {"a == == high", "==", CONDS(7, DC)},
-      {"'a' == high && low == 'c'", "low", {HI, DC, DC, DC, DC, DC, DC}},
-      {"== 'a' == high", "==", CONDS(7, DC)},
-  };
-  for (const CASE& c : cases) {
-    EXPECT_EQ(parsed(c.text), c.applied) << c.text;
-    MSG_RECORD m = expect_message("WTDR_COND_SYNTAX");
-    EXPECT_EQ(m.args, (ARGS{"t", "1", c.token})) << c.text;
-    EXPECT_TRUE(m_sink.messages.empty()) << c.text << ": " << m_sink.messages.front().id;
-  }
-}
-
-TEST_F(ConditionTest, StrayCharactersAreDroppedQuietly) {
-  // A lone "=", "&" or backslash is ignored; nothing is written anywhere.
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(parsed("'a' = == high & \\ && 'c' === low"), (CONDS{HI, DC, LO, DC, DC, DC, DC}));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  // Bare names and quoted ones with escapes.
-  EXPECT_EQ(parsed("a == high && 'B' == low && \\'c == rising edge"),
-            (CONDS{HI, LO, DC, DC, DC, DC, DC}));
-  expect_message("WTDR_COND_SYNTAX");
-  EXPECT_EQ(parsed("'\\a' == high && '\\d\\0' == falling edge"),
-            (CONDS{HI, DC, DC, FE, DC, DC, DC}));
-}
-
 TEST_F(ConditionTest, NamesWithQuotesAreWrittenUnescaped) {
   TDR_DATA_TRIGGER* t = fresh();
   set()->append(
@@ -161,35 +117,18 @@ TEST_F(ConditionTest, NumbersGoToBusMembersBitByBit) {
     std::string text;
     CONDS bus;  // d0..d3
   } cases[] = {
-      {"'bus' == 5", {HI, LO, HI, LO}},
-      {"'bus' == 0x0A", {LO, HI, LO, HI}},
-      {"'bus' == h1F", {HI, HI, HI, HI}},
-      {"'bus' == o6", {LO, HI, HI, LO}},
-      {"'bus' == b1001", {HI, LO, LO, HI}},
-      {"'bus' == -2", {LO, HI, HI, HI}},
-      // Ten hexadecimal digits: the last eight count.
-      {"'bus' == 0xABCDEF0123456785", {HI, LO, HI, LO}},
-      {"'bus' == 0x1234567898", {LO, LO, LO, HI}},
-      // 32-bit arithmetic: 2^32 + 5 is 5.
-      {"'bus' == 4294967301", {HI, LO, HI, LO}},
-      {"'bus' == " + std::string(300, '0') + "12", {LO, LO, HI, HI}},
-      {"'bus' == b" + std::string(200, '1') + "0110", {LO, HI, HI, LO}},
-      {"'bus' == o" + std::string(150, '7') + "00", {LO, LO, LO, LO}},
-      {"'bus' == 0x" + std::string(400, 'f') + "9", {HI, LO, LO, HI}},
-      // msb first.
-      {"'rbus' == 1", {LO, LO, LO, HI}},
+      {"'bus' == 5", {HI, LO, HI, LO}},    {"'bus' == 0x0A", {LO, HI, LO, HI}},
+      {"'bus' == -2", {LO, HI, HI, HI}},   {"'bus' == 4294967301", {HI, LO, HI, LO}},
+      {"'rbus' == 1", {LO, LO, LO, HI}},  // msb first
   };
   for (const CASE& c : cases) {
     CONDS got = parsed(c.text);
-    EXPECT_EQ(CONDS(got.begin() + 3, got.end()), c.bus) << c.text.substr(0, 40);
+    EXPECT_EQ(CONDS(got.begin() + 3, got.end()), c.bus) << c.text;
     EXPECT_EQ(CONDS(got.begin(), got.begin() + 3), CONDS(3, DC));
   }
   // A number on something that is no bus.
   EXPECT_EQ(parsed("'a' == 7 && 'c' == low"), (CONDS{DC, DC, LO, DC, DC, DC, DC}));
   EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"a", "7", "t"}));
-  // "0x" alone is the number 0 and then a name.
-  EXPECT_EQ(parsed("'bus' == 0x"), (CONDS{DC, DC, DC, LO, LO, LO, LO}));
-  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "1", "x"}));
 }
 
 TEST_F(ConditionTest, SymbolsAndTables) {
@@ -207,9 +146,6 @@ TEST_F(ConditionTest, SymbolsAndTables) {
   EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"nobus", "RUN", "t"}));
   // A bus without a table takes no symbol, silently.
   EXPECT_EQ(parsed("'plain' == RUN"), CONDS(7, DC));
-  // Keywords where a symbol belongs.
-  EXPECT_EQ(parsed("'bus' == disable"), CONDS(7, DC));
-  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "1", "disable"}));
 }
 
 TEST_F(ConditionTest, SignalsThatAreNoTriggerWires) {
@@ -244,11 +180,10 @@ TEST_F(ConditionTest, LevelTextsReadFromTheFileWarnWithTheirLevel) {
 TEST_F(ConditionTest, SymbolCharacters) {
   const std::string chars = "0Ll1HhRrFfEexX-? Z\x80";
   const CONDS expected = {LO, LO, LO, HI, HI, HI, RE, RE, FE, FE,
-                          EE, EE, DC, DC, DC, DC, DC, DC, DC};
+                          EE, EE, DC, DC, DC, DC, DC, DC, DC, DC};
   CONDS got;
-  for (char c : chars) got.push_back(TDR_DATA_TRIGGER::convert_symbol_to_condition(c));
+  for (char c : chars + '\0') got.push_back(TDR_DATA_TRIGGER::convert_symbol_to_condition(c));
   EXPECT_EQ(got, expected);
-  EXPECT_EQ(TDR_DATA_TRIGGER::convert_symbol_to_condition('\0'), TDR_CTYPE_DONT_CARE_COND);
 }
 
 TEST_F(ConditionTest, SummaryText) {
@@ -284,16 +219,9 @@ TEST_F(ConditionTest, SummaryText) {
 TEST_F(ConditionTest, AMillionClausesParseInLinearTime) {
   const char* const clauses[] = {"'a' == high", "'B' == low", "'c' == rising edge", "'bus' == 9",
                                  "'d2' == either edge"};
-  auto build = [&](int count) {
+  auto time_parse = [&](int count) {
     std::string text;
-    text.reserve(size_t(count) * 16);
-    for (int i = 0; i < count; ++i) {
-      if (i) text += " && ";
-      text += clauses[i % 5];
-    }
-    return text;
-  };
-  auto time_parse = [&](const std::string& text) {
+    for (int i = 0; i < count; ++i) text += (i ? " && "s : ""s) + clauses[i % 5];
     TDR_DATA_TRIGGER* t = fresh();
     auto start = std::chrono::steady_clock::now();
     t->parse_condition(text.c_str(), 1, false);
@@ -302,27 +230,10 @@ TEST_F(ConditionTest, AMillionClausesParseInLinearTime) {
     EXPECT_EQ(conditions(t, 1, false), (CONDS{HI, LO, RE, HI, LO, EE, HI}));
     return seconds;
   };
-  double small = time_parse(build(100000));
-  double large = time_parse(build(1000000));
+  double small = time_parse(100000);
+  double large = time_parse(1000000);
   // Ten times the clauses: about ten times the time.
   EXPECT_LT(large, small * 25 + 0.5) << "100000: " << small << " s, 1000000: " << large << " s";
   EXPECT_LT(large, 120.0);
   EXPECT_TRUE(m_sink.messages.empty());
-}
-
-TEST_F(ConditionTest, HostileTextsEndCleanly) {
-  // Unterminated quote over a long text, deep nonsense, and long runs of operators.
-  EXPECT_EQ(parsed("'a' == high && '" + std::string(100000, 'x')),
-            (CONDS{HI, DC, DC, DC, DC, DC, DC}));
-  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "1", ""}));
-  std::string equals;
-  for (int i = 0; i < 50000; ++i) equals += "= ";
-  EXPECT_EQ(parsed("'a' == low " + equals), (CONDS{LO, DC, DC, DC, DC, DC, DC}));
-  EXPECT_TRUE(m_sink.messages.empty());
-  std::string ands;
-  for (int i = 0; i < 30000; ++i) ands += "&& ";
-  EXPECT_EQ(parsed("'a' == low " + ands), (CONDS{LO, DC, DC, DC, DC, DC, DC}));
-  EXPECT_EQ(expect_message("WTDR_COND_SYNTAX").args, (ARGS{"t", "1", "&&"}));
-  std::string nul_text("'a' == high\0 && 'c' == low", 26);
-  EXPECT_EQ(parsed(nul_text), (CONDS{HI, DC, DC, DC, DC, DC, DC}));
 }

@@ -33,10 +33,8 @@ void expect_sides_equal(const TDR_DATA_SIGNAL_WIRE& wire) {
 TEST_F(TdrTest, WireNewCreatesOneElementPerCapturedSide) {
   TEST_XML_DOC d;
   TDR_DATA_SIGNAL_WIRE trigger_only(d.doc, "t", TDR_WTYPE_TRIGGER_CAPTURE);
-  EXPECT_NE(trigger_only.get_trigger_dom_node(), nullptr);
   EXPECT_EQ(trigger_only.get_data_dom_node(), nullptr);
   EXPECT_EQ(print_node(trigger_only.get_trigger_dom_node()), "<wire name=\"t\"/>");
-
   TDR_DATA_SIGNAL_WIRE data_only(d.doc, "d", TDR_WTYPE_DATA_CAPTURE);
   EXPECT_EQ(data_only.get_trigger_dom_node(), nullptr);
   EXPECT_EQ(print_node(data_only.get_data_dom_node()), "<wire name=\"d\"/>");
@@ -47,48 +45,40 @@ TEST_F(TdrTest, WireNewCreatesOneElementPerCapturedSide) {
   EXPECT_NE(both.get_trigger_dom_node(), both.get_data_dom_node());
   // New elements are not attached anywhere yet.
   EXPECT_EQ(both.get_trigger_dom_node()->getParentNode(), nullptr);
-
-  // Defaults of a new wire.
-  EXPECT_STREQ(both.get_name(), "b");
-  EXPECT_STREQ(both.get_alias(), "fast");
+  // Defaults that the element does not show.
   EXPECT_EQ(both.get_debug_port_name(), nullptr);
-  EXPECT_FALSE(both.is_debug_port());
   EXPECT_EQ(both.get_tap_mode(), TDR_MTYPE_CLASSIC_TAP);
   EXPECT_EQ(both.get_signal_type(), TDR_STYPE_UNKNOWN_SIGNAL);
   EXPECT_TRUE(both.get_connection_status());
   EXPECT_EQ(both.get_trigger_wire_index(), -1);
   EXPECT_EQ(both.get_data_wire_index(), -1);
-  EXPECT_EQ(both.get_capture_type(), TDR_WTYPE_BOTH_CAPTURE);
 }
 
 TEST_F(TdrTest, WireReadingNormalisesTapModeAndConnectionStatus) {
   struct CASE {
     const char* attrs;
     TDR_DATA_WIRE_TAP_MODE mode;
+    const char* mode_word;
     bool connected;
-    const char* written;
   } cases[] = {
-      {"", TDR_MTYPE_CLASSIC_TAP, true,
-       "<wire connection_status=\"true\" name=\"w\" tap_mode=\"classic\"/>"},
-      {" tap_mode=\"Probe\"", TDR_MTYPE_CLASSIC_TAP, true,
-       "<wire connection_status=\"true\" name=\"w\" tap_mode=\"classic\"/>"},
-      {" tap_mode=\"p\"", TDR_MTYPE_PROBEONLY_TAP, true,
-       "<wire connection_status=\"true\" name=\"w\" tap_mode=\"probeonly\"/>"},
-      {" tap_mode=\"avd\" connection_status=\"f\"", TDR_MTYPE_ADVANCED_TAP, false,
-       "<wire connection_status=\"false\" name=\"w\" tap_mode=\"advanced\"/>"},
-      {" connection_status=\"false\"", TDR_MTYPE_CLASSIC_TAP, true,
-       "<wire connection_status=\"true\" name=\"w\" tap_mode=\"classic\"/>"},
-      {" tap_mode=\"probeonly\" connection_status=\"false\"", TDR_MTYPE_PROBEONLY_TAP, false,
-       "<wire connection_status=\"false\" name=\"w\" tap_mode=\"probeonly\"/>"},
-      {" tap_mode=\"probeonly\" connection_status=\"no\"", TDR_MTYPE_PROBEONLY_TAP, true,
-       "<wire connection_status=\"true\" name=\"w\" tap_mode=\"probeonly\"/>"},
+      {"", TDR_MTYPE_CLASSIC_TAP, "classic", true},
+      {" tap_mode=\"Probe\"", TDR_MTYPE_CLASSIC_TAP, "classic", true},
+      {" tap_mode=\"p\"", TDR_MTYPE_PROBEONLY_TAP, "probeonly", true},
+      {" tap_mode=\"avd\" connection_status=\"f\"", TDR_MTYPE_ADVANCED_TAP, "advanced", false},
+      {" connection_status=\"false\"", TDR_MTYPE_CLASSIC_TAP, "classic", true},
+      {" tap_mode=\"probeonly\" connection_status=\"false\"", TDR_MTYPE_PROBEONLY_TAP,
+       "probeonly", false},
+      {" tap_mode=\"probeonly\" connection_status=\"no\"", TDR_MTYPE_PROBEONLY_TAP,
+       "probeonly", true},
   };
   for (const CASE& c : cases) {
     SCOPED_TRACE(c.attrs);
     READ_WIRE r(std::string("<wire name=\"w\"") + c.attrs + "/>");
     EXPECT_EQ(r.wire->get_tap_mode(), c.mode);
     EXPECT_EQ(r.wire->get_connection_status(), c.connected);
-    EXPECT_EQ(r.text(), c.written);
+    EXPECT_EQ(r.text(), std::string("<wire connection_status=\"") +
+                            (c.connected ? "true" : "false") + "\" name=\"w\" tap_mode=\"" +
+                            c.mode_word + "\"/>");
     EXPECT_EQ(r.wire->get_capture_type(), TDR_WTYPE_TRIGGER_CAPTURE);
   }
 }
@@ -100,7 +90,6 @@ TEST_F(TdrTest, WireReadingTakesOtherAttributesAsTheyAre) {
       false);
   EXPECT_EQ(r.wire->get_capture_type(), TDR_WTYPE_DATA_CAPTURE);
   EXPECT_EQ(r.wire->get_data_dom_node(), r.element);
-  EXPECT_STREQ(r.wire->get_name(), "cnt[0]");
   EXPECT_STREQ(r.wire->get_alias(), "c0");
   EXPECT_TRUE(r.wire->is_debug_port());
   EXPECT_STREQ(r.wire->get_debug_port_name(), "dbg");
@@ -121,9 +110,7 @@ TEST_F(TdrTest, WireReadingTakesOtherAttributesAsTheyAre) {
 TEST_F(TdrTest, WireWithoutNameIsReportedAndLeftUntouched) {
   for (const char* xml : {"<wire tap_mode=\"p\"/>", "<wire name=\"\" tap_mode=\"p\"/>"}) {
     READ_WIRE r(xml);
-    MSG_RECORD m = expect_message("WTDR_MISSING_NAME");
-    ASSERT_EQ(m.args.size(), 1u);
-    EXPECT_EQ(m.args[0], "signal");
+    EXPECT_EQ(expect_message("WTDR_MISSING_NAME").args, std::vector<std::string>{"signal"});
     EXPECT_EQ(r.wire->get_name(), nullptr);
     EXPECT_EQ(r.wire->get_tap_mode(), TDR_MTYPE_CLASSIC_TAP);
     EXPECT_TRUE(r.wire->get_connection_status());
@@ -135,17 +122,10 @@ TEST_F(TdrTest, WireWithoutNameIsReportedAndLeftUntouched) {
 TEST_F(TdrTest, WireSettersKeepBothSidesIdentical) {
   TEST_XML_DOC d;
   TDR_DATA_SIGNAL_WIRE wire(d.doc, "sig", TDR_WTYPE_BOTH_CAPTURE);
-  expect_sides_equal(wire);
-
   wire.set_alias("S");
-  EXPECT_STREQ(wire.get_alias(), "S");
-  expect_sides_equal(wire);
   wire.set_signal_type(TDR_STYPE_STATE_MACHINE_SIGNAL);
-  expect_sides_equal(wire);
   wire.set_tap_mode(TDR_MTYPE_PROBEONLY_TAP);
-  expect_sides_equal(wire);
   EXPECT_TRUE(wire.set_connection_status(false));
-  expect_sides_equal(wire);
   wire.set_debug_port(true, "dbg_out");
   expect_sides_equal(wire);
   EXPECT_EQ(print_node(wire.get_data_dom_node()),
@@ -155,11 +135,9 @@ TEST_F(TdrTest, WireSettersKeepBothSidesIdentical) {
 
   // Disabling the port keeps its name, in the object and in the file.
   wire.set_debug_port(false, nullptr);
-  expect_sides_equal(wire);
   EXPECT_FALSE(wire.is_debug_port());
   EXPECT_STREQ(wire.get_debug_port_name(), "dbg_out");
   wire.del_alias();
-  expect_sides_equal(wire);
   wire.set_tap_mode(static_cast<TDR_DATA_WIRE_TAP_MODE>(7));
   expect_sides_equal(wire);
   EXPECT_EQ(print_node(wire.get_trigger_dom_node()),
@@ -171,23 +149,16 @@ TEST_F(TdrTest, WireSettersKeepBothSidesIdentical) {
   wire.set_trigger_wire_index(3);
   wire.set_data_wire_index(4);
   wire.set_capture_type(TDR_WTYPE_DATA_CAPTURE);
-  EXPECT_EQ(wire.get_trigger_wire_index(), 3);
-  EXPECT_EQ(wire.get_data_wire_index(), 4);
   EXPECT_EQ(print_node(wire.get_trigger_dom_node()), before);
 }
 
-TEST_F(TdrTest, WireDebugPortNeedsAName) {
+TEST_F(TdrTest, WireSettersRefusePortWithoutNameAndDisconnectedClassicTap) {
   TEST_XML_DOC d;
-  TDR_DATA_SIGNAL_WIRE wire(d.doc, "sig", TDR_WTYPE_TRIGGER_CAPTURE);
+  TDR_DATA_SIGNAL_WIRE wire(d.doc, "sig", TDR_WTYPE_DATA_CAPTURE);
   wire.set_debug_port(true, nullptr);
   expect_internal_error("port_name != nullptr");
   EXPECT_FALSE(wire.is_debug_port());
-  EXPECT_EQ(print_node(wire.get_trigger_dom_node()), "<wire name=\"sig\"/>");
-}
-
-TEST_F(TdrTest, WireClassicTapRefusesToBeDisconnected) {
-  TEST_XML_DOC d;
-  TDR_DATA_SIGNAL_WIRE wire(d.doc, "sig", TDR_WTYPE_DATA_CAPTURE);
+  EXPECT_EQ(print_node(wire.get_data_dom_node()), "<wire name=\"sig\"/>");
   EXPECT_FALSE(wire.set_connection_status(false));
   EXPECT_TRUE(wire.get_connection_status());
   EXPECT_EQ(tdr_get_attr(wire.get_data_dom_node(), TDR_X("connection_status")), "true");
@@ -205,29 +176,24 @@ TEST_F(TdrTest, WireClassicTapRefusesToBeDisconnected) {
 
 TEST_F(TdrTest, WireConsolidateCaptureTypes) {
   TEST_XML_DOC d;
+  const TDR_DATA_WIRE_CAPTURE_TYPE T = TDR_WTYPE_TRIGGER_CAPTURE, D = TDR_WTYPE_DATA_CAPTURE,
+                                   B = TDR_WTYPE_BOTH_CAPTURE;
   struct CASE {
     TDR_DATA_WIRE_CAPTURE_TYPE start, added, result;
-  } cases[] = {
-      {TDR_WTYPE_TRIGGER_CAPTURE, TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_BOTH_CAPTURE},
-      {TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_TRIGGER_CAPTURE, TDR_WTYPE_BOTH_CAPTURE},
-      {TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_BOTH_CAPTURE, TDR_WTYPE_BOTH_CAPTURE},
-      {TDR_WTYPE_TRIGGER_CAPTURE, TDR_WTYPE_TRIGGER_CAPTURE, TDR_WTYPE_TRIGGER_CAPTURE},
-      {TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_DATA_CAPTURE},
-      {TDR_WTYPE_BOTH_CAPTURE, TDR_WTYPE_DATA_CAPTURE, TDR_WTYPE_BOTH_CAPTURE},
-  };
+  } cases[] = {{T, D, B}, {D, T, B}, {D, B, B}, {T, T, T}, {D, D, D}, {B, D, B}};
   for (const CASE& c : cases) {
     TDR_DATA_SIGNAL_WIRE wire(d.doc, "w", c.start);
     wire.consolidate(c.added, false);
     EXPECT_EQ(wire.get_capture_type(), c.result);
     // Without the create-elements flag no element appears.
-    EXPECT_EQ(wire.get_data_dom_node() != nullptr, c.start != TDR_WTYPE_TRIGGER_CAPTURE);
+    EXPECT_EQ(wire.get_data_dom_node() != nullptr, c.start != T);
   }
-  TDR_DATA_SIGNAL_WIRE wire(d.doc, "w", TDR_WTYPE_TRIGGER_CAPTURE);
+  TDR_DATA_SIGNAL_WIRE wire(d.doc, "w", T);
   wire.consolidate(TDR_WTYPE_NONE_CAPTURE, true);
   expect_internal_error("Invalid capture type");
   wire.consolidate(static_cast<TDR_DATA_WIRE_CAPTURE_TYPE>(9), true);
   expect_internal_error("Invalid capture type");
-  EXPECT_EQ(wire.get_capture_type(), TDR_WTYPE_TRIGGER_CAPTURE);
+  EXPECT_EQ(wire.get_capture_type(), T);
   EXPECT_EQ(wire.get_data_dom_node(), nullptr);
 }
 
@@ -238,9 +204,8 @@ TEST_F(TdrTest, WireConsolidateCreatesAMatchingElement) {
   TDR_DATA_SIGNAL_WIRE& wire = *r.wire;
   wire.consolidate(TDR_WTYPE_DATA_CAPTURE, true);
   EXPECT_EQ(wire.get_capture_type(), TDR_WTYPE_BOTH_CAPTURE);
-  ASSERT_NE(wire.get_data_dom_node(), nullptr);
-  EXPECT_EQ(wire.get_data_dom_node()->getParentNode(), nullptr);
   expect_sides_equal(wire);
+  EXPECT_EQ(wire.get_data_dom_node()->getParentNode(), nullptr);
   EXPECT_EQ(print_node(wire.get_data_dom_node()),
             "<wire alias=\"A\" connection_status=\"false\" debug_port=\"yes\" "
             "debug_port_name=\"p\" name=\"n\" tap_mode=\"probeonly\" type=\"input pin\"/>");
@@ -283,21 +248,14 @@ TEST_F(TdrTest, WireConsolidateWithDuplicateAdoptsItsElement) {
   EXPECT_EQ(wire.get_data_dom_node(), data_element);
 }
 
+// Tap-mode words are covered by the reading test above.
 TEST_F(TdrTest, WireConversionsFollowTheEnumerationWords) {
-  EXPECT_STREQ(TDR_DATA_SIGNAL_WIRE::convert_to_signal_type_str(TDR_STYPE_BIDIR_PIN_SIGNAL),
-               "bidir pin");
-  EXPECT_STREQ(
-      TDR_DATA_SIGNAL_WIRE::convert_to_signal_type_str(static_cast<TDR_DATA_SIGNAL_TYPE>(256)),
-      "unknown");
-  EXPECT_EQ(TDR_DATA_SIGNAL_WIRE::convert_to_signal_type("state"),
-            TDR_STYPE_STATE_MACHINE_SIGNAL);
-  EXPECT_EQ(TDR_DATA_SIGNAL_WIRE::convert_to_signal_type("Register"), TDR_STYPE_UNKNOWN_SIGNAL);
-  EXPECT_EQ(TDR_DATA_SIGNAL_WIRE::convert_to_tap_mode("p"), TDR_MTYPE_PROBEONLY_TAP);
-  EXPECT_EQ(TDR_DATA_SIGNAL_WIRE::convert_to_tap_mode("Advanced"), TDR_MTYPE_CLASSIC_TAP);
-  EXPECT_STREQ(TDR_DATA_SIGNAL_WIRE::convert_to_tap_mode_str(TDR_MTYPE_PROBEONLY_TAP),
-               "probeonly");
-  EXPECT_STREQ(TDR_DATA_SIGNAL_WIRE::convert_to_capture_type_str(TDR_WTYPE_TRIGGER_CAPTURE),
-               "trigger");
-  EXPECT_EQ(TDR_DATA_SIGNAL_WIRE::convert_to_capture_type("none"), TDR_WTYPE_BOTH_CAPTURE);
-  EXPECT_EQ(TDR_DATA_SIGNAL_WIRE::convert_to_capture_type("data"), TDR_WTYPE_DATA_CAPTURE);
+  typedef TDR_DATA_SIGNAL_WIRE W;
+  EXPECT_STREQ(W::convert_to_signal_type_str(TDR_STYPE_BIDIR_PIN_SIGNAL), "bidir pin");
+  EXPECT_STREQ(W::convert_to_signal_type_str(static_cast<TDR_DATA_SIGNAL_TYPE>(256)), "unknown");
+  EXPECT_EQ(W::convert_to_signal_type("state"), TDR_STYPE_STATE_MACHINE_SIGNAL);
+  EXPECT_EQ(W::convert_to_signal_type("Register"), TDR_STYPE_UNKNOWN_SIGNAL);
+  EXPECT_STREQ(W::convert_to_capture_type_str(TDR_WTYPE_TRIGGER_CAPTURE), "trigger");
+  EXPECT_EQ(W::convert_to_capture_type("none"), TDR_WTYPE_BOTH_CAPTURE);
+  EXPECT_EQ(W::convert_to_capture_type("data"), TDR_WTYPE_DATA_CAPTURE);
 }

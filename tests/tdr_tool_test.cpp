@@ -38,33 +38,35 @@ class ToolTest : public TdrTest {
     return r;
   }
   std::string example(const std::string& name) { return source_dir() + "/examples/" + name; }
+  // Runs a command that must fail with `code` and a standard-error text
+  // holding `err_part`.
+  void expect_fails(const std::string& arguments, int code, const std::string& err_part = "") {
+    RUN r = run(arguments);
+    EXPECT_EQ(r.code, code) << arguments;
+    EXPECT_NE(r.err.find(err_part), std::string::npos) << arguments << ": " << r.err;
+  }
 };
 
 }  // namespace
 
 TEST_F(ToolTest, HelpAndBadArgumentsGiveOneClearLine) {
-  RUN r = run("--help");
-  EXPECT_EQ(r.code, 0);
-  EXPECT_NE(r.out.find("check"), std::string::npos);
-  EXPECT_NE(r.out.find("normalize"), std::string::npos);
+  RUN help = run("--help");
+  EXPECT_EQ(help.code, 0);
   for (const char* cmd :
        {"check", "normalize", "info", "kfb", "import", "export", "simulate", "crc"}) {
-    r = run(std::string(cmd) + " --help");
+    EXPECT_NE(help.out.find(cmd), std::string::npos) << cmd;
+    RUN r = run(std::string(cmd) + " --help");
     EXPECT_EQ(r.code, 0) << cmd;
     EXPECT_EQ(r.out.find("usage: tdr " + std::string(cmd)), 0u) << cmd;
   }
-  r = run("frobnicate");
+  RUN r = run("frobnicate");
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.err, "tdr: unknown command 'frobnicate' (see 'tdr --help')\n");
   r = run("check");
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
-  r = run("info --bogus x");
-  EXPECT_EQ(r.code, 2);
-  EXPECT_NE(r.err.find("unknown option '--bogus'"), std::string::npos);
-  r = run("kfb extract f.xml notanumber out");
-  EXPECT_EQ(r.code, 2);
-  EXPECT_NE(r.err.find("INDEX must be a number"), std::string::npos);
+  expect_fails("info --bogus x", 2, "unknown option '--bogus'");
+  expect_fails("kfb extract f.xml notanumber out", 2, "INDEX must be a number");
 }
 
 TEST_F(ToolTest, CheckPrintsMessagesAndExitCodes) {
@@ -86,9 +88,7 @@ TEST_F(ToolTest, CheckPrintsMessagesAndExitCodes) {
                        "while reading Tavrin File " + bad + ", with message"),
             0u)
       << r.out;
-  r = run("check " + temp_path("missing.xml"));
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("cannot read session file"), std::string::npos);
+  expect_fails("check " + temp_path("missing.xml"), 1, "cannot read session file");
   // The tool never leaves a recovery file behind.
   EXPECT_EQ(run("check " + dup).code, 0);
   EXPECT_FALSE(std::ifstream(temp_path("dup_recovered.xml")).good());
@@ -102,9 +102,8 @@ TEST_F(ToolTest, NormalizeWritesAFixedPoint) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(read_file(once), read_file(twice));
   EXPECT_NE(read_file(once).find("<session "), std::string::npos);
-  r = run("normalize " + example("demo_session.xml") + " /nonexistent/dir/out.xml");
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("cannot write"), std::string::npos);
+  expect_fails("normalize " + example("demo_session.xml") + " /nonexistent/dir/out.xml", 1,
+               "cannot write");
 }
 
 TEST_F(ToolTest, InfoShowsTheTree) {
@@ -136,11 +135,9 @@ TEST_F(ToolTest, KfbEmbedListExtract) {
   r = run("kfb extract " + session + " 0 " + temp_path("out.kfb"));
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(read_file(temp_path("out.kfb")), bytes);
-  r = run("kfb extract " + session + " 3 " + temp_path("out.kfb"));
-  EXPECT_EQ(r.code, 2);
-  EXPECT_NE(r.err.find("no embedded file at index 3"), std::string::npos);
-  r = run("kfb embed " + session + " " + temp_path("nothing") + " x");
-  EXPECT_EQ(r.code, 1);
+  expect_fails("kfb extract " + session + " 3 " + temp_path("out.kfb"), 2,
+               "no embedded file at index 3");
+  expect_fails("kfb embed " + session + " " + temp_path("nothing") + " x", 1);
 }
 
 TEST_F(ToolTest, ImportTurnsALegacyFileIntoASession) {
@@ -154,9 +151,7 @@ TEST_F(ToolTest, ImportTurnsALegacyFileIntoASession) {
         "trigger wires 6, data wires 6", "trigger \"trigger_imported\"",
         "level 0 (basic): 'uart|tx' == falling edge && 'fifo|full' == high"})
     EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
-  r = run("import " + temp_path("missing.tvf") + " " + out);
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("cannot read legacy file"), std::string::npos);
+  expect_fails("import " + temp_path("missing.tvf") + " " + out, 1, "cannot read legacy file");
 }
 
 TEST_F(ToolTest, ExportWritesVcdCsvAndSvg) {
@@ -168,7 +163,6 @@ TEST_F(ToolTest, ExportWritesVcdCsvAndSvg) {
   EXPECT_NE(text.find("$var wire 4 ' addr [3:0] $end"), std::string::npos);
   EXPECT_NE(text.find("$enddefinitions $end"), std::string::npos);
   // The trigger marker rises at sample 32 and falls after it.
-  EXPECT_NE(text.find("#32\n"), std::string::npos);
   size_t at32 = text.find("#32\n");
   ASSERT_NE(at32, std::string::npos);
   EXPECT_EQ(text.find("1(\n"), text.find("1(\n", at32));
@@ -198,8 +192,7 @@ TEST_F(ToolTest, ExportWritesVcdCsvAndSvg) {
   EXPECT_NE(r.out.find(">FETCH</text>"), std::string::npos);
   EXPECT_EQ(r.out.substr(r.out.size() - 7), "</svg>\n");
 
-  r = run("export " + example("demo_session.xml") + " --format png");
-  EXPECT_EQ(r.code, 2);
+  expect_fails("export " + example("demo_session.xml") + " --format png", 2);
   r = run("export " + example("demo_session.xml") + " --log nothing");
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.err, "tdr: no log named nothing in trigger 'addr_watch'\n");
@@ -215,8 +208,7 @@ TEST_F(ToolTest, SimulateAddsALogThatExportsAndChecks) {
   r = run("export " + out + " --instance io_probe --log sim --format csv");
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 65);
-  r = run("simulate " + example("demo_session.xml"));
-  EXPECT_EQ(r.code, 2);
+  expect_fails("simulate " + example("demo_session.xml"), 2);
 }
 
 TEST_F(ToolTest, CrcListsStoredAndComputedFingerprintsWithoutChangingTheFile) {
@@ -236,16 +228,15 @@ TEST_F(ToolTest, CrcListsStoredAndComputedFingerprintsWithoutChangingTheFile) {
   std::string path = temp_path("crc.xml");
   write_file(path, xml);
 
-  std::string kept, fresh;
-  {
+  // What the library computes, in the tool's upper-case hexadecimal.
+  auto computed = [&](const char* trigger) {
     TDR_DATA_SESSION session(path.c_str());
-    TDR_DATA_SIGNAL_SET* s = session.find_instance("one")->find_signal_set("s");
     char text[24];
-    std::snprintf(text, sizeof text, "%lX", s->find_trigger("kept")->get_crc_value(true));
-    kept = text;
-    std::snprintf(text, sizeof text, "%lX", s->find_trigger("fresh")->get_crc_value(true));
-    fresh = text;
-  }
+    std::snprintf(text, sizeof text, "%lX", session.find_instance("one")->find_signal_set("s")
+                                                ->find_trigger(trigger)->get_crc_value(true));
+    return std::string(text);
+  };
+  std::string kept = computed("kept"), fresh = computed("fresh");
   ASSERT_NE(fresh, "0");
   RUN r = run("crc " + path);
   EXPECT_EQ(r.code, 0) << r.err;
@@ -254,8 +245,6 @@ TEST_F(ToolTest, CrcListsStoredAndComputedFingerprintsWithoutChangingTheFile) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(read_file(path), xml);
 
-  r = run("crc " + temp_path("missing.xml"));
-  EXPECT_NE(r.code, 0);
-  r = run("crc");
-  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(run("crc " + temp_path("missing.xml")).code, 0);
+  expect_fails("crc", 2);
 }
