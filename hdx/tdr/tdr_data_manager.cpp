@@ -25,6 +25,13 @@ TDR_DATA_MANAGER* g_manager = nullptr;
 bool g_name_gen_started = false;
 time_t g_name_gen_time = 0;
 unsigned short g_name_gen_counter = 65535;
+std::vector<TDR_DATA_AUTO_NAME_OBSERVER*> g_name_observers;
+TDR_DATA_AUTO_NAME_SOURCE* g_name_source = nullptr;
+
+char* publish_auto_name(const std::string& name) {
+  for (TDR_DATA_AUTO_NAME_OBSERVER* observer : g_name_observers) observer->on_auto_name(name.c_str());
+  return gen_strdup(name.c_str());
+}
 
 }  // namespace
 
@@ -53,7 +60,27 @@ TDR_DATA_MANAGER::~TDR_DATA_MANAGER() {
   if (g_manager == this) g_manager = nullptr;
 }
 
+void TDR_DATA_MANAGER::add_auto_name_observer(TDR_DATA_AUTO_NAME_OBSERVER* observer) {
+  if (observer) g_name_observers.push_back(observer);
+}
+
+void TDR_DATA_MANAGER::remove_auto_name_observer(TDR_DATA_AUTO_NAME_OBSERVER* observer) {
+  g_name_observers.erase(std::remove(g_name_observers.begin(), g_name_observers.end(), observer),
+                         g_name_observers.end());
+}
+
+TDR_DATA_AUTO_NAME_SOURCE* TDR_DATA_MANAGER::set_auto_name_source(
+    TDR_DATA_AUTO_NAME_SOURCE* source) {
+  TDR_DATA_AUTO_NAME_SOURCE* previous = g_name_source;
+  g_name_source = source;
+  return previous;
+}
+
 char* TDR_DATA_MANAGER::name_auto_gen(const char* base) {
+  std::string replaced;
+  if (g_name_source && g_name_source->next_auto_name(base, &replaced)) {
+    return publish_auto_name(replaced);
+  }
   time_t now = std::time(nullptr);
   if (!g_name_gen_started) {
     g_name_gen_started = true;
@@ -75,7 +102,7 @@ char* TDR_DATA_MANAGER::name_auto_gen(const char* base) {
   char number[32];
   std::snprintf(number, sizeof number, " #%d", int(g_name_gen_counter));
   name += number;
-  return gen_strdup(name.c_str());
+  return publish_auto_name(name);
 }
 
 std::string TDR_DATA_MANAGER::auto_name(const char* base) {

@@ -8,6 +8,22 @@
 class TDR_DATA_SESSION;
 class TDR_BASIC_SESSION;
 
+// Sees every automatic name made (a script recorder notes the names a replay
+// must hand out again).
+class TDR_DATA_AUTO_NAME_OBSERVER {
+ public:
+  virtual ~TDR_DATA_AUTO_NAME_OBSERVER() = default;
+  virtual void on_auto_name(const char* name) = 0;
+};
+
+// Replaces the generated names (a replay hands out the recorded ones). False
+// lets the usual time-stamped name be made.
+class TDR_DATA_AUTO_NAME_SOURCE {
+ public:
+  virtual ~TDR_DATA_AUTO_NAME_SOURCE() = default;
+  virtual bool next_auto_name(const char* base, std::string* name) = 0;
+};
+
 class TDR_DATA_MANAGER {
  public:
   static TDR_DATA_MANAGER* get_data_repository_manager();
@@ -20,6 +36,10 @@ class TDR_DATA_MANAGER {
 
   // New heap string (new[]), owned by the caller.
   static char* name_auto_gen(const char* base);
+  static void add_auto_name_observer(TDR_DATA_AUTO_NAME_OBSERVER* observer);
+  static void remove_auto_name_observer(TDR_DATA_AUTO_NAME_OBSERVER* observer);
+  // Returns the source installed before; null restores the time-stamped names.
+  static TDR_DATA_AUTO_NAME_SOURCE* set_auto_name_source(TDR_DATA_AUTO_NAME_SOURCE* source);
   // The same as a string, for objects that keep their own copy.
   static std::string auto_name(const char* base);
   // The recovery file name for a session name ("/p/a.xyz" -> "/p/a_recovered.xyz").

@@ -11,6 +11,7 @@
 #include "tdr_data_global_enum.h"
 
 class TDR_DATA_SESSION;
+class TDR_DATA_AUTO_NAME_OBSERVER;
 
 class TDR_TX_SCRIPT_RECORDER {
  public:
@@ -70,6 +71,7 @@ class TDR_TX_SCRIPT_RECORDER {
   TDR_DATA_SESSION* m_data_session = nullptr;
   bool m_line_open = false;
   std::vector<std::string> m_pending_auto_names;
+  TDR_DATA_AUTO_NAME_OBSERVER* m_observer = nullptr;
 };
 
 // One recorded call, alive for the duration of the operation that records it.

@@ -3,6 +3,7 @@
 #ifndef TDR_TX_UNDO_MANAGER_H
 #define TDR_TX_UNDO_MANAGER_H
 
+#include <cstddef>
 #include <vector>
 
 class TDR_TX_INSTANCE;
