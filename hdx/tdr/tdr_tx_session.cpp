@@ -2,11 +2,14 @@
 
 #include "tdr_tx_session.h"
 
+#include "tdr_data_manager.h"
 #include "tdr_tx_script_recorder.h"
 #include "tdr_tx_tree_object.h"
 
 TDR_TX_SESSION::TDR_TX_SESSION(TDR_TX_TREE_OBJECT* tree)
-    : m_tree_object(tree), m_script_recorder(new TDR_TX_SCRIPT_RECORDER()) {
+    : m_data_manager(TDR_DATA_MANAGER::get_data_repository_manager()),
+      m_tree_object(tree),
+      m_script_recorder(new TDR_TX_SCRIPT_RECORDER()) {
   if (!m_tree_object) m_tree_object = m_own_tree = new TDR_TX_GENERIC_TREE_OBJECT();
 }
 
