@@ -8,6 +8,7 @@
 #include "tdr_data_session.h"
 #include "tdr_data_signal_set.h"
 #include "tdr_data_signal_test_support.h"
+#include "tdr_data_trigger_test_support.h"
 #include "tdr_test_support.h"
 
 namespace {
@@ -419,28 +420,84 @@ TEST_F(TdrTest, SignalSetKeepsExistingViewsAndRebuildsAMissingOne) {
             "    <net name=\"t\"/>\n  </setup_view>\n</presentation>");
 }
 
-TEST_F(TdrTest, SignalSetKeepsDuplicateAndNamelessWiresInPlace) {
-  SET_FILE f(
-      "<signal_set name=\"dup\"><signal_vec><trigger_input_vec>"
-      "<wire name=\"a\"/><wire name=\"a\" tap_mode=\"p\"/><wire/>"
-      "</trigger_input_vec><data_input_vec><wire name=\"a\"/><wire name=\"a\"/><wire alias=\"q\"/>"
-      "</data_input_vec></signal_vec>"
-      "<presentation><data_view/><setup_view/></presentation></signal_set>");
-  EXPECT_EQ(message_ids(), (NAMES{"WTDR_DUPLICATE_NAME", "WTDR_MISSING_NAME",
-                                  "WTDR_DUPLICATE_NAME", "WTDR_MISSING_NAME"}));
-  forget_messages();
-  TDR_DATA_SIGNAL_SET& set = *f.set;
-  // Positions match the file, so conditions and samples keep their places.
-  EXPECT_EQ(wire_names(set, false), (NAMES{"a", "a", "(none)"}));
-  EXPECT_EQ(wire_names(set, true), (NAMES{"a", "a", "(none)"}));
-  TDR_DATA_SIGNAL_WIRE* a = set.get_wire("a");
-  EXPECT_TRUE(set.get_trigger_wire_at(0) == a && set.get_data_wire_at(0) == a);
-  EXPECT_NE(set.get_data_wire_at(1), a);
-  EXPECT_NE(set.get_trigger_wire_at(1), set.get_data_wire_at(1));
-  EXPECT_EQ(set.get_wire("q"), nullptr);
-  EXPECT_STREQ(set.get_trigger_wire_alias_at(2), "");
-  EXPECT_EQ(set.get_wire_size(), 5);
-  EXPECT_STREQ(set.get_signal_connections(), "111");
+namespace {
+
+// Wire elements of one input list; "-" is a wire without name.
+std::string wire_elements(const NAMES& names) {
+  std::string out;
+  for (const std::string& n : names) out += n == "-" ? "<wire/>" : "<wire name=\"" + n + "\"/>";
+  return out;
+}
+
+// CRC-16/MODBUS written out here, so the fingerprint is checked against
+// more than the library's own routine.
+unsigned long modbus_crc16(const std::string& text) {
+  unsigned long reg = 0xFFFF;
+  for (unsigned char c : text) {
+    reg ^= c;
+    for (int bit = 0; bit < 8; ++bit) reg = reg & 1 ? (reg >> 1) ^ 0xA001 : reg >> 1;
+  }
+  return reg;
+}
+
+// The fingerprint of a version-1 set with clock "clk", one level, depth 128,
+// no ports, all wires classic, and these lists ("(none)" has no name).
+unsigned long expected_fingerprint(const NAMES& trigger, const NAMES& data) {
+  std::string names = "clk^";
+  for (const NAMES* list : {&data, &trigger}) {
+    for (const std::string& n : *list) names += (n == "(none)" ? "" : n) + ";";
+    names += "^";
+  }
+  std::string sizes = std::to_string(trigger.size()) + "|" + std::to_string(data.size()) +
+                      "|1|128|N|N";
+  return modbus_crc16(sizes) << 16 | modbus_crc16(names);
+}
+
+}  // namespace
+
+// A name repeated in the trigger list is a wire of its own at its place; one
+// repeated in the data list is the wire already there. Neither is a message.
+TEST_F(TriggerTest, SignalSetReadsRepeatedAndNamelessWiresInPlace) {
+  struct CASE {
+    NAMES trigger_in, data_in;  // the file
+    NAMES trigger, data;        // the lists read
+    int missing_names, wire_size;
+  } cases[] = {
+      {{"a"}, {"a", "b", "a"}, {"a"}, {"a", "b"}, 0, 2},
+      {{}, {"b", "b", "b"}, {}, {"b"}, 0, 1},
+      {{"a", "b", "a"}, {"b"}, {"a", "b", "a"}, {"b"}, 0, 3},
+      {{"a", "a", "-"}, {"a", "a", "-"}, {"a", "a", "(none)"}, {"a", "(none)"}, 2, 4},
+      {{"-", "x", "-"}, {"-", "x", "x", "-"}, {"(none)", "x", "(none)"}, {"(none)", "x", "(none)"},
+       4, 5},
+  };
+  for (const CASE& c : cases) {
+    SCOPED_TRACE(wire_elements(c.trigger_in) + " / " + wire_elements(c.data_in));
+    open_text("<session><instance name=\"i\"><node_ip_info version=\"1\"/>"
+              "<signal_set name=\"s\"><clock name=\"clk\"/><signal_vec><trigger_input_vec>" +
+              wire_elements(c.trigger_in) + "</trigger_input_vec><data_input_vec>" +
+              wire_elements(c.data_in) +
+              "</data_input_vec></signal_vec><presentation><data_view/><setup_view/>"
+              "</presentation><trigger name=\"t\"><events><level/></events>"
+              "<data name=\"d\"/></trigger></signal_set></instance><display_tree/><global_info/>"
+              "</session>");
+    std::string saved;
+    for (int pass = 0; pass < 2; ++pass) {
+      EXPECT_EQ(message_ids(), NAMES(size_t(c.missing_names), "WTDR_MISSING_NAME"));
+      forget_messages();
+      EXPECT_EQ(wire_names(*set(), false), c.trigger);
+      EXPECT_EQ(wire_names(*set(), true), c.data);
+      EXPECT_EQ(set()->get_wire_size(), c.wire_size);
+      EXPECT_EQ(std::string(set()->get_signal_connections()), std::string(c.data.size(), '1'));
+      EXPECT_EQ(trigger()->get_log_at(0)->get_data_width(), int(c.data.size()));
+      EXPECT_EQ(trigger()->get_crc_value(true), expected_fingerprint(c.trigger, c.data));
+      if (pass == 0) saved = save_and_reopen();
+    }
+    // Every element of the file is kept, the repeated ones too.
+    size_t elements = 0;
+    for (size_t at = saved.find("<wire"); at != std::string::npos; at = saved.find("<wire", at + 1))
+      ++elements;
+    EXPECT_EQ(elements, c.trigger_in.size() + c.data_in.size());
+  }
 }
 
 TEST_F(TdrTest, SignalSetWiresAreCreatedAndAppended) {

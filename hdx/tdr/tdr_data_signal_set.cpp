@@ -252,14 +252,9 @@ void TDR_DATA_SIGNAL_SET::read_current_format(DOMElement* signal_vec) {
   m_trigger_input_vec = first_child(signal_vec, TDR_X("trigger_input_vec"));
   for (DOMElement* e = first_child(m_trigger_input_vec, TDR_X("wire")); e;
        e = next_sibling(e, TDR_X("wire"))) {
-    TDR_DATA_SIGNAL_WIRE* wire = new TDR_DATA_SIGNAL_WIRE(m_doc, e, nullptr);
-    const char* name = wire->get_name();
-    TDR_DATA_SIGNAL_WIRE* existing = name ? m_wire_map.find(name) : nullptr;
     // A repeated name keeps its place in the list (trigger conditions are
-    // numbered by it) but cannot be found by name.
-    if (existing && std::strcmp(existing->get_name(), name) == 0)
-      MSG_TDR::post(MSG_TDR::W::DUPLICATE_NAME(name));
-    append(wire, false);
+    // numbered by it) but cannot be found by name: the map keeps the first.
+    append(new TDR_DATA_SIGNAL_WIRE(m_doc, e, nullptr), false);
   }
 
   m_data_input_vec = first_child(signal_vec, TDR_X("data_input_vec"));
@@ -273,14 +268,13 @@ void TDR_DATA_SIGNAL_SET::read_current_format(DOMElement* signal_vec) {
     const char* name = wire->get_name();
     TDR_DATA_SIGNAL_WIRE* existing = name ? m_wire_map.find(name) : nullptr;
     if (existing && std::strcmp(existing->get_name(), name) == 0) {
-      if (existing->get_data_wire_index() < 0 && !existing->get_data_dom_node()) {
-        // The same signal captured for both: one wire with both elements.
-        existing->consolidate(wire, false);
-        delete wire;
-        append(existing, false);
-        continue;
-      }
-      MSG_TDR::post(MSG_TDR::W::DUPLICATE_NAME(name));
+      // The same signal captured for both is one wire with both elements. A
+      // name repeated in this list is the wire already on it, so it adds no
+      // data column; its element stays in the file, held by no wire.
+      existing->consolidate(wire, false);
+      delete wire;
+      append(existing, false);
+      continue;
     }
     append(wire, false);
   }
