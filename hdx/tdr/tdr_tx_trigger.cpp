@@ -703,12 +703,9 @@ bool TDR_TX_TRIGGER::duplicate_trigger_to_other(bool from_power_up) {
       set_trigger_condition(i, level, condition);
     }
     const TRIGGER_LEVEL_CONFIGURATION& c = m_trigger_level_config_vec[size_t(level)];
-    TDR_TX_GENERIC_TREE_OBJECT* generic =
-        dynamic_cast<TDR_TX_GENERIC_TREE_OBJECT*>(c.m_advanced_condition);
-    if (generic) {
+    if (dynamic_cast<TDR_TX_GENERIC_TREE_OBJECT*>(c.m_advanced_condition)) {
       if (!c.m_is_basic_condition) {
-        std::string text = generic->get_expression(from_power_up);
-        set_advanced_expression(level, text.c_str());
+        set_advanced_expression(level, get_side_expression(level, from_power_up).c_str());
       }
     } else if (c.m_advanced_condition) {
       c.m_advanced_condition->copy_to_other_side(to_power_up);
@@ -1123,16 +1120,21 @@ bool TDR_TX_TRIGGER::select_data_trigger(TDR_DATA_SIGNAL_SET* signal_set,
   return true;
 }
 
-void TDR_TX_TRIGGER::write_level_expressions(int level) {
+std::string TDR_TX_TRIGGER::get_side_expression(int level, bool power_up) {
   const TRIGGER_LEVEL_CONFIGURATION& c = m_trigger_level_config_vec[size_t(level)];
+  std::string text;
+  bool ok = c.m_advanced_condition &&
+            c.m_advanced_condition->get_equation(get_mnemonics(), this, power_up, &text);
+  tdr_msg_debug("ADV: get_equation returns (%d)", int(ok));
+  if (!ok) text = power_up ? c.m_power_up_expression : c.m_expression;
+  return text;
+}
+
+void TDR_TX_TRIGGER::write_level_expressions(int level) {
   for (int side = 0; side < 2; ++side) {
     bool power_up = side == 1;
-    std::string text;
-    bool ok = c.m_advanced_condition &&
-              c.m_advanced_condition->get_equation(get_mnemonics(), this, power_up, &text);
-    tdr_msg_debug("ADV: get_equation returns (%d)", int(ok));
-    if (!ok) text = power_up ? c.m_power_up_expression : c.m_expression;
-    m_data_trigger->set_advanced_trigger_expression(level, text.c_str(), power_up);
+    m_data_trigger->set_advanced_trigger_expression(level, get_side_expression(level, power_up).c_str(),
+                                                    power_up);
   }
 }
 

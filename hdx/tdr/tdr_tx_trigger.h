@@ -202,6 +202,8 @@ class TDR_TX_TRIGGER : public TDR_TX_SIGNAL_NODES {
   bool select_data_trigger(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogged);
   void write_levels(TDR_DATA_SIGNAL_SET* signal_set);
   void write_level_expressions(int level);
+  // The tree's text of one side, else the level's stored expression.
+  std::string get_side_expression(int level, bool power_up);
   // Pairs (node's trigger-wire index, wire's trigger-wire index) of the trigger
   // nodes that have a wire of their exact name in `signal_set`.
   void map_trigger_nodes(TDR_DATA_SIGNAL_SET* signal_set,
