@@ -75,6 +75,12 @@ class TDR_TX_TRIGGER : public TDR_TX_SIGNAL_NODES {
   bool is_trigger_level_enabled(int level) const;
   TDR_TX_TREE_OBJECT* get_trigger_adv_condition_root(int level) const;
   TCI_ADVANCED_TRIGGER_FACTORY* get_advanced_trigger_condition_factory(int level) const;
+  // The factory of one side, whatever the view (null beyond the vector).
+  TCI_ADVANCED_TRIGGER_FACTORY* get_level_factory(int level, bool power_up) const {
+    if (level < 0 || level >= int(m_trigger_level_config_vec.size())) return nullptr;
+    const TRIGGER_LEVEL_CONFIGURATION& config = m_trigger_level_config_vec[size_t(level)];
+    return power_up ? config.m_power_up_factory : config.m_factory;
+  }
   TDR_DATA_TRIGGER_CONDITION get_trigger_condition(int node_index, int level) const;
   bool is_power_up_trigger_mode() const { return m_power_up_mode; }
   bool is_power_up_trigger_view() const { return m_power_up_view; }
