@@ -17,11 +17,14 @@
 
 namespace {
 
+void erase_all(std::string* text, const std::string& piece) {
+  for (size_t at; (at = text->find(piece)) != std::string::npos;) text->erase(at, piece.size());
+}
+
 // A saved file without the default attributes a view rebuild writes.
 std::string without_view_defaults(std::string text) {
   for (const char* attribute : {" is_signal_inverted=\"no\"", " link=\"none\"", " type=\"unknown\""})
-    for (size_t at; (at = text.find(attribute)) != std::string::npos;)
-      text.erase(at, std::char_traits<char>::length(attribute));
+    erase_all(&text, attribute);
   return text;
 }
 
@@ -182,7 +185,7 @@ TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
     std::string expected = without_view_defaults(unedited);
     for (const std::string& kept : row.kept) {
       EXPECT_NE(undone.find(kept), std::string::npos) << kept;
-      for (size_t at; (at = undone.find(kept)) != std::string::npos;) undone.erase(at, kept.size());
+      erase_all(&undone, kept);
     }
     if (std::string(row.golden) == "link.xml") {
       // beta followed the link without an undo step of its own: its ports are
@@ -196,7 +199,6 @@ TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
     EXPECT_TRUE(undone == expected) << "undone " << first_difference(undone, expected);
   }
 }
-
 
 TEST_F(TxSignalSetTest, PortsLinkInstancesAndUndoTakesTheLinkBack) {
   open(m_input);
