@@ -123,6 +123,29 @@ TEST_F(TxSignalSetTest, NoEditCommitWritesWhatTheDataLayerWrites) {
   expect_fixed_point(saved);
 }
 
+TEST_F(TxSignalSetTest, DemoSessionChangesOnlyWhatLoadingAndTheActiveTreeRepair) {
+  std::string demo = read_file(source_dir() + "/examples/demo_session.xml");
+  std::string expected = normalized(demo);
+  // The display tree names every instance's active branch; the setup view
+  // gains cpu|ready, a data wire it did not show; the advanced level's
+  // operator tree is written out.
+  auto replace = [&](const std::string& from, const std::string& to) {
+    size_t at = expected.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    expected.replace(at, from.size(), to);
+  };
+  replace("trigger=\"addr_watch\"/>\n",
+          "trigger=\"addr_watch\"/>\n    <display_branch instance=\"io_probe\" log=\"segments\" "
+          "signal_set=\"uart\" trigger=\"start_bit\"/>\n");
+  replace("\"cpu|valid\"/>\n        </setup_view>",
+          "\"cpu|valid\"/>\n          <net name=\"cpu|ready\"/>\n        </setup_view>");
+  replace("</expression>\n", "</expression>\n            <op_node/>\n");
+  open(demo);
+  std::string saved = save();
+  EXPECT_TRUE(saved == expected) << first_difference(saved, expected);
+  expect_fixed_point(saved);
+}
+
 struct EDIT_ROW {
   const char* golden;
   int instance;
