@@ -121,6 +121,18 @@ TEST_F(TxSignalSetTest, NoEditCommitWritesWhatTheDataLayerWrites) {
   saved = save();
   expect_golden("logging_off.xml", saved);
   expect_fixed_point(saved);
+
+  // Logging on again: the listed sets of the scratch sets' names are taken
+  // back, their views rebuilt from the working copies.
+  // Reopened, alpha shows its trigger's last log again, and then stays.
+  m_tx->set_gui_logging(true);
+  saved = save();
+  expect_golden("logging_on_again.xml", saved);
+  open(saved);
+  std::string again = save();
+  saved.replace(saved.find("instance=\"alpha\" "), 17, "instance=\"alpha\" log=\"run1\" ");
+  EXPECT_TRUE(again == saved) << first_difference(again, saved);
+  expect_fixed_point(again);
 }
 
 TEST_F(TxSignalSetTest, DemoSessionChangesOnlyWhatLoadingAndTheActiveTreeRepair) {
@@ -184,6 +196,8 @@ TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
          EXPECT_TRUE(s->set_reserved_data_node_size(8));
          EXPECT_TRUE(s->set_reserved_trigger_node_size(4));
        }},
+      // beta's only signal deleted: its sets go, nothing is left to write.
+      {"no_wires.xml", 1, [this] { EXPECT_EQ(trig(1)->delete_node(0, 0), 1); }},
       // alpha's trigger-in driven by beta's trigger-out: beta follows.
       {"link.xml", 0,
        [this] {
