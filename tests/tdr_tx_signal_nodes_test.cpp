@@ -430,6 +430,11 @@ TEST_F(TxNodeListTest, SettersChangeOnlyWhatDiffers) {
   undo_all();
   EXPECT_EQ(dump(*m_data).substr(0, 12), "11 11 11 11\n");
   EXPECT_EQ(layout(*m_data), DATA_START);
+
+  // Undoing the append of a group header leaves it (its members go on their own).
+  act([&] { m_data->append_node(m_data->get_node(0), true); });
+  EXPECT_TRUE(m_undo->undo());
+  EXPECT_EQ(m_data->get_node_count(), 14);
 }
 
 TEST_F(TxNodeListTest, ViewNodesChangeAtOnce) {
@@ -498,6 +503,14 @@ TEST_F(TxNodeListTest, CommitWritesViewsAndWires) {
   for (int k = 0; k < fresh.get_data_wire_width(); ++k)
     order += fresh.get_data_wire_at(k)->get_name();
   EXPECT_EQ(order, "Aabc");
+
+  // Debug ports go into the wires of the same name, once per change.
+  act([&] { m_setup->set_debug_out(11, true, "port"); });
+  m_set->get_wire("t_only")->set_debug_port(false, nullptr);
+  EXPECT_TRUE(m_setup->commit_signal_set_debug_port(m_set));
+  EXPECT_TRUE(m_set->get_wire("t_only")->is_debug_port());
+  EXPECT_STREQ(m_set->get_wire("t_only")->get_debug_port_name(), "port");
+  EXPECT_FALSE(m_status->m_classic_debug_port_changed);
 
   TDR_DATA_SIGNAL_SET kept(m_set->get_dom_doc(), "kept");
   EXPECT_TRUE(m_data->commit_signal_set(&kept, true));
