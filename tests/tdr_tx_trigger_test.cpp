@@ -391,3 +391,56 @@ TEST_F(TxTriggerTest, BrokenOrMissingOpNodeTrees) {
     EXPECT_FALSE(level_text_has(saved.substr(saved.rfind("<trigger ")), "<junk>"));
   }
 }
+
+// The setup list keeps names and aliases unique and carries its structural
+// changes to the data list; undo restores both lists and the name set.
+TEST_F(TxTriggerTest, SetupListOverridesCarryChangesToTheDataList) {
+  open();
+  TDR_TX_SIGNAL_SET* data_list = m_session->get_signal_set_at(0, true);
+  act([](TDR_TX_TRIGGER& t) {
+    EXPECT_FALSE(t.append_node("a", TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
+    EXPECT_TRUE(t.append_node("e", TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
+    EXPECT_EQ(t.delete_node(node(t, "c"), node(t, "c")), 1);
+  });
+  EXPECT_GE(data_list->find_wire_node("e"), 0);
+  EXPECT_LT(data_list->find_wire_node("c"), 0);
+  EXPECT_FALSE(t->is_name_in_uniq_set("c"));
+  ASSERT_TRUE(inst->undo());
+  EXPECT_GE(data_list->find_wire_node("c"), 0);
+  EXPECT_LT(data_list->find_wire_node("e"), 0);
+  EXPECT_TRUE(t->is_name_in_uniq_set("c"));
+  EXPECT_FALSE(t->is_name_in_uniq_set("e"));
+
+  // Groups take the first free "NAME (n)".
+  act([](TDR_TX_TRIGGER& t) {
+    ASSERT_TRUE(t.group_node(0, 1, nullptr));
+    ASSERT_TRUE(t.group_node(3, 4, nullptr));
+  });
+  EXPECT_EQ(std::string(t->get_node_name(0)), "Group");
+  EXPECT_EQ(std::string(t->get_node_name(3)), "Group (1)");
+  act([](TDR_TX_TRIGGER& t) { EXPECT_FALSE(t.set_group_node_name(0, "Group (1)")); });
+  act([](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.ungroup_node(3)); });
+  EXPECT_FALSE(t->is_name_in_uniq_set("Group (1)"));
+  EXPECT_TRUE(t->is_name_in_uniq_set("Group"));
+}
+
+// A node that now captures trigger only leaves the data list; one that
+// captures data again comes back. Neither step is undoable on its own.
+TEST_F(TxTriggerTest, CaptureTypeChangesSyncIntoTheDataList) {
+  open();
+  TDR_TX_SIGNAL_SET* data_list = m_session->get_signal_set_at(0, true);
+  int d = node(*t, "d");
+  act([&](TDR_TX_TRIGGER& t) { ASSERT_TRUE(t.set_node_capture_type(d, TDR_WTYPE_TRIGGER_CAPTURE)); });
+  int actions = inst->get_undo_manager()->get_num_actions();
+  t->sync_upon_capture_type_change();
+  EXPECT_LT(data_list->find_wire_node("d"), 0);
+  EXPECT_FALSE(t->is_capture_type_changed());
+  EXPECT_FALSE(inst->is_undo_available());  // deletions there have no undo
+  EXPECT_EQ(actions, 1);
+
+  act([&](TDR_TX_TRIGGER& t) { ASSERT_TRUE(t.set_node_capture_type(d, TDR_WTYPE_BOTH_CAPTURE)); });
+  t->sync_upon_capture_type_change();
+  EXPECT_GE(data_list->find_wire_node("d"), 0);
+  EXPECT_EQ(inst->get_undo_manager()->get_num_actions(), 1);
+  EXPECT_EQ(t->get_trigger_condition(d, 0), TDR_CTYPE_DONT_CARE_COND);
+}
