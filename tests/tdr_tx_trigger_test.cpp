@@ -11,6 +11,7 @@
 #include "tdr_data_manager.h"
 #include "tdr_test_support.h"
 #include "tdr_tx_instance.h"
+#include "tdr_tx_script_recorder.h"
 #include "tdr_tx_session.h"
 #include "tdr_tx_signal_set.h"
 #include "tdr_tx_trigger.h"
@@ -443,4 +444,25 @@ TEST_F(TxTriggerTest, CaptureTypeChangesSyncIntoTheDataList) {
   EXPECT_GE(data_list->find_wire_node("d"), 0);
   EXPECT_EQ(inst->get_undo_manager()->get_num_actions(), 1);
   EXPECT_EQ(t->get_trigger_condition(d, 0), TDR_CTYPE_DONT_CARE_COND);
+}
+
+TEST_F(TxTriggerTest, EditsAreRecordedWithTheSetupTabHead) {
+  setenv("tvf_tx_record", "on", 1);
+  setenv("tvf_tx_record_root_path", temp_dir().c_str(), 1);
+  open();
+  std::string script = temp_dir() + "/" + m_session->get_script_recorder()->get_base_name() + ".log";
+  act([](TDR_TX_TRIGGER& t) {
+    t.set_trigger_condition(node(t, "b"), 0, TDR_CTYPE_RISING_EDGE_COND);
+    t.set_advanced_expression(1, "a && bee");
+    t.set_trigger_level(3);
+  });
+  close();
+  unsetenv("tvf_tx_record");
+  unsetenv("tvf_tx_record_root_path");
+  EXPECT_NE(read_file(script).find("instance 0 begin_action\n"
+                                   "instance 0 setup_tab set_trigger_condition 1 0 'rising edge'\n"
+                                   "instance 0 setup_tab set_advanced_expression 1 'a && bee'\n"
+                                   "instance 0 setup_tab set_trigger_level 3\n"
+                                   "instance 0 end_action\n"),
+            std::string::npos);
 }

@@ -1361,20 +1361,25 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
       }
     }
   }
-  // The data-view list loses what it shows of the removed wires; one pass
-  // finds which names it has at all.
+  // The data-view list loses every node its delete_node(name) would delete for
+  // these names, found in one pass and removed run by run from the end.
   if (!removed_wire_names.empty()) {
     std::unordered_set<std::string> wanted(removed_wire_names.begin(), removed_wire_names.end());
-    std::vector<std::string> present;
-    for (int i = 0; i < other->get_node_count(); ++i) {
-      const NODE_TYPE* node = other->get_node(i);
-      if (node->is_group()) continue;
-      if (wanted.count(node->name)) present.push_back(node->name);
-      if (!node->alias.empty() && wanted.count(node->alias)) present.push_back(node->alias);
+    std::vector<std::pair<int, int>> runs;
+    for (int k = 0; k < other->get_node_count(); ++k) {
+      NODE_TYPE* node = other->get_node(k);
+      if (node->is_group() || (!wanted.count(node->name) && !wanted.count(node->alias))) continue;
+      // The view element stays: the setup view may still show the signal.
+      delete node->data_view_node;
+      node->data_view_node = nullptr;
+      if (!runs.empty() && runs.back().second == k - 1) {
+        runs.back().second = k;
+      } else {
+        runs.emplace_back(k, k);
+      }
     }
-    std::unordered_set<std::string> done;
-    for (const std::string& name : present) {
-      if (done.insert(name).second) other->delete_node(name.c_str());
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+      other->delete_node_base(it->first, it->second);
     }
   }
   return deleted;
@@ -1439,7 +1444,7 @@ bool TDR_TX_TRIGGER::group_node(int first_index, int last_index, NODE_TYPE* temp
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "group_node");
   func.append_argument(first_index);
   func.append_argument(last_index);
-  if (func.is_writing()) func.append_argument(template_node ? template_node->name.c_str() : "NULL");
+  func.append_argument(template_node ? template_node->name.c_str() : nullptr);
   if (!TDR_CHECK(first_index >= 0 && last_index >= 0)) return false;
   int count = get_node_count();
   if (first_index >= count || last_index >= count) return false;
