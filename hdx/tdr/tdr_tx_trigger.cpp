@@ -310,11 +310,7 @@ void TDR_TX_TRIGGER::set_crc_value_inheritable(bool inheritable) {
   m_crc_inheritable = inheritable;
 }
 
-void TDR_TX_TRIGGER::set_expanded_status(bool expanded) {
-  TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_expanded_status");
-  func.append_argument(expanded);
-  m_expanded = expanded;
-}
+void TDR_TX_TRIGGER::set_expanded_status(bool expanded) { m_expanded = expanded; }
 
 int TDR_TX_TRIGGER::get_trigger_wire_width_non_inc_rted() const {
   int count = 0;
@@ -441,61 +437,60 @@ void TDR_TX_TRIGGER::resize_levels(int levels, std::vector<TRIGGER_LEVEL_CONFIGU
 
 // --- setters ---------------------------------------------------------------------------
 
-#define TDR_TRIGGER_WIDE_SETTER(FUNC, MEMBER, VALUE, NORMAL_FLAGS, POWER_UP_FLAGS) \
-  auto& current = m_power_up_view ? m_power_up_##MEMBER : m_##MEMBER;             \
-  if (current == (VALUE)) return true;                                            \
-  TRIGGER_PROPERTIES before, after;                                               \
-  snapshot(&before);                                                              \
-  current = (VALUE);                                                              \
-  if (m_power_up_view) {                                                          \
-    POWER_UP_FLAGS;                                                               \
-  } else {                                                                        \
-    NORMAL_FLAGS;                                                                 \
-  }                                                                               \
-  snapshot(&after);                                                               \
-  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER(this, before, after));         \
-  return true
+template <typename T>
+bool TDR_TX_TRIGGER::change_trigger_wide(T* normal, T* power_up, T value,
+                                         std::initializer_list<bool*> normal_flags,
+                                         std::initializer_list<bool*> power_up_flags) {
+  T* current = m_power_up_view ? power_up : normal;
+  if (*current == value) return true;
+  TRIGGER_PROPERTIES before, after;
+  snapshot(&before);
+  *current = value;
+  for (bool* flag : m_power_up_view ? power_up_flags : normal_flags) *flag = true;
+  snapshot(&after);
+  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER(this, before, after));
+  return true;
+}
 
 bool TDR_TX_TRIGGER::set_trigger_in_condition(TDR_DATA_TRIGGER_CONDITION condition) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_in_condition");
   func.append_argument(condition);
-  TDR_TRIGGER_WIDE_SETTER(func, trigger_in, condition,
-                          m_change_status->m_trigger_runtime_changed = true,
-                          m_change_status->m_trigger_full_changed = true);
+  return change_trigger_wide(&m_trigger_in, &m_power_up_trigger_in, condition,
+                             {&m_change_status->m_trigger_runtime_changed},
+                             {&m_change_status->m_trigger_full_changed});
 }
 
 bool TDR_TX_TRIGGER::set_trigger_out_condition(TDR_DATA_TRIGGER_CONDITION condition) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_out_condition");
   func.append_argument(condition);
-  TDR_TRIGGER_WIDE_SETTER(func, trigger_out, condition,
-                          m_change_status->m_trigger_runtime_changed = true,
-                          m_change_status->m_trigger_full_changed = true);
+  return change_trigger_wide(&m_trigger_out, &m_power_up_trigger_out, condition,
+                             {&m_change_status->m_trigger_runtime_changed},
+                             {&m_change_status->m_trigger_full_changed});
 }
 
 bool TDR_TX_TRIGGER::set_trigger_position(TDR_DATA_TRIGGER_POSITION position) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_position");
   func.append_argument(position);
-  TDR_TRIGGER_WIDE_SETTER(func, position, position,
-                          m_change_status->m_trigger_runtime_changed = true,
-                          m_change_status->m_trigger_full_changed = true);
+  return change_trigger_wide(&m_position, &m_power_up_position, position,
+                             {&m_change_status->m_trigger_runtime_changed},
+                             {&m_change_status->m_trigger_full_changed});
 }
 
 bool TDR_TX_TRIGGER::set_segment_size(int size) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_segment_size");
   func.append_argument(size);
-  TDR_TRIGGER_WIDE_SETTER(func, segment_size, size, m_change_status->m_trigger_changed = true,
-                          m_change_status->m_trigger_full_changed = true);
+  return change_trigger_wide(&m_segment_size, &m_power_up_segment_size, size,
+                             {&m_change_status->m_trigger_changed},
+                             {&m_change_status->m_trigger_full_changed});
 }
 
 bool TDR_TX_TRIGGER::set_trigger_type(TDR_DATA_TRIGGER_TYPE type) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_type");
   func.append_argument(type);
-  TDR_TRIGGER_WIDE_SETTER(func, trigger_type, type, m_change_status->m_trigger_changed = true,
-                          (m_change_status->m_trigger_changed = true,
-                           m_change_status->m_trigger_full_changed = true));
+  return change_trigger_wide(
+      &m_trigger_type, &m_power_up_trigger_type, type, {&m_change_status->m_trigger_changed},
+      {&m_change_status->m_trigger_changed, &m_change_status->m_trigger_full_changed});
 }
-
-#undef TDR_TRIGGER_WIDE_SETTER
 
 bool TDR_TX_TRIGGER::set_power_up_trigger_mode(bool power_up_mode) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_power_up_trigger_mode");
@@ -1130,6 +1125,14 @@ std::string TDR_TX_TRIGGER::get_side_expression(int level, bool power_up) {
   return text;
 }
 
+// The committed trigger now holds every level as edited.
+void TDR_TX_TRIGGER::clear_adv_modified() {
+  for (TRIGGER_LEVEL_CONFIGURATION& c : m_trigger_level_config_vec) {
+    c.m_adv_modified = false;
+    c.m_adv_needs_full = false;
+  }
+}
+
 void TDR_TX_TRIGGER::write_level_expressions(int level) {
   for (int side = 0; side < 2; ++side) {
     bool power_up = side == 1;
@@ -1190,6 +1193,7 @@ bool TDR_TX_TRIGGER::commit(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogg
     status->m_trigger_changed = false;
     status->m_adv_trigger_full_changed = false;
     status->m_adv_trigger_changed = false;
+    clear_adv_modified();
     status->m_trigger_runtime_changed = true;
   } else if (status->m_adv_trigger_changed) {
     // Reused in place: the file must not keep old texts beside new trees.
@@ -1200,6 +1204,7 @@ bool TDR_TX_TRIGGER::commit(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogg
     }
     status->m_adv_trigger_full_changed = false;
     status->m_adv_trigger_changed = false;
+    clear_adv_modified();
   }
 
   if (status->m_trigger_runtime_changed) {
