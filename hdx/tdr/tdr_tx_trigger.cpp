@@ -1080,6 +1080,9 @@ bool TDR_TX_TRIGGER::select_data_trigger(TDR_DATA_SIGNAL_SET* signal_set,
   m_new_working_copy = false;
   TDR_DATA_TRIGGER* target = nullptr;
   bool created = true;
+  // A new trigger is written as reading writes it, so a saved file reads back
+  // to the same bytes.
+  bool expanded = d ? d->is_expanded() : true;
   if (!gui_logging) {
     if (d && !d->is_global_temp() && !change) {
       std::string name = d->get_name();
@@ -1110,6 +1113,7 @@ bool TDR_TX_TRIGGER::select_data_trigger(TDR_DATA_SIGNAL_SET* signal_set,
     return false;
   }
   m_data_trigger = target;
+  if (created) target->set_expanded_status(expanded);
   status->m_trigger_changed = created;
   if (created && m_tx_session) m_tx_session->set_undoable_modified_flag();
   return true;
