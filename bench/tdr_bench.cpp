@@ -9,6 +9,8 @@
 //   B_xerces_serialize/P  the XML library alone writing that DOM (DOMLSSerializer)
 //   open_close/P          open_session (whole object tree) and close_session
 //   save_as/P             save_as of an open session
+//   save_as_nosync/P      the same without syncing the file before it replaces
+//                         the target (shows what the sync costs)
 //   view_walk/P           every node of both views of every signal set
 //   trigger_crc/P         fingerprint of every trigger (once the API exists)
 //   condition_text/P      write and parse back the condition text of every level
@@ -58,6 +60,7 @@
 #include "tdr_data_log.h"
 #include "tdr_data_manager.h"
 #include "tdr_data_session.h"
+#include "tdr_file_replace.h"
 #include "tdr_data_signal_set.h"
 #include "tdr_data_signal_view.h"
 #include "tdr_data_signal_wire.h"
@@ -525,6 +528,12 @@ void BM_save_as(benchmark::State& state, const PROFILE* p) {
   std::remove(out.c_str());
 }
 
+void BM_save_as_nosync(benchmark::State& state, const PROFILE* p) {
+  TDR_FILE_REPLACE::set_sync(false);
+  BM_save_as(state, p);
+  TDR_FILE_REPLACE::set_sync(true);
+}
+
 void BM_view_walk(benchmark::State& state, const PROFILE* p) {
   with_session(state, p, [&](TDR_DATA_SESSION* s) {
     size_t sum = 0;
@@ -696,6 +705,8 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     std::vector<std::string> c_mem_save = memory_ratio("open_save", 1.3, &ok_mem_save);
     row("open / A (xerces parse)", c_open, "target <= 1.20: " + mark(ok_open));
     row("save / B (xerces serialise)", c_save, "target <= 0.30: " + mark(ok_save));
+    row("save without sync / B", ratio("save_as_nosync", "B_xerces_serialize", 0, &ok_save),
+        "(the sync's cost)");
     row("peak memory open / A's", c_mem, "target <= 1.30: " + mark(ok_mem));
     row("peak memory open+save / A's", c_mem_save, "target <= 1.30: " + mark(ok_mem_save));
     row("trigger fingerprints, % of open", percent("trigger_crc"), "");
@@ -704,7 +715,7 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
 
     out << "\nAbsolute medians (CPU ms per operation; wall ms in brackets)\n";
     for (const char* b : {"A_xerces_parse", "B_xerces_serialize", "open_close", "save_as",
-                          "view_walk", "trigger_crc", "condition_text"}) {
+                          "save_as_nosync", "view_walk", "trigger_crc", "condition_text"}) {
       row(b, per_profile([&](const std::string& n) -> std::string {
             VALUE x = value(std::string(b) + "/" + n);
             if (!x.ok) return "n/a";
@@ -856,6 +867,8 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("open_close" + n).c_str(), BM_open_close, &p)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("save_as" + n).c_str(), BM_save_as, &p)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("save_as_nosync" + n).c_str(), BM_save_as_nosync, &p)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("view_walk" + n).c_str(), BM_view_walk, &p)
         ->Unit(benchmark::kMillisecond);
