@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "tdr_data_manager.h"
+#include "tdr_data_trigger.h"
 #include "tdr_test_support.h"
 #include "tdr_tx_instance.h"
 #include "tdr_tx_script_recorder.h"
@@ -465,4 +466,30 @@ TEST_F(TxTriggerTest, EditsAreRecordedWithTheSetupTabHead) {
                                    "instance 0 setup_tab set_trigger_level 3\n"
                                    "instance 0 end_action\n"),
             std::string::npos);
+}
+
+// Without GUI logging the commits go to the global-temp trigger: an unchanged
+// trigger is copied there under its own name, a runtime change is written in
+// place, a structural change makes a new one.
+TEST_F(TxTriggerTest, CommitsWithoutGuiLoggingUseTheGlobalTempTrigger) {
+  open();
+  m_session->set_gui_logging(false);
+  ASSERT_TRUE(m_session->commit_session());
+  TDR_DATA_TRIGGER* copy = t->get_data_trigger();
+  ASSERT_TRUE(copy && copy->is_global_temp());
+  EXPECT_EQ(std::string(copy->get_name()), "trig1");
+  EXPECT_EQ(copy->get_event_levels(), 2);
+
+  act([](TDR_TX_TRIGGER& t) { t.set_trigger_position(TDR_PTYPE_POST_POS); });
+  ASSERT_TRUE(m_session->commit_session());
+  EXPECT_EQ(t->get_data_trigger(), copy);
+  EXPECT_EQ(copy->get_trigger_position(false), TDR_PTYPE_POST_POS);
+
+  act([](TDR_TX_TRIGGER& t) { t.set_trigger_level(1); });
+  ASSERT_TRUE(m_session->commit_session());
+  ASSERT_TRUE(t->get_data_trigger()->is_global_temp());
+  EXPECT_EQ(t->get_data_trigger()->get_event_levels(), 1);
+  EXPECT_EQ(t->get_data_trigger()->get_trigger_position(false), TDR_PTYPE_POST_POS);
+  std::string saved = save();
+  EXPECT_TRUE(level_text_has(saved, "name=\"trig1\" position=\"pre\""));
 }
