@@ -137,6 +137,8 @@ TEST_F(TxTriggerTest, CommittedEditsMatchGoldenFilesAndUndoRestoresTheFile) {
          EXPECT_TRUE(t.set_trigger_level_basic_condition(0, false));
          EXPECT_TRUE(t.set_advanced_expression(0, "rising(bee) && !c"));
        }},
+      {"advanced_expression.xml",
+       [](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.set_advanced_expression(1, "a && !bee")); }},
       {"trigger_settings.xml",
        [](TDR_TX_TRIGGER& t) {
          EXPECT_TRUE(t.set_trigger_position(TDR_PTYPE_POST_POS));
@@ -326,8 +328,20 @@ TEST_F(TxTriggerTest, SettersChangeOnlyTheViewedSideAndRaiseTheirFlags) {
   EXPECT_FALSE(status->m_trigger_full_changed);
 }
 
-TEST_F(TxTriggerTest, AdvancedModifiedFlagsStayWhileOneLevelIsModified) {
+// Undo brings back the expression read from the file; the modified marks of
+// the levels decide the advanced change flags.
+TEST_F(TxTriggerTest, AdvancedExpressionUndoAndModifiedFlags) {
   open();
+  act([](TDR_TX_TRIGGER& t) { t.set_advanced_expression(1, "a && c"); });
+  EXPECT_NE(t->get_advanced_trigger_condition_factory(1), nullptr);
+  ASSERT_TRUE(inst->undo());
+  EXPECT_EQ(t->get_advanced_expression(1, false), "a || bee");
+  EXPECT_NE(t->get_advanced_trigger_condition_factory(1), nullptr);
+  ASSERT_TRUE(inst->redo());
+  EXPECT_EQ(t->get_advanced_expression(1, false), "a && c");
+
+  open();
+
   act([](TDR_TX_TRIGGER& t) {
     t.set_trigger_level(3);
     t.set_trigger_level_basic_condition(2, false);

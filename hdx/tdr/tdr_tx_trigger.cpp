@@ -672,7 +672,10 @@ bool TDR_TX_TRIGGER::set_advanced_expression(int level, const char* text) {
   TDR_TX_GENERIC_TREE_OBJECT* tree =
       dynamic_cast<TDR_TX_GENERIC_TREE_OBJECT*>(c.m_advanced_condition);
   if (c.m_is_basic_condition || !tree) return false;
+  // An empty tree text stands for the stored expression; undo must bring that
+  // back, not empty it.
   std::string before = tree->get_expression(m_power_up_view);
+  if (before.empty()) before = m_power_up_view ? c.m_power_up_expression : c.m_expression;
   std::string after = text ? text : "";
   tree->set_expression(m_power_up_view, after);
   set_trigger_level_adv_condition_modified(level, true, true);
