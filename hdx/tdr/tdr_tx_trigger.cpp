@@ -563,6 +563,16 @@ bool TDR_TX_TRIGGER::set_trigger_level(int levels) {
   return true;
 }
 
+// The level snapshot holds only the three flags its undo restores.
+TDR_TX_TRIGGER::TRIGGER_LEVEL_CONFIGURATION TDR_TX_TRIGGER::level_flags(
+    const TRIGGER_LEVEL_CONFIGURATION& configuration) {
+  TRIGGER_LEVEL_CONFIGURATION flags;
+  flags.m_is_basic_condition = configuration.m_is_basic_condition;
+  flags.m_enabled = configuration.m_enabled;
+  flags.m_power_up_enabled = configuration.m_power_up_enabled;
+  return flags;
+}
+
 bool TDR_TX_TRIGGER::set_trigger_level_basic_condition(int level, bool basic) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_level_basic_condition");
   func.append_argument(level);
@@ -571,10 +581,10 @@ bool TDR_TX_TRIGGER::set_trigger_level_basic_condition(int level, bool basic) {
   if (size_t(level) >= m_trigger_level_config_vec.size()) return false;
   TRIGGER_LEVEL_CONFIGURATION& c = m_trigger_level_config_vec[size_t(level)];
   if (c.m_is_basic_condition == basic) return false;
-  TRIGGER_LEVEL_CONFIGURATION before = c;
+  TRIGGER_LEVEL_CONFIGURATION before = level_flags(c);
   c.m_is_basic_condition = basic;
   m_change_status->m_trigger_full_changed = true;
-  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER_LEVEL(this, level, before, c));
+  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER_LEVEL(this, level, before, level_flags(c)));
   return true;
 }
 
@@ -587,14 +597,14 @@ bool TDR_TX_TRIGGER::set_trigger_level_enabled(int level, bool enabled) {
   TRIGGER_LEVEL_CONFIGURATION& c = m_trigger_level_config_vec[size_t(level)];
   bool& flag = m_power_up_view ? c.m_power_up_enabled : c.m_enabled;
   if (flag == enabled) return false;
-  TRIGGER_LEVEL_CONFIGURATION before = c;
+  TRIGGER_LEVEL_CONFIGURATION before = level_flags(c);
   flag = enabled;
   if (m_power_up_view) {
     m_change_status->m_trigger_full_changed = true;
   } else {
     m_change_status->m_trigger_changed = true;
   }
-  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER_LEVEL(this, level, before, c));
+  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER_LEVEL(this, level, before, level_flags(c)));
   return true;
 }
 

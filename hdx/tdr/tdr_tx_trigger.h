@@ -194,6 +194,7 @@ class TDR_TX_TRIGGER : public TDR_TX_SIGNAL_NODES {
   // `slots`, missing ones come from `slots` (then defaults).
   void resize_levels(int levels, std::vector<TRIGGER_LEVEL_CONFIGURATION>* slots);
   void fill_slot(TRIGGER_LEVEL_CONFIGURATION* configuration);
+  static TRIGGER_LEVEL_CONFIGURATION level_flags(const TRIGGER_LEVEL_CONFIGURATION& configuration);
   TDR_TX_TREE_OBJECT* new_tree();
   TCI_ADVANCED_TRIGGER_FACTORY* new_factory(int level, const std::string& text);
   void delete_factory(TCI_ADVANCED_TRIGGER_FACTORY* factory);
