@@ -15,6 +15,11 @@
 //   trigger_crc/P         fingerprint of every trigger (once the API exists)
 //   condition_text/P      write and parse back the condition text of every level
 //                         (once the API exists)
+//   tx_load/P             the editing layer's working objects of every instance
+//                         built over the open session
+//   tx_commit/P           their first commit without edits
+//   tx_edit_commit/P      their commit after one signal of every instance was
+//                         renamed (each instance gets a new signal set)
 //   tx_trigger_init/P     init(data trigger) of a trigger working copy for every
 //                         trigger
 //   tx_trigger_commit/P   a commit of every trigger working copy that writes all
@@ -76,6 +81,9 @@
 #include "tdr_tx_tree_object.h"
 #include "tdr_tx_trigger.h"
 #include "tdr_tx_undo_manager.h"
+#include "tdr_tx_instance.h"
+#include "tdr_tx_session.h"
+#include "tdr_tx_signal_set.h"
 
 using namespace xercesc;
 
@@ -670,6 +678,41 @@ void BM_tx_trigger_set_condition(benchmark::State& state, const PROFILE* p) {
 }
 
 // ---------------------------------------------------------------------------
+// Editing layer over a whole session. Each iteration starts from the file
+// (opened untimed); only the load or the commit is timed.
+
+void BM_tx(benchmark::State& state, const PROFILE* p, const std::string& op) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::unique_ptr<TDR_TX_SESSION> tx(new TDR_TX_SESSION());
+    TDR_DATA_SESSION* session = manager()->open_session(p->file.c_str());
+    bool ok = session != nullptr;
+    if (ok && op != "load") ok = tx->open_session(session);
+    for (int i = 0; ok && op == "edit_commit" && i < tx->get_num_groups(); ++i) {
+      TDR_TX_SIGNAL_SET* set = tx->get_signal_set_at(i, true);
+      TDR_TX_INSTANCE* instance = tx->get_instance_at(i, true);
+      int k = 0;
+      while (k < set->get_node_count() && set->get_node(k)->is_group()) ++k;
+      if (k == set->get_node_count()) continue;
+      instance->begin_action();
+      ok = set->set_node_name(k, (std::string(set->get_node_name(k)) + "_renamed").c_str());
+      instance->end_action();
+    }
+    state.ResumeTiming();
+    if (ok) ok = op == "load" ? tx->open_session(session) : tx->commit_session();
+    state.PauseTiming();
+    if (!ok) {
+      state.SkipWithError("editing-layer operation failed");
+      if (session && !tx->get_data_session()) manager()->close_session(p->file.c_str());
+      break;
+    }
+    tx.reset();  // closes the data session
+    state.ResumeTiming();
+  }
+  set_units(state, p);
+}
+
+// ---------------------------------------------------------------------------
 // The ratio table (--tdr_table): medians over the repetitions, printed after
 // the usual console report.
 
@@ -819,6 +862,13 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     row("trigger fingerprints, % of open", percent("trigger_crc"), "");
     row("condition round trips, % of open", percent("condition_text"), "");
     row("view walk, % of open", percent("view_walk"), "");
+    bool ok_load = true, ok_commit = true, ok_edit = true;
+    std::vector<std::string> c_load = ratio("tx_load", "open_close", 0.3, &ok_load);
+    std::vector<std::string> c_commit = ratio("tx_commit", "open_close", 0.5, &ok_commit);
+    std::vector<std::string> c_edit = ratio("tx_edit_commit", "open_close", 0.5, &ok_edit);
+    row("editing load / open", c_load, "target <= 0.30: " + mark(ok_load));
+    row("no-edit commit / open", c_commit, "target <= 0.50: " + mark(ok_commit));
+    row("rename + commit / open", c_edit, "target <= 0.50: " + mark(ok_edit));
     bool ok_tx_init = true, ok_tx_commit = true;
     std::vector<std::string> c_tx_init = ratio("tx_trigger_init", "open_close", 0.5, &ok_tx_init);
     std::vector<std::string> c_tx_commit =
@@ -830,7 +880,8 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     out << "\nAbsolute medians (CPU ms per operation; wall ms in brackets)\n";
     for (const char* b : {"A_xerces_parse", "B_xerces_serialize", "open_close", "save_as",
                           "save_as_nosync", "view_walk", "trigger_crc", "condition_text",
-                          "tx_trigger_init", "tx_trigger_commit"}) {
+                          "tx_load", "tx_commit", "tx_edit_commit", "tx_trigger_init",
+                          "tx_trigger_commit"}) {
       row(b, per_profile([&](const std::string& n) -> std::string {
             VALUE x = value(std::string(b) + "/" + n);
             if (!x.ok) return "n/a";
@@ -993,6 +1044,9 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("view_walk" + n).c_str(), BM_view_walk, &p)
         ->Unit(benchmark::kMillisecond);
+    for (const char* op : {"load", "commit", "edit_commit"})
+      benchmark::RegisterBenchmark(("tx_" + std::string(op) + n).c_str(), BM_tx, &p, std::string(op))
+          ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("tx_trigger_init" + n).c_str(), BM_tx_trigger_init, &p)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("tx_trigger_commit" + n).c_str(), BM_tx_trigger_commit, &p)

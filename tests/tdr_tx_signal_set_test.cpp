@@ -17,11 +17,14 @@
 
 namespace {
 
+void erase_all(std::string* text, const std::string& piece) {
+  for (size_t at; (at = text->find(piece)) != std::string::npos;) text->erase(at, piece.size());
+}
+
 // A saved file without the default attributes a view rebuild writes.
 std::string without_view_defaults(std::string text) {
   for (const char* attribute : {" is_signal_inverted=\"no\"", " link=\"none\"", " type=\"unknown\""})
-    for (size_t at; (at = text.find(attribute)) != std::string::npos;)
-      text.erase(at, std::char_traits<char>::length(attribute));
+    erase_all(&text, attribute);
   return text;
 }
 
@@ -118,6 +121,41 @@ TEST_F(TxSignalSetTest, NoEditCommitWritesWhatTheDataLayerWrites) {
   saved = save();
   expect_golden("logging_off.xml", saved);
   expect_fixed_point(saved);
+
+  // Logging on again: the listed sets of the scratch sets' names are taken
+  // back, their views rebuilt from the working copies.
+  // Reopened, alpha shows its trigger's last log again, and then stays.
+  m_tx->set_gui_logging(true);
+  saved = save();
+  expect_golden("logging_on_again.xml", saved);
+  open(saved);
+  std::string again = save();
+  saved.replace(saved.find("instance=\"alpha\" "), 17, "instance=\"alpha\" log=\"run1\" ");
+  EXPECT_TRUE(again == saved) << first_difference(again, saved);
+  expect_fixed_point(again);
+}
+
+TEST_F(TxSignalSetTest, DemoSessionChangesOnlyWhatLoadingAndTheActiveTreeRepair) {
+  std::string demo = read_file(source_dir() + "/examples/demo_session.xml");
+  std::string expected = normalized(demo);
+  // The display tree names every instance's active branch; the setup view
+  // gains cpu|ready, a data wire it did not show; the advanced level's
+  // operator tree is written out.
+  auto replace = [&](const std::string& from, const std::string& to) {
+    size_t at = expected.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    expected.replace(at, from.size(), to);
+  };
+  replace("trigger=\"addr_watch\"/>\n",
+          "trigger=\"addr_watch\"/>\n    <display_branch instance=\"io_probe\" log=\"segments\" "
+          "signal_set=\"uart\" trigger=\"start_bit\"/>\n");
+  replace("\"cpu|valid\"/>\n        </setup_view>",
+          "\"cpu|valid\"/>\n          <net name=\"cpu|ready\"/>\n        </setup_view>");
+  replace("</expression>\n", "</expression>\n            <op_node/>\n");
+  open(demo);
+  std::string saved = save();
+  EXPECT_TRUE(saved == expected) << first_difference(saved, expected);
+  expect_fixed_point(saved);
 }
 
 struct EDIT_ROW {
@@ -158,6 +196,8 @@ TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
          EXPECT_TRUE(s->set_reserved_data_node_size(8));
          EXPECT_TRUE(s->set_reserved_trigger_node_size(4));
        }},
+      // beta's only signal deleted: its sets go, nothing is left to write.
+      {"no_wires.xml", 1, [this] { EXPECT_EQ(trig(1)->delete_node(0, 0), 1); }},
       // alpha's trigger-in driven by beta's trigger-out: beta follows.
       {"link.xml", 0,
        [this] {
@@ -182,7 +222,7 @@ TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
     std::string expected = without_view_defaults(unedited);
     for (const std::string& kept : row.kept) {
       EXPECT_NE(undone.find(kept), std::string::npos) << kept;
-      for (size_t at; (at = undone.find(kept)) != std::string::npos;) undone.erase(at, kept.size());
+      erase_all(&undone, kept);
     }
     if (std::string(row.golden) == "link.xml") {
       // beta followed the link without an undo step of its own: its ports are
@@ -196,7 +236,6 @@ TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
     EXPECT_TRUE(undone == expected) << "undone " << first_difference(undone, expected);
   }
 }
-
 
 TEST_F(TxSignalSetTest, PortsLinkInstancesAndUndoTakesTheLinkBack) {
   open(m_input);
