@@ -1,7 +1,8 @@
 // Benchmarks of the session library against the XML library's own speed.
 //
 //   tdr_bench --tdr_profile=NAME:FILE [--tdr_profile=...] [--tdr_out_dir=DIR]
-//             [--tdr_no_memory] [--tdr_check] [--tdr_table] [Google Benchmark flags]
+//             [--tdr_no_memory] [--tdr_check] [--tdr_table]
+//             [--tdr_node_list_sizes=SMALL,LARGE] [Google Benchmark flags]
 //
 // For every profile it registers:
 //   A_xerces_parse/P      the XML library alone reading the file with the parser
@@ -27,6 +28,12 @@
 //                         removed again outside the timing)
 //   tx_trigger_set_condition/P  one condition set (and set back) in the working
 //                         copy of the trigger with the most levels x wires
+//   node_list/OP/N        one node-list edit (append, rename, alias, group_32,
+//                         ungroup, move_100, copy_100, delete_100) on a list of
+//                         N = 1,000 or 10,000 nodes (--tdr_node_list_sizes)
+//                         bound to a real view;
+//                         do_1000 and undo_redo_1000: 1,000 user actions done,
+//                         or undone and redone
 //   memory/OP/P           peak resident memory of a fresh process doing OP once
 //                         (counter maxrss_kb); OP is none, xerces_parse, open or
 //                         open_save
@@ -84,6 +91,7 @@
 #include "tdr_tx_instance.h"
 #include "tdr_tx_session.h"
 #include "tdr_tx_signal_set.h"
+#include "tdr_tx_signal_nodes.h"
 
 using namespace xercesc;
 
@@ -713,6 +721,195 @@ void BM_tx(benchmark::State& state, const PROFILE* p, const std::string& op) {
 }
 
 // ---------------------------------------------------------------------------
+// Node list of the editing layer: one operation on a list of N nodes bound to
+// a real view (groups of 4 to 32 members, every second one linked with the
+// other view's group of the same name), and undo/redo of 1,000 user actions.
+
+class BENCH_NODE_LIST : public TDR_TX_SIGNAL_NODES {
+ public:
+  using TDR_TX_SIGNAL_NODES::TDR_TX_SIGNAL_NODES;
+  const char* get_name() override { return "bench"; }
+  bool is_node_deletable(int) override { return true; }
+};
+
+// Buses and nets up to about `nodes` view nodes, with a run of 256 single nets
+// ("free0" ...) in the middle for the block operations.
+std::string node_list_session(int nodes) {
+  std::string file = g_out_dir + "/tdr_bench_node_list_" + std::to_string(nodes) + ".xml";
+  std::string wires, view;
+  auto net = [&](const std::string& name) {
+    wires += "<wire connection_status=\"true\" name=\"" + name + "\" tap_mode=\"classic\"/>";
+    view += "<net name=\"" + name + "\"/>";
+  };
+  unsigned seed = 12345;
+  int count = 0, bus = 0;
+  bool free_run = false;
+  while (count < nodes) {
+    if (!free_run && count >= nodes / 2) {
+      for (int k = 0; k < 256; ++k) net("free" + std::to_string(k));
+      count += 256;
+      free_run = true;
+      continue;
+    }
+    seed = seed * 1103515245u + 12345u;
+    int members = 4 + int((seed >> 16) % 29);
+    std::string name = "b" + std::to_string(bus);
+    view += "<bus name=\"" + name + "\"" + (bus % 2 ? " link=\"all\"" : "") + ">";
+    for (int m = 0; m < members; ++m) net(name + "[" + std::to_string(m) + "]");
+    view += "</bus>";
+    net("n" + std::to_string(bus++));
+    count += members + 2;
+  }
+  std::ofstream out(file);
+  out << "<session><instance name=\"i\"><node_ip_info mfg_id=\"110\" node_id=\"0\" version=\"4\"/>"
+         "<signal_set name=\"s\"><signal_vec><trigger_input_vec>"
+      << wires << "</trigger_input_vec><data_input_vec>" << wires
+      << "</data_input_vec></signal_vec><presentation><data_view>" << view
+      << "</data_view><setup_view>" << view
+      << "</setup_view></presentation></signal_set></instance></session>";
+  return file;
+}
+
+struct NODE_LIST_FIXTURE {
+  explicit NODE_LIST_FIXTURE(int nodes) {
+    session.reset(new TDR_DATA_SESSION(node_list_session(nodes).c_str()));
+    TDR_DATA_INSTANCE* data_instance = session->get_instance_at(0);
+    TDR_DATA_SIGNAL_SET* set = data_instance ? data_instance->get_signal_set_at(0) : nullptr;
+    if (!set) return;
+    instance.reset(new TDR_TX_INSTANCE(0, nullptr, data_instance, nullptr));
+    instance->set_max_undo_steps(-1);
+    TDR_TX_UNDO_MANAGER* undo = instance->get_undo_manager();
+    TDR_TX_CHANGE_STATUS* status = instance->get_change_status();
+    data.reset(new BENCH_NODE_LIST(0, set->get_data_view(), undo, status, nullptr, false));
+    setup.reset(new BENCH_NODE_LIST(0, set->get_setup_view(), undo, status, nullptr, true));
+    data->set_the_other_signal_nodes(setup.get());
+    setup->set_the_other_signal_nodes(data.get());
+    free_start = data->find_wire_node("free0");
+    // Blocks go before a group header in the first quarter (never into a group).
+    for (int k = data->get_node_count() / 4; k < free_start && quarter < 0; ++k)
+      if (data->get_node(k)->is_group()) quarter = k;
+    int count = data->get_node_count();
+    for (int j = 0; j < count; ++j) {
+      int k = (count / 2 + j) % count;
+      const TDR_TX_SIGNAL_NODES::NODE_TYPE* node = data->get_node(k);
+      if (node->is_group() && node->linking_type != TDR_LTYPE_NO_LINK) {
+        linked_group = k;
+        break;
+      }
+    }
+  }
+  ~NODE_LIST_FIXTURE() {
+    data.reset();
+    setup.reset();
+    instance.reset();
+  }
+  bool ok() const { return data && free_start > 0 && linked_group > 0 && quarter > 0; }
+  template <class F>
+  void act(F edit) {
+    instance->begin_action();
+    edit();
+    instance->end_action();
+  }
+  void undo_untimed(benchmark::State& state) {
+    state.PauseTiming();
+    instance->undo();
+    state.ResumeTiming();
+  }
+
+  std::unique_ptr<TDR_DATA_SESSION> session;
+  std::unique_ptr<TDR_TX_INSTANCE> instance;
+  std::unique_ptr<BENCH_NODE_LIST> data, setup;
+  int free_start = -1, linked_group = -1, quarter = -1;
+};
+
+void BM_node_list(benchmark::State& state, std::string op, int nodes) {
+  NODE_LIST_FIXTURE f(nodes);
+  if (!f.ok()) {
+    state.SkipWithError("node list session not loaded");
+    return;
+  }
+  BENCH_NODE_LIST* list = f.data.get();
+  int free = f.free_start, quarter = f.quarter;
+  long long flip = 0;
+  for (auto _ : state) {
+    ++flip;
+    if (op == "append") {
+      f.act([&] { list->append_node("appended", TDR_STYPE_REGISTER_SIGNAL, TDR_MTYPE_CLASSIC_TAP); });
+      f.undo_untimed(state);
+    } else if (op == "rename") {
+      f.act([&] { list->set_node_name(free, flip % 2 ? "renamed" : "free0"); });
+    } else if (op == "alias") {
+      f.act([&] { list->set_node_alias(free, flip % 2 ? "alias_a" : "alias_b"); });
+    } else if (op == "group_32") {
+      f.act([&] { list->group_node(free, free + 31, nullptr); });
+      f.undo_untimed(state);
+    } else if (op == "ungroup") {
+      f.act([&] { list->ungroup_node(f.linked_group); });
+      f.undo_untimed(state);
+    } else if (op == "move_100") {
+      // Back and forth between the free run and the first quarter.
+      if (flip % 2)
+        f.act([&] { list->move_before_node(free, free + 99, quarter, false); });
+      else
+        f.act([&] { list->move_before_node(quarter, quarter + 99, free + 100, false); });
+    } else if (op == "copy_100") {
+      f.act([&] { list->copy_before_node(free, free + 99, quarter, false); });
+      f.undo_untimed(state);
+    } else if (op == "delete_100") {
+      f.act([&] { list->delete_node(free, free + 99); });
+      f.undo_untimed(state);
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["nodes"] = list->get_node_count();
+}
+
+// 1,000 user actions of the usual kinds (names, aliases, inversion, moves of a
+// few nodes), done ("do") or undone and redone ("undo_redo").
+void thousand_actions(NODE_LIST_FIXTURE* f) {
+  BENCH_NODE_LIST* list = f->data.get();
+  int free = f->free_start;
+  for (int a = 0; a < 1000; ++a) {
+    int k = free + a % 200;
+    f->act([&] {
+      switch (a % 4) {
+        case 0: list->set_node_name(k, a % 8 ? "x" : "y"); break;
+        case 1: list->set_node_alias(k, a % 8 == 1 ? "al_a" : "al_b"); break;
+        case 2: list->set_node_signal_inverted(k, a % 8 == 2); break;
+        default: list->move_before_node(k, k + 2, k + 10, false); break;
+      }
+    });
+  }
+}
+
+void BM_node_list_actions(benchmark::State& state, bool undo_redo, int nodes) {
+  NODE_LIST_FIXTURE f(nodes);
+  if (!f.ok()) {
+    state.SkipWithError("node list session not loaded");
+    return;
+  }
+  if (undo_redo) thousand_actions(&f);
+  for (auto _ : state) {
+    if (undo_redo) {
+      for (int a = 0; a < 1000; ++a) f.instance->undo();
+      for (int a = 0; a < 1000; ++a) f.instance->redo();
+    } else {
+      thousand_actions(&f);
+      state.PauseTiming();
+      for (int a = 0; a < 1000; ++a) f.instance->undo();
+      f.instance->get_undo_manager()->clear();
+      state.ResumeTiming();
+    }
+  }
+  state.counters["nodes"] = f.data->get_node_count();
+}
+
+const char* const NODE_LIST_OPS[] = {"append", "rename", "alias", "group_32", "ungroup",
+                                     "move_100", "copy_100", "delete_100"};
+// --tdr_node_list_sizes=SMALL,LARGE; the test suite's run uses small lists.
+int g_node_list_sizes[2] = {1000, 10000};
+
+// ---------------------------------------------------------------------------
 // The ratio table (--tdr_table): medians over the repetitions, printed after
 // the usual console report.
 
@@ -735,6 +932,7 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
   void Finalize() override {
     benchmark::ConsoleReporter::Finalize();
     print_table(GetOutputStream());
+    print_node_list_table(GetOutputStream());
   }
 
  private:
@@ -957,6 +1155,42 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     }
   }
 
+  // Node list rows: time per operation at 10,000 nodes against 1,000 nodes,
+  // and undoing then redoing 1,000 user actions against doing them.
+  void print_node_list_table(std::ostream& out) const {
+    const std::string small_n = "/" + std::to_string(g_node_list_sizes[0]);
+    const std::string large_n = "/" + std::to_string(g_node_list_sizes[1]);
+    if (!value("node_list/rename" + small_n).ok) return;
+    out << "\nNode list (CPU us per operation; " << g_node_list_sizes[1] << " against "
+        << g_node_list_sizes[0] << " nodes, target <= 12)\n";
+    bool all_ok = true;
+    for (const char* op : NODE_LIST_OPS) {
+      VALUE small = value(std::string("node_list/") + op + small_n);
+      VALUE large = value(std::string("node_list/") + op + large_n);
+      char buf[160];
+      if (!small.ok || !large.ok || small.cpu_s <= 0) {
+        std::snprintf(buf, sizeof buf, "%-34s%16s\n", op, "n/a");
+      } else {
+        double r = large.cpu_s / small.cpu_s;
+        if (r > 12) all_ok = false;
+        std::snprintf(buf, sizeof buf, "%-34s%13.2f us%13.2f us%10.2f%s\n", op,
+                      small.cpu_s * 1e6, large.cpu_s * 1e6, r, r > 12 ? "*" : "");
+      }
+      out << buf;
+    }
+    out << "growth per operation: " << (all_ok ? "met" : "MISSED (* = above)") << "\n";
+    for (int nodes : g_node_list_sizes) {
+      VALUE done = value("node_list/do_1000/" + std::to_string(nodes));
+      VALUE back = value("node_list/undo_redo_1000/" + std::to_string(nodes));
+      if (!done.ok || !back.ok || done.cpu_s <= 0) continue;
+      double r = back.cpu_s / done.cpu_s;
+      char buf[160];
+      std::snprintf(buf, sizeof buf, "undo+redo / do of 1,000 actions at %6d nodes: %.2f%s  target <= 2: %s\n",
+                    nodes, r, r > 2 ? "*" : "", r > 2 ? "MISSED" : "met");
+      out << buf;
+    }
+  }
+
   static double units(VALUE& v, const char* unit) { return v.counters[unit]; }
 
   std::map<std::string, SAMPLES> m_samples;
@@ -1004,6 +1238,12 @@ int main(int argc, char** argv) {
       g_profiles.push_back(p);
     } else if (take(argv[i], "--tdr_out_dir", &value)) {
       g_out_dir = value;
+    } else if (take(argv[i], "--tdr_node_list_sizes", &value)) {
+      if (std::sscanf(value.c_str(), "%d,%d", &g_node_list_sizes[0], &g_node_list_sizes[1]) != 2 ||
+          g_node_list_sizes[0] < 300 || g_node_list_sizes[1] < 300) {
+        std::fprintf(stderr, "tdr_bench: --tdr_node_list_sizes wants SMALL,LARGE (300 at least)\n");
+        return 2;
+      }
     } else if (!std::strcmp(argv[i], "--tdr_no_memory")) {
       memory = false;
     } else if (!std::strcmp(argv[i], "--tdr_table")) {
@@ -1062,6 +1302,19 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("condition_text" + n).c_str(), BM_condition_text, &p)
         ->Unit(benchmark::kMillisecond);
 #endif
+  }
+  for (int nodes : g_node_list_sizes) {
+    const std::string n = "/" + std::to_string(nodes);
+    for (const char* op : NODE_LIST_OPS)
+      benchmark::RegisterBenchmark(("node_list/" + std::string(op) + n).c_str(), BM_node_list,
+                                   std::string(op), nodes)
+          ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("node_list/do_1000" + n).c_str(), BM_node_list_actions, false,
+                                 nodes)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("node_list/undo_redo_1000" + n).c_str(), BM_node_list_actions,
+                                 true, nodes)
+        ->Unit(benchmark::kMillisecond);
   }
   if (table) {
     TABLE_REPORTER reporter;
