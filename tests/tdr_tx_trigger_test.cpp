@@ -507,3 +507,32 @@ TEST_F(TxTriggerTest, CommitsWithoutGuiLoggingUseTheGlobalTempTrigger) {
   std::string saved = save();
   EXPECT_TRUE(level_text_has(saved, "name=\"trig1\" position=\"pre\""));
 }
+
+TEST_F(TxTriggerTest, QueriesOverTheSetupList) {
+  open();
+  const struct {
+    const char* name;
+    bool valid, valid_incremental;
+  } inputs[] = {{"a", true, true}, {"c", false, true}, {"p", false, false}, {"x", false, false}};
+  auto incremental = [&](bool on) {
+    inst->begin_action();
+    inst->set_incr_cmp_mode(on);
+    inst->end_action();
+  };
+  for (const auto& in : inputs) {
+    SCOPED_TRACE(in.name);
+    EXPECT_EQ(t->is_valid_advanced_trigger_condition_input_node(in.name), in.valid);
+    incremental(true);
+    EXPECT_EQ(t->is_valid_advanced_trigger_condition_input_node(in.name), in.valid_incremental);
+    incremental(false);
+  }
+  EXPECT_EQ(t->get_trigger_wire_width_non_inc_rted(), 2);
+  EXPECT_GT(t->get_adv_trigger_level_lcell_usage(1), 0);
+  EXPECT_EQ(t->get_adv_trigger_level_lcell_usage(0), 0);
+  expect_internal_error("factory != NULL && factory->get_root() != NULL");
+
+  TDR_DATA_SIGNAL_SET* set = t->get_data_trigger()->get_signal_set();
+  EXPECT_TRUE(t->is_signal_compatible(set));
+  act([](TDR_TX_TRIGGER& t) { t.delete_node(node(t, "p"), node(t, "p")); });
+  EXPECT_FALSE(t->is_signal_compatible(set));
+}
