@@ -240,7 +240,9 @@ TEST_F(TxTriggerTest, CompilationImpact) {
        },
        true, false},
       {"normal condition with power-up on", source_dir() + "/examples/demo_session.xml",
-       [](TDR_TX_TRIGGER& t) { t.set_trigger_condition(node(t, "cpu|addr[0]"), 0, TDR_CTYPE_HIGH_COND); },
+       [](TDR_TX_TRIGGER& t) {
+         t.set_trigger_condition(node(t, "cpu|addr[0]"), 0, TDR_CTYPE_HIGH_COND);
+       },
        false, false},
       {"advanced text changed", data_file("session.xml"),
        [](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.set_advanced_expression(1, "a && bee")); }, true,
@@ -446,7 +448,9 @@ TEST_F(TxTriggerTest, CaptureTypeChangesSyncIntoTheDataList) {
   open();
   TDR_TX_SIGNAL_SET* data_list = m_session->get_signal_set_at(0, true);
   int d = node(*t, "d");
-  act([&](TDR_TX_TRIGGER& t) { ASSERT_TRUE(t.set_node_capture_type(d, TDR_WTYPE_TRIGGER_CAPTURE)); });
+  act([&](TDR_TX_TRIGGER& t) {
+    ASSERT_TRUE(t.set_node_capture_type(d, TDR_WTYPE_TRIGGER_CAPTURE));
+  });
   int actions = inst->get_undo_manager()->get_num_actions();
   t->sync_upon_capture_type_change();
   EXPECT_LT(data_list->find_wire_node("d"), 0);
@@ -465,7 +469,8 @@ TEST_F(TxTriggerTest, EditsAreRecordedWithTheSetupTabHead) {
   setenv("tvf_tx_record", "on", 1);
   setenv("tvf_tx_record_root_path", temp_dir().c_str(), 1);
   open();
-  std::string script = temp_dir() + "/" + m_session->get_script_recorder()->get_base_name() + ".log";
+  std::string script =
+      temp_dir() + "/" + m_session->get_script_recorder()->get_base_name() + ".log";
   act([](TDR_TX_TRIGGER& t) {
     t.set_trigger_condition(node(t, "b"), 0, TDR_CTYPE_RISING_EDGE_COND);
     t.set_advanced_expression(1, "a && bee");

@@ -629,7 +629,8 @@ bool TDR_TX_TRIGGER::set_trigger_level_adv_condition_modified(int level, bool ch
     std::string& stored = m_power_up_view ? c->m_power_up_expression : c->m_expression;
     if (text != stored) {
       text_changed = true;
-      TCI_ADVANCED_TRIGGER_FACTORY*& factory = m_power_up_view ? c->m_power_up_factory : c->m_factory;
+      TCI_ADVANCED_TRIGGER_FACTORY*& factory =
+          m_power_up_view ? c->m_power_up_factory : c->m_factory;
       delete_factory(factory);
       factory = nullptr;
       stored = text;
@@ -791,7 +792,8 @@ void TDR_TX_TRIGGER::check_compilation_type_based_on_node_vector(TDR_DATA_SIGNAL
   }
   // Wires that left the list.
   for (int pass = 0; pass < 2; ++pass) {
-    int count = pass == 0 ? signal_set->get_data_wire_width() : signal_set->get_trigger_wire_width();
+    int count =
+        pass == 0 ? signal_set->get_data_wire_width() : signal_set->get_trigger_wire_width();
     for (int i = 0; i < count; ++i) {
       TDR_DATA_SIGNAL_WIRE* wire =
           pass == 0 ? signal_set->get_data_wire_at(i) : signal_set->get_trigger_wire_at(i);
@@ -1153,8 +1155,8 @@ void TDR_TX_TRIGGER::clear_adv_modified() {
 void TDR_TX_TRIGGER::write_level_expressions(int level) {
   for (int side = 0; side < 2; ++side) {
     bool power_up = side == 1;
-    m_data_trigger->set_advanced_trigger_expression(level, get_side_expression(level, power_up).c_str(),
-                                                    power_up);
+    std::string text = get_side_expression(level, power_up);
+    m_data_trigger->set_advanced_trigger_expression(level, text.c_str(), power_up);
   }
 }
 
