@@ -362,6 +362,7 @@ TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
     EXPECT_FALSE(t.set_trigger_condition(node(t, "a"), 2, TDR_CTYPE_HIGH_COND));
     EXPECT_FALSE(t.set_trigger_condition(-1, 0, TDR_CTYPE_HIGH_COND));
     EXPECT_FALSE(t.set_trigger_level(-1));
+    EXPECT_FALSE(t.set_trigger_level(2000000000));
     EXPECT_FALSE(t.set_trigger_level_enabled(-1, false));
     EXPECT_FALSE(t.set_trigger_level_enabled(7, false));
     EXPECT_FALSE(t.set_advanced_expression(0, "a"));  // a basic level
@@ -370,6 +371,7 @@ TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
   });
   expect_internal_error("node_index >= 0");
   expect_internal_error("levels >= 0");
+  expect_internal_error("levels <= MAX_EDITED_LEVELS");
   expect_internal_error("level >= 0");
   EXPECT_EQ(t->get_trigger_condition(d, 0), TDR_CTYPE_INVALID_COND);
   EXPECT_FALSE(inst->is_undo_available());

@@ -44,6 +44,10 @@ std::string recorded_name(const char* name, bool global_temp) {
 
 const std::string kEmpty;
 
+// Far above what any analyser steps through; keeps a bad script from asking
+// for billions of level slots.
+const int MAX_EDITED_LEVELS = 1 << 16;
+
 }  // namespace
 
 // --- construction ----------------------------------------------------------------------
@@ -545,6 +549,7 @@ bool TDR_TX_TRIGGER::set_trigger_level(int levels) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_level");
   func.append_argument(levels);
   if (!TDR_CHECK(levels >= 0)) return false;
+  if (!TDR_CHECK(levels <= MAX_EDITED_LEVELS)) return false;
   if (levels == m_trigger_level && size_t(levels) == m_trigger_level_config_vec.size()) {
     return true;
   }
