@@ -42,7 +42,7 @@ std::string recorded_name(const char* name, bool global_temp) {
   return name ? name : "";
 }
 
-const std::string kEmpty;
+const std::string EMPTY_TEXT;
 
 // Far above what any analyser steps through; keeps a bad script from asking
 // for billions of level slots.
@@ -269,13 +269,13 @@ TCI_ADVANCED_TRIGGER_FACTORY* TDR_TX_TRIGGER::get_advanced_trigger_condition_fac
 }
 
 const std::string& TDR_TX_TRIGGER::get_advanced_expression(int level, bool power_up) const {
-  if (level < 0 || size_t(level) >= m_trigger_level_config_vec.size()) return kEmpty;
+  if (level < 0 || size_t(level) >= m_trigger_level_config_vec.size()) return EMPTY_TEXT;
   const TRIGGER_LEVEL_CONFIGURATION& c = m_trigger_level_config_vec[size_t(level)];
   return power_up ? c.m_power_up_expression : c.m_expression;
 }
 
 const std::string& TDR_TX_TRIGGER::get_adv_crc_text(int level) const {
-  if (level < 0 || size_t(level) >= m_trigger_level_config_vec.size()) return kEmpty;
+  if (level < 0 || size_t(level) >= m_trigger_level_config_vec.size()) return EMPTY_TEXT;
   return m_trigger_level_config_vec[size_t(level)].m_adv_crc_text;
 }
 
