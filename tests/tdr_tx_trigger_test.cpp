@@ -442,6 +442,18 @@ TEST_F(TxTriggerTest, SetupListOverridesCarryChangesToTheDataList) {
   act([](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.ungroup_node(3)); });
   EXPECT_FALSE(t->is_name_in_uniq_set("Group (1)"));
   EXPECT_TRUE(t->is_name_in_uniq_set("Group"));
+
+  // Deleting a linked group takes its partner in the data list apart.
+  act([](TDR_TX_TRIGGER& t) { ASSERT_TRUE(t.link_group_node(0, TDR_LTYPE_ALL_LINK)); });
+  int partner = data_list->find_group_node("Group");
+  ASSERT_GE(partner, 0);
+  act([](TDR_TX_TRIGGER& t) { EXPECT_EQ(t.delete_node(0, 0), 3); });
+  EXPECT_LT(data_list->find_group_node("Group"), 0);
+  EXPECT_LT(data_list->find_wire_node("a"), 0);
+  EXPECT_FALSE(t->is_name_in_uniq_set("Group"));
+  ASSERT_TRUE(inst->undo());
+  EXPECT_GE(data_list->find_group_node("Group"), 0);
+  EXPECT_GE(data_list->find_wire_node("a"), 0);
 }
 
 // A node that now captures trigger only leaves the data list; one that

@@ -1354,8 +1354,9 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
   TDR_TX_SIGNAL_NODES* other = get_tx_signal_set();
   if (!TDR_CHECK(other != NULL)) return 0;
 
-  // The base may widen the range by the header before it; remember every
-  // candidate, then keep those that are still in the list.
+  // The base keeps groups whole: it may take the header before the range or
+  // the members after it. Remember every candidate, then keep those that are
+  // still in the list.
   struct CANDIDATE {
     NODE_TYPE* node;
     std::string name, alias;
@@ -1364,14 +1365,16 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
   };
   std::vector<CANDIDATE> candidates;
   int window_first = first_index > 0 ? first_index - 1 : 0;
-  for (int i = window_first; i <= last_index; ++i) {
+  int window_end = last_index;
+  while (window_end + 1 < count && (*m_node_vec)[size_t(window_end + 1)]->is_member()) ++window_end;
+  for (int i = window_first; i <= window_end; ++i) {
     NODE_TYPE* node = (*m_node_vec)[size_t(i)];
     candidates.push_back({node, node->name, node->alias, node->is_group(), node->linking_type});
   }
   int deleted = TDR_TX_SIGNAL_NODES::delete_node(first_index, last_index);
   if (deleted <= 0) return deleted;
   std::unordered_set<const NODE_TYPE*> kept;
-  int window_last = std::min(get_node_count() - 1, last_index);
+  int window_last = std::min(get_node_count() - 1, window_end);
   for (int i = window_first; i <= window_last; ++i) kept.insert((*m_node_vec)[size_t(i)]);
 
   std::vector<std::string> removed_wire_names;
