@@ -21,6 +21,13 @@
 //   tx_commit/P           their first commit without edits
 //   tx_edit_commit/P      their commit after one signal of every instance was
 //                         renamed (each instance gets a new signal set)
+//   tx_trigger_init/P     init(data trigger) of a trigger working copy for every
+//                         trigger
+//   tx_trigger_commit/P   a commit of every trigger working copy that writes all
+//                         its levels into a new trigger (the new triggers are
+//                         removed again outside the timing)
+//   tx_trigger_set_condition/P  one condition set (and set back) in the working
+//                         copy of the trigger with the most levels x wires
 //   node_list/OP/N        one node-list edit (append, rename, alias, group_32,
 //                         ungroup, move_100, copy_100, delete_100) on a list of
 //                         N = 1,000 or 10,000 nodes (--tdr_node_list_sizes)
@@ -77,6 +84,10 @@
 #include "tdr_data_signal_view.h"
 #include "tdr_data_signal_wire.h"
 #include "tdr_data_trigger.h"
+#include "tdr_tx_script_recorder.h"
+#include "tdr_tx_tree_object.h"
+#include "tdr_tx_trigger.h"
+#include "tdr_tx_undo_manager.h"
 #include "tdr_tx_instance.h"
 #include "tdr_tx_session.h"
 #include "tdr_tx_signal_set.h"
@@ -578,6 +589,102 @@ void BM_condition_text(benchmark::State& state, const PROFILE* p) {
 }
 #endif
 
+// Trigger working copies of every trigger of a session, standing alone (no
+// transaction session): what init(data trigger) and commit cost.
+struct TX_TRIGGERS {
+  explicit TX_TRIGGERS(TDR_DATA_SESSION* session) : undo(&status, nullptr) {
+    for_each_signal_set(session, [&](TDR_DATA_SIGNAL_SET* set) {
+      for (int t = 0; t < set->get_num_triggers(); ++t) data.push_back(set->get_trigger_at(t));
+    });
+    for (size_t i = 0; i < data.size(); ++i)
+      work.emplace_back(new TDR_TX_TRIGGER(0, nullptr, &undo, &status, &tree, &recorder));
+  }
+  ~TX_TRIGGERS() {
+    work.clear();
+    undo.clear();
+  }
+  TDR_TX_CHANGE_STATUS status;
+  TDR_TX_UNDO_MANAGER undo;
+  TDR_TX_GENERIC_TREE_OBJECT tree;
+  TDR_TX_SCRIPT_RECORDER recorder;
+  std::vector<TDR_DATA_TRIGGER*> data;
+  std::vector<std::unique_ptr<TDR_TX_TRIGGER>> work;
+};
+
+void BM_tx_trigger_init(benchmark::State& state, const PROFILE* p) {
+  std::unique_ptr<TX_TRIGGERS> tx;
+  with_session(state, p, [&](TDR_DATA_SESSION* s) {
+    if (!tx) tx.reset(new TX_TRIGGERS(s));
+    bool ok = true;
+    for (size_t i = 0; i < tx->data.size(); ++i) ok = tx->work[i]->init(tx->data[i]) && ok;
+    return ok;
+  });
+  tx.reset();
+}
+
+void BM_tx_trigger_commit(benchmark::State& state, const PROFILE* p) {
+  std::unique_ptr<TX_TRIGGERS> tx;
+  with_session(state, p, [&](TDR_DATA_SESSION* s) {
+    state.PauseTiming();
+    if (!tx) tx.reset(new TX_TRIGGERS(s));
+    for (size_t i = 0; i < tx->data.size(); ++i) tx->work[i]->init(tx->data[i]);
+    state.ResumeTiming();
+    bool ok = true;
+    for (size_t i = 0; i < tx->data.size(); ++i) {
+      // A structural change: every level goes into a new trigger.
+      tx->status.m_trigger_changed = true;
+      ok = tx->work[i]->commit(tx->data[i]->get_signal_set(), false) && ok;
+    }
+    state.PauseTiming();
+    for (size_t i = 0; i < tx->data.size(); ++i) {
+      TDR_DATA_TRIGGER* made = tx->work[i]->get_data_trigger();
+      tx->work[i]->forget_data_trigger();
+      if (made && made != tx->data[i]) made->remove();
+    }
+    state.ResumeTiming();
+    return ok;
+  });
+  tx.reset();
+}
+
+void BM_tx_trigger_set_condition(benchmark::State& state, const PROFILE* p) {
+  std::unique_ptr<TX_TRIGGERS> tx;
+  TDR_TX_TRIGGER* trigger = nullptr;
+  int node = -1;
+  bool high = false;
+  with_session(state, p, [&](TDR_DATA_SESSION* s) {
+    if (!tx) {
+      state.PauseTiming();
+      tx.reset(new TX_TRIGGERS(s));
+      long long best = -1;
+      size_t chosen = 0;
+      for (size_t i = 0; i < tx->data.size(); ++i) {
+        TDR_DATA_TRIGGER* d = tx->data[i];
+        long long size = static_cast<long long>(d->get_event_levels()) *
+                         d->get_signal_set()->get_trigger_wire_width();
+        if (size > best) {
+          best = size;
+          chosen = i;
+        }
+      }
+      if (best < 0) return false;
+      trigger = tx->work[chosen].get();
+      trigger->init(tx->data[chosen]);
+      for (int k = 0; k < trigger->get_node_count() && node < 0; ++k)
+        if (trigger->get_trigger_condition(k, 0) != TDR_CTYPE_INVALID_COND) node = k;
+      state.ResumeTiming();
+      if (node < 0) return false;
+    }
+    high = !high;
+    tx->undo.begin_action();
+    bool ok = trigger->set_trigger_condition(
+        node, trigger->get_trigger_level() - 1, high ? TDR_CTYPE_HIGH_COND : TDR_CTYPE_LOW_COND);
+    tx->undo.end_action();
+    return ok;
+  });
+  tx.reset();
+}
+
 // ---------------------------------------------------------------------------
 // Editing layer over a whole session. Each iteration starts from the file
 // (opened untimed); only the load or the commit is timed.
@@ -964,11 +1071,19 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     row("editing load / open", c_load, "target <= 0.30: " + mark(ok_load));
     row("no-edit commit / open", c_commit, "target <= 0.50: " + mark(ok_commit));
     row("rename + commit / open", c_edit, "target <= 0.50: " + mark(ok_edit));
+    bool ok_tx_init = true, ok_tx_commit = true;
+    std::vector<std::string> c_tx_init = ratio("tx_trigger_init", "open_close", 0.5, &ok_tx_init);
+    std::vector<std::string> c_tx_commit =
+        ratio("tx_trigger_commit", "open_close", 0.5, &ok_tx_commit);
+    row("trigger working copies init / open", c_tx_init, "target <= 0.50: " + mark(ok_tx_init));
+    row("trigger commits into new / open", c_tx_commit,
+        "target <= 0.50: " + mark(ok_tx_commit));
 
     out << "\nAbsolute medians (CPU ms per operation; wall ms in brackets)\n";
     for (const char* b : {"A_xerces_parse", "B_xerces_serialize", "open_close", "save_as",
                           "save_as_nosync", "view_walk", "trigger_crc", "condition_text",
-                          "tx_load", "tx_commit", "tx_edit_commit"}) {
+                          "tx_load", "tx_commit", "tx_edit_commit", "tx_trigger_init",
+                          "tx_trigger_commit"}) {
       row(b, per_profile([&](const std::string& n) -> std::string {
             VALUE x = value(std::string(b) + "/" + n);
             if (!x.ok) return "n/a";
@@ -976,6 +1091,12 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
           }),
           "");
     }
+    row("tx_trigger_set_condition (us)", per_profile([&](const std::string& n) -> std::string {
+          VALUE x = value("tx_trigger_set_condition/" + n);
+          if (!x.ok) return "n/a";
+          return fmt("%.3f", x.cpu_s * 1e6);
+        }),
+        "one condition: flat across profiles");
     out << "\nPeak resident memory of a fresh process (MiB)\n";
     for (const char* op : {"none", "xerces_parse", "open", "open_save"}) {
       row(std::string("memory ") + op, per_profile([&](const std::string& n) -> std::string {
@@ -1172,6 +1293,13 @@ int main(int argc, char** argv) {
       benchmark::RegisterBenchmark(("tx_" + std::string(op) + n).c_str(), BM_tx, &p, std::string(op))
           ->Iterations(8)
           ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("tx_trigger_init" + n).c_str(), BM_tx_trigger_init, &p)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("tx_trigger_commit" + n).c_str(), BM_tx_trigger_commit, &p)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("tx_trigger_set_condition" + n).c_str(),
+                                 BM_tx_trigger_set_condition, &p)
+        ->Unit(benchmark::kMicrosecond);
 #ifdef TDR_BENCH_HAVE_TRIGGER_CRC
     benchmark::RegisterBenchmark(("trigger_crc" + n).c_str(), BM_trigger_crc, &p)
         ->Unit(benchmark::kMillisecond);
