@@ -194,6 +194,8 @@ class TDR_TX_SIGNAL_NODES {
   // A new plug-in settings object owned by this list.
   TDR_TX_PLUGIN_MNEMONICS_INFO* new_plugin_info();
   void free_nodes();
+  // Node-related change flags and the undo history, as after loading.
+  void clear_node_flags();
   // Count changes of inserting (+1) or removing (-1) a wire node.
   void count_node(const NODE_TYPE* node, int sign);
   void count_capture_change(TDR_DATA_WIRE_CAPTURE_TYPE from, TDR_DATA_WIRE_CAPTURE_TYPE to);
@@ -207,7 +209,8 @@ class TDR_TX_SIGNAL_NODES {
   // after refusals; the accepted value, or false when none was accepted.
   bool negotiate_linked_value(int node_index, const char* value, bool alias,
                               std::string* accepted);
-  bool check_block(int first_index, int last_index, int node_index, bool into_group) const;
+  bool check_block(int first_index, int last_index, int node_index, bool into_group,
+                   bool copying) const;
   void move_view_block(int first_index, int last_index, int node_index);
   void clear_view_nodes(TDR_DATA_SIGNAL_VIEW* view);
   int delete_range(int first_index, int last_index);
