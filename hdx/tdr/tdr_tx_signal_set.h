@@ -115,6 +115,10 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
   int instance_id_low_byte() const;
   // Drops the committed set (the trigger working copy forgets its trigger first).
   void forget_data_signal_set(bool remove);
+  // The trigger working copy forgets its data trigger when it lies in `signal_set`.
+  void forget_trigger_in(TDR_DATA_SIGNAL_SET* signal_set);
+  // This instance's name, for the other end of a trigger link.
+  std::string own_instance_name() const;
 
   TDR_DATA_SIGNAL_SET* m_data_signal_set = nullptr;
   std::string m_clock_source;

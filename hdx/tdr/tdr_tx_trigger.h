@@ -9,12 +9,18 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tdr_data_trigger_adv_tree.h"
 #include "tdr_tx_signal_nodes.h"
 
 class TCI_ADVANCED_TRIGGER_FACTORY;
 class TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP;
+class TDR_DATA_MNEMONICS;
+class TDR_DATA_SESSION;
 class TDR_DATA_SIGNAL_SET;
+class TDR_DATA_SIGNAL_WIRE;
 class TDR_DATA_TRIGGER;
+class TDR_TX_INSTANCE;
+struct TDR_DATA_INSTANCE_INFO;
 class TDR_TX_SESSION;
 class TDR_TX_SIGNAL_SET;
 class TDR_TX_TREE_OBJECT;
@@ -166,10 +172,46 @@ class TDR_TX_TRIGGER : public TDR_TX_SIGNAL_NODES {
   TDR_TX_SESSION* get_tx_session() const { return m_tx_session; }
 
  private:
-  TDR_TX_SIGNAL_SET* get_tx_signal_set() const;
+  friend class TDR_TX_UNDO_ACTION_SET_TRIGGER;
+  friend class TDR_TX_UNDO_ACTION_SET_ADV_EXPRESSION;
+
+  // The signal set working copy's (data-view) list.
+  TDR_TX_SIGNAL_NODES* get_tx_signal_set() const;
+  TDR_TX_INSTANCE* get_tx_instance() const;
+  bool get_node_info(TDR_DATA_INSTANCE_INFO* info) const;
+  bool is_node_id_2() const;
+  TDR_DATA_SESSION* get_data_session(TDR_DATA_SIGNAL_SET* signal_set) const;
+  TDR_DATA_MNEMONICS* get_mnemonics() const;
+  std::string get_instance_name() const;
   void uniq_add(const std::string& text);
   void uniq_remove(const std::string& text);
   void delete_trees_and_factories();
+  void append_action(TDR_TX_UNDO_ACTION_ATOMIC* action);
+  void snapshot(TRIGGER_PROPERTIES* properties) const;
+  void apply(const TRIGGER_PROPERTIES& properties);
+  // Makes the configuration vector `levels` long: surplus slots go into
+  // `slots`, missing ones come from `slots` (then defaults).
+  void resize_levels(int levels, std::vector<TRIGGER_LEVEL_CONFIGURATION>* slots);
+  void fill_slot(TRIGGER_LEVEL_CONFIGURATION* configuration);
+  TDR_TX_TREE_OBJECT* new_tree();
+  TCI_ADVANCED_TRIGGER_FACTORY* new_factory(int level, const std::string& text);
+  void delete_factory(TCI_ADVANCED_TRIGGER_FACTORY* factory);
+  void coordinate_latencies(bool power_up);
+  void init_empty();
+  void load_levels(TDR_DATA_TRIGGER* trigger);
+  bool select_data_trigger(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogged);
+  void write_levels(TDR_DATA_SIGNAL_SET* signal_set);
+  void write_level_expressions(int level);
+  // Pairs (node's trigger-wire index, wire's trigger-wire index) of the trigger
+  // nodes that have a wire of their exact name in `signal_set`.
+  void map_trigger_nodes(TDR_DATA_SIGNAL_SET* signal_set,
+                         std::vector<std::pair<int, int>>* pairs) const;
+  static TDR_DATA_SIGNAL_WIRE* find_wire_by_name(TDR_DATA_SIGNAL_SET* signal_set,
+                                                 const std::string& name);
+  static void copy_tree_from_data(TDR_DATA_TRIGGER_ADV_TREE_OBJ* root, TDR_TX_TREE_OBJECT* tree);
+  static void copy_tree_to_data(TDR_TX_TREE_OBJECT* tree, TDR_DATA_TRIGGER_ADV_TREE_OBJ* root);
+  static TDR_DATA_TRIGGER_CONDITION condition_at(const std::vector<TDR_DATA_TRIGGER_CONDITION>& vec,
+                                                 int index);
 
   TDR_DATA_TRIGGER_POSITION m_position = TDR_PTYPE_PRE_POS;
   TDR_DATA_TRIGGER_POSITION m_power_up_position = TDR_PTYPE_PRE_POS;
@@ -248,12 +290,30 @@ class TDR_TX_UNDO_ACTION_SET_TRIGGER : public TDR_TX_UNDO_ACTION_ATOMIC {
   // Level slots a shrink erased (undo puts them back) or a growth added (undo
   // takes them out), kept so that redo restores the same slots.
   std::vector<TDR_TX_TRIGGER::TRIGGER_LEVEL_CONFIGURATION> m_slots;
-  bool m_slots_added = false;
 
  private:
   TDR_TX_TRIGGER* m_trigger;
   TDR_TX_TRIGGER::TRIGGER_PROPERTIES m_before;
   TDR_TX_TRIGGER::TRIGGER_PROPERTIES m_after;
+};
+
+// The expression text of one side of an advanced level in the library's own tree.
+class TDR_TX_UNDO_ACTION_SET_ADV_EXPRESSION : public TDR_TX_UNDO_ACTION_ATOMIC {
+ public:
+  TDR_TX_UNDO_ACTION_SET_ADV_EXPRESSION(TDR_TX_TRIGGER* trigger, int level, bool power_up,
+                                        const std::string& before, const std::string& after)
+      : m_trigger(trigger), m_level(level), m_power_up(power_up), m_before(before),
+        m_after(after) {}
+  bool undo() override { return apply(m_before); }
+  bool redo() override { return apply(m_after); }
+
+ private:
+  bool apply(const std::string& text);
+  TDR_TX_TRIGGER* m_trigger;
+  int m_level;
+  bool m_power_up;
+  std::string m_before;
+  std::string m_after;
 };
 
 #endif

@@ -113,6 +113,8 @@ class TDR_TX_UNDO_MANAGER {
 
   bool is_action_open() const { return m_current_undo_action != nullptr; }
   bool is_in_undo_redo() const { return m_in_undo_redo; }
+  // For carry-overs between lists that must leave no atomic actions behind.
+  void set_in_undo_redo(bool in_undo_redo) { m_in_undo_redo = in_undo_redo; }
   int get_num_actions() const { return int(m_undo_action_list.size()); }
   // Index of the action the next redo repeats (the list size when none).
   int get_cursor() const { return int(m_undo_cursor); }
