@@ -53,7 +53,7 @@ TEST_F(ToolTest, HelpAndBadArgumentsGiveOneClearLine) {
   RUN help = run("--help");
   EXPECT_EQ(help.code, 0);
   for (const char* cmd :
-       {"check", "normalize", "info", "kfb", "import", "export", "simulate", "crc"}) {
+       {"check", "normalize", "info", "kfb", "import", "export", "simulate", "crc", "replay"}) {
     EXPECT_NE(help.out.find(cmd), std::string::npos) << cmd;
     RUN r = run(std::string(cmd) + " --help");
     EXPECT_EQ(r.code, 0) << cmd;

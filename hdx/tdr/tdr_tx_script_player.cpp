@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -676,8 +677,6 @@ const std::vector<OPERATION>& operations() {
        RUN(c.list->rename_all_node_name(c.s(0), c.s(1)))},
       {"rename_all_node_alias", H_LIST, {K_STR, K_STR},
        RUN(c.list->rename_all_node_alias(c.s(0), c.s(1)))},
-      {"is_node_deletable", H_LIST, {K_INT}, RUN(c.list->is_node_deletable(c.i(0)))},
-      {"rebuild_uniq_name_set", H_LIST, {}, RUN(c.list->rebuild_uniq_name_set())},
       {"recover_presentation_view_error", H_LIST, {},
        RUN(if (c.list->get_data_view()) c.list->recover_presentation_view_error())},
       {"assign_data_wire_to_node", H_LIST, {K_STR}, nullptr},
@@ -713,14 +712,6 @@ const std::vector<OPERATION>& operations() {
       {"set_velarn_ram_type", H_DATA, {K_RAM},
        RUN(c.signal_set->set_velarn_ram_type(c.e<TDR_VELARN_RAM_TYPE>(0)))},
       {"set_expanded_status", H_DATA, {K_BOOL}, RUN(c.signal_set->set_expanded_status(c.b(0)))},
-      {"link_trigger_in_to_out", H_DATA, {K_BOOL, K_BOOL},
-       RUN(c.signal_set->link_trigger_in_to_out(c.b(0), c.b(1)))},
-      {"link_trigger_out_to_in", H_DATA, {K_BOOL, K_BOOL},
-       RUN(c.signal_set->link_trigger_out_to_in(c.b(0), c.b(1)))},
-      {"unlink_trigger_out_from_in", H_DATA, {K_BOOL, K_BOOL},
-       RUN(c.signal_set->unlink_trigger_out_from_in(c.b(0), c.b(1)))},
-      {"unlink_trigger_in_from_out", H_DATA, {K_BOOL, K_BOOL},
-       RUN(c.signal_set->unlink_trigger_in_from_out(c.b(0), c.b(1)))},
       {"set_instance_index", H_DATA, {K_INT}, RUN(c.signal_set->set_instance_index(c.i(0)))},
 
       // Trigger working copy (setup tab).
@@ -935,6 +926,15 @@ class RECORDING_OFF {
   std::string m_value;
 };
 
+bool same_directory(const std::string& a, const std::string& b) {
+  char* real_a = realpath(a.empty() ? "." : a.c_str(), nullptr);
+  char* real_b = realpath(b.empty() ? "." : b.c_str(), nullptr);
+  bool same = real_a && real_b && std::strcmp(real_a, real_b) == 0;
+  std::free(real_a);
+  std::free(real_b);
+  return same;
+}
+
 std::string describe_arg(ARG_KIND kind, const ARG& arg) {
   switch (kind) {
     case K_INT: return std::to_string(arg.value);
@@ -1050,6 +1050,11 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
       st->error = st->where(line_number) + "unknown operation '" + shown(word) + "'";
       return false;
     }
+    // More parameters first: of two readings the one whose quotes close earlier.
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const OPERATION* a, const OPERATION* b) {
+                       return a->kinds.size() > b->kinds.size();
+                     });
     // Arguments; a quote left open continues on the next physical line.
     std::string args = line.substr(pos);
     size_t last = n;
@@ -1107,6 +1112,12 @@ TDR_TX_SCRIPT_PLAYER::RESULT TDR_TX_SCRIPT_PLAYER::run() {
   st->internal_error = false;
   st->from_used = false;
   st->current = nullptr;
+
+  if (st->verify && same_directory(st->dir, st->output_dir)) {
+    st->error = st->label + ": the saved files would replace the recorded snapshots; "
+                "verify into another folder";
+    return REPLAY_FAILED;
+  }
 
   REPLAY_SINK sink(st, msg_get_sink());
   MSG_SINK* previous_sink = msg_set_sink(&sink);
