@@ -1,4 +1,5 @@
 // Drives the tdr command-line tool as a user would.
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -247,4 +248,35 @@ TEST_F(ToolTest, CrcListsStoredAndComputedFingerprintsWithoutChangingTheFile) {
 
   EXPECT_NE(run("crc " + temp_path("missing.xml")).code, 0);
   expect_fails("crc", 2);
+}
+
+TEST_F(ToolTest, ReplayExitCodesAndSummary) {
+  const std::string base = "tvf_tx_2026_12_06_05_33_21";
+  RUN r = run("replay " + example("recorded/" + base + ".log") + " --verify -o " + temp_dir());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "replay: 18 calls replayed, 2 check points saved, 2 verified\n");
+  EXPECT_EQ(r.err, "");
+
+  // A snapshot that differs: exit 1 after the whole script, each check point named.
+  std::string dir = temp_path("rec");
+  mkdir(dir.c_str(), 0777);
+  for (const char* suffix : {".log", "_init.tvf", "_0.tvf", "_1.tvf"})
+    write_file(dir + "/" + base + suffix, read_file(example("recorded/" + base + suffix)));
+  std::string last = read_file(dir + "/" + base + "_1.tvf");
+  write_file(dir + "/" + base + "_1.tvf", last.replace(last.find("@2: "), 4, "@3: "));
+  r = run("replay " + dir + "/" + base + ".log --verify -o " + temp_dir());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "replay: 18 calls replayed, 2 check points saved, 1 verified, mismatch at "
+                   "check point 2\n");
+  EXPECT_NE(r.err.find(":104: check point 2 ('" + base + "_1.tvf') differs at line 1:\n"),
+            std::string::npos)
+      << r.err;
+
+  std::string script = temp_path("bad.script");
+  write_file(script, "open_session 'x.xml'\ninstance 3 rename 'a'\n");
+  expect_fails("replay " + script + " --from " + example("demo_session.xml"), 2,
+               "tdr: " + script + ":2: the session has no instance 3\n");
+  write_file(script, "open_session 'x.xml'\ninstance 0 frobnicate\n");
+  expect_fails("replay " + script, 2, "tdr: " + script + ":2: unknown operation 'frobnicate'\n");
+  expect_fails("replay " + script + " -o " + temp_path("none"), 2, "is not a folder");
 }
