@@ -207,6 +207,26 @@ bool convert_bare(ARG_KIND kind, const std::string& token, ARG* arg) {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
+// Blanks and " /* @loc:FILE,LINE@ */ " comments separate words. The recorder
+// writes such comments after the head and, for the calls it does not show,
+// after the arguments; inside a quoted argument the text is kept as it is.
+size_t skip_separators(const std::string& text, size_t pos) {
+  static const char OPEN[] = "/* @loc:";
+  static const char CLOSE[] = "@ */";
+  while (pos < text.size()) {
+    if (is_blank(text[pos])) {
+      ++pos;
+    } else if (text.compare(pos, sizeof OPEN - 1, OPEN) == 0) {
+      size_t close = text.find(CLOSE, pos + sizeof OPEN - 1);
+      if (close == std::string::npos) break;
+      pos = close + sizeof CLOSE - 1;
+    } else {
+      break;
+    }
+  }
+  return pos;
+}
+
 // Matches an argument text against a list of kinds. A quoted argument closes at
 // the first quote after which the rest still matches; failed positions are
 // remembered so the backtracking stays linear in the number of quotes.
@@ -225,7 +245,7 @@ class ARG_MATCHER {
  private:
   bool match_from(size_t pos, size_t k, std::vector<ARG>* args) {
     size_t start = pos;
-    while (pos < m_text.size() && is_blank(m_text[pos])) ++pos;
+    pos = skip_separators(m_text, pos);
     if (k == m_kinds.size()) return pos == m_text.size();
     if (pos == start || pos == m_text.size()) return false;  // arguments follow a blank
     if (m_failed.count({pos, k})) return false;
@@ -772,29 +792,6 @@ bool head_fits(HEAD wanted, HEAD given) {
   return wanted == given;
 }
 
-// " /* @loc:FILE,LINE@ */ " comments outside quotes become a blank.
-std::string strip_location_comments(const std::string& line) {
-  static const char OPEN[] = "/* @loc:";
-  static const char CLOSE[] = "@ */";
-  std::string out;
-  out.reserve(line.size());
-  bool in_quote = false;
-  size_t i = 0;
-  while (i < line.size()) {
-    if (!in_quote && line.compare(i, sizeof OPEN - 1, OPEN) == 0) {
-      size_t close = line.find(CLOSE, i + sizeof OPEN - 1);
-      if (close != std::string::npos) {
-        out += ' ';
-        i = close + sizeof CLOSE - 1;
-        continue;
-      }
-    }
-    if (line[i] == '\'') in_quote = !in_quote;
-    out += line[i++];
-  }
-  return out;
-}
-
 size_t count_quotes(const std::string& text) {
   size_t n = 0;
   for (char ch : text) n += ch == '\'';
@@ -810,8 +807,7 @@ std::string trim(const std::string& text) {
 
 // Reads the next head word of `text` from `pos`.
 std::string next_word(const std::string& text, size_t* pos) {
-  size_t p = *pos;
-  while (p < text.size() && is_blank(text[p])) ++p;
+  size_t p = skip_separators(text, *pos);
   size_t end = p;
   while (end < text.size() && !is_blank(text[end])) ++end;
   *pos = end;
@@ -1014,13 +1010,13 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
       st->auto_names.push_back(rest.substr(1, rest.size() - 2));
       continue;
     }
-    std::string line = strip_location_comments(lines[n]);
-    if (trim(line).empty()) continue;
+    const std::string& line = lines[n];
+    size_t pos = 0;
+    std::string word = next_word(line, &pos);
+    if (word.empty()) continue;  // location comments only
 
     CALL call;
     call.line = line_number;
-    size_t pos = 0;
-    std::string word = next_word(line, &pos);
     call.head = H_SESSION;
     if (word == "instance") {
       long index = 0;
