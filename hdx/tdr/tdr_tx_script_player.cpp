@@ -413,12 +413,13 @@ std::string quoted(const char* name) { return name ? "'" + std::string(name) + "
 // --- session lines ---------------------------------------------------------------
 
 bool read_file(const std::string& path, std::string* content) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  *content = buffer.str();
-  return !in.bad();
+  std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  content->resize(size_t(size));
+  in.seekg(0);
+  return bool(in.read(&(*content)[0], size));
 }
 
 std::vector<std::string> split_lines(const std::string& text) {
@@ -503,12 +504,19 @@ void verify_check_point(TDR_TX_SCRIPT_PLAYER::STATE* st, const char* name) {
     ++st->verified;
     return;
   }
-  std::vector<std::string> a = split_lines(actual), e = split_lines(expected);
-  size_t k = 0;
-  while (k < a.size() && k < e.size() && a[k] == e[k]) ++k;
-  std::string replayed = k < a.size() ? shown(a[k]) : "(end of file)";
-  std::string recorded = k < e.size() ? shown(e[k]) : "(end of file)";
-  st->warn(tag + " differs at line " + std::to_string(k + 1) + ":\n  replayed: " + replayed +
+  // The first differing line, found without splitting the (possibly large) files.
+  size_t at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  size_t start = actual.rfind('\n', at == 0 ? 0 : at - 1);
+  start = (start == std::string::npos || at == 0) ? 0 : start + 1;
+  size_t line = 1 + size_t(std::count(actual.begin(), actual.begin() + std::ptrdiff_t(start), '\n'));
+  auto line_at = [start](const std::string& text) {
+    if (start >= text.size()) return std::string("(end of file)");
+    size_t end = text.find('\n', start);
+    return shown(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+  };
+  std::string replayed = line_at(actual), recorded = line_at(expected);
+  st->warn(tag + " differs at line " + std::to_string(line) + ":\n  replayed: " + replayed +
            "\n  recorded: " + recorded);
   st->mismatches.push_back(number);
 }
