@@ -272,6 +272,14 @@ TEST_F(ToolTest, ReplayExitCodesAndSummary) {
             std::string::npos)
       << r.err;
 
+  // The hand-written batch edit applied to the demo session.
+  r = run("replay " + example("demo_batch_edit.script") + " -o " + temp_dir());
+  EXPECT_EQ(r.code, 0) << r.err;
+  std::string edited = read_file(temp_path("demo_session_batch_edited.xml"));
+  EXPECT_NE(edited.find("<bus alias=\"address\""), std::string::npos);
+  EXPECT_NE(edited.find("'valid' == falling edge"), std::string::npos);
+  EXPECT_NE(edited.find("<![CDATA[rising('uart|tx') && !'uart|rx']]>"), std::string::npos);
+
   std::string script = temp_path("bad.script");
   write_file(script, "open_session 'x.xml'\ninstance 3 rename 'a'\n");
   expect_fails("replay " + script + " --from " + example("demo_session.xml"), 2,
