@@ -5,6 +5,7 @@
 
 #include "harness.h"
 #include "msg.h"
+#include "tdr_file_replace.h"
 
 namespace {
 
@@ -48,6 +49,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   g_sink.m_verbose = std::getenv("TDR_FUZZ_VERBOSE") != nullptr;
   msg_set_sink(&g_sink);
   (void)tdr_fuzz_scratch_dir();
+  // Scratch files need no durability; syncing each would slow every run.
+  TDR_FILE_REPLACE::set_sync(false);
   return 0;
 }
 

@@ -617,7 +617,7 @@ TEST_F(XmlUtilTest, AdjacentTextNodesDoNotGrowAcrossSaves) {
 // ---------------------------------------------------------------------------
 // Writing
 
-TEST_F(XmlUtilTest, WriteTruncatesAndCreatesWithMode0666BeforeUmask) {
+TEST_F(XmlUtilTest, WriteReplacesAndCreatesWithMode0666BeforeUmask) {
   DOMDocument* d = new_doc(u"r");
   std::string path = temp_path("mode.xml");
   write_file(path, std::string(10000, 'x'));
@@ -655,7 +655,7 @@ TEST_F(XmlUtilTest, WriteFailuresReturnFalseAndReleaseTheLock) {
 
   EXPECT_FALSE(tdr_xml_write_file(nullptr, temp_path("x.xml").c_str(), true));
   expect_internal_error("doc != NULL");
-  EXPECT_FALSE(tdr_xml_write_file(d, nullptr, true));
+  EXPECT_FALSE(tdr_xml_write_file(d, static_cast<const char*>(nullptr), true));
   expect_internal_error("file != NULL");
 }
 

@@ -103,6 +103,12 @@ TEST_F(ToolTest, NormalizeWritesAFixedPoint) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(read_file(once), read_file(twice));
   EXPECT_NE(read_file(once).find("<session "), std::string::npos);
+  // In place: the file is replaced by its normal form.
+  std::string in_place = temp_path("in_place.xml");
+  write_file(in_place, read_file(example("demo_session.xml")));
+  r = run("normalize " + in_place + " " + in_place);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(read_file(in_place), read_file(once));
   expect_fails("normalize " + example("demo_session.xml") + " /nonexistent/dir/out.xml", 1,
                "cannot write");
 }

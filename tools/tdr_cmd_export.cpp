@@ -8,6 +8,7 @@
 #include "tdr_data_session.h"
 #include "tdr_data_signal_set.h"
 #include "tdr_data_trigger.h"
+#include "tdr_file_replace.h"
 #include "tdr_tool.h"
 #include "tdr_waveform.h"
 
@@ -105,8 +106,12 @@ int cmd_export(int argc, char** argv) {
     tool_error("log '%s' holds no samples", sel.log->get_name());
     code = TOOL_UNREADABLE;
   } else {
+    std::unique_ptr<TDR_FILE_REPLACE> file;
     FILE* out = stdout;
-    if (args.has("-o")) out = std::fopen(args.option("-o").c_str(), "w");
+    if (args.has("-o")) {
+      file.reset(new TDR_FILE_REPLACE(args.option("-o").c_str()));
+      out = file->stdio();
+    }
     if (!out) {
       tool_error("cannot write '%s'", args.option("-o").c_str());
       code = TOOL_UNREADABLE;
@@ -120,7 +125,7 @@ int cmd_export(int argc, char** argv) {
         write_csv(wave, out);
       else
         write_svg(wave, scope, out);
-      if (out != stdout && std::fclose(out) != 0) {
+      if (file && !file->commit()) {
         tool_error("cannot write '%s'", args.option("-o").c_str());
         code = TOOL_UNREADABLE;
       }

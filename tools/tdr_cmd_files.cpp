@@ -22,7 +22,8 @@ const char* const CHECK_HELP =
 const char* const NORMALIZE_HELP =
     "usage: tdr normalize FILE OUT\n"
     "Opens FILE as 'check' does (messages on standard error) and saves it to OUT,\n"
-    "so OUT holds the file as the library reads and writes it.\n"
+    "so OUT holds the file as the library reads and writes it. OUT may be FILE:\n"
+    "it is replaced only once the whole file is written.\n"
     "Exit: 0 saved, 1 FILE could not be read or OUT not written, 3 internal error.\n";
 
 const char* const IMPORT_HELP =

@@ -191,11 +191,10 @@ bool TDR_DATA_SESSION::save(bool lock) { return save_as(get_name(), lock, false)
 
 bool TDR_DATA_SESSION::save_as(const char* file, bool lock, bool keep_name) {
   if (!TDR_CHECK(file != NULL)) return false;
-  // Probe the target first so a failed open changes nothing.
-  {
-    std::ofstream probe(file, std::ios::app | std::ios::binary);
-    if (!probe.good()) return false;
-  }
+  // The new file is made first, so a target that cannot be written changes
+  // nothing; the target itself is replaced only once everything is written.
+  TDR_FILE_REPLACE out(file);
+  if (!out.is_open()) return false;
   OPT_STRING kept = m_kfb_file;
   if (kept.present && !kept.value.empty()) {
     FIO_PATH target = absolute_simplified(file);
@@ -204,8 +203,8 @@ bool TDR_DATA_SESSION::save_as(const char* file, bool lock, bool keep_name) {
   } else {
     tdr_set_attr(m_root, TDR_X("kfb_file"), "");
   }
-  bool written = tdr_xml_write_file(m_doc, file, lock);
-  if (!keep_name) set_name(file);
+  bool written = tdr_xml_write_file(m_doc, &out, lock);
+  if (!keep_name && written) set_name(file);
   if (kept.present && !kept.value.empty())
     set_kfb_file_name(kept.value.c_str());
   else

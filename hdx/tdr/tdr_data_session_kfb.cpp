@@ -1,11 +1,8 @@
 // Device programming files embedded in the session: zlib-compressed, Base64 text.
 #define TDR_SOURCE_FILE "tdr_data_session"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -17,6 +14,7 @@
 
 #include "tdr_data_session.h"
 #include "tdr_data_xml_attr.h"
+#include "tdr_file_replace.h"
 #include "tdr_msg.h"
 #include "zlib_wrap.h"
 
@@ -36,19 +34,6 @@ struct XML_BYTES {
 // come from the stored text.
 const unsigned long long MAX_INFLATE_RATIO = 1032;
 const unsigned long long INFLATE_SLACK = 64 * 1024;
-
-bool write_all(int fd, const unsigned char* data, size_t size) {
-  while (size) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= size_t(n);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -180,9 +165,6 @@ bool TDR_DATA_SESSION::extract_kfb_file(int index, const char* filename) const {
   int rc = zlib_uncompress(data.get(), &out_len, packed.p, packed_len);
   // Only a too-small "size" fails; a larger one leaves a zero-filled tail.
   if (rc != 0) return false;
-  int fd = ::open(filename, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (fd < 0) return false;
-  bool ok = write_all(fd, data.get(), size);
-  ::close(fd);
-  return ok;
+  TDR_FILE_REPLACE out(filename);
+  return out.write(data.get(), size) && out.commit();
 }

@@ -5,19 +5,15 @@
 #include "tdr_data_xml_util.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <mutex>
-#include <streambuf>
 #include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/XMLFormatter.hpp>
@@ -922,77 +918,6 @@ DOMDocument* tdr_xml_read_file(const char* file, const char* display_name,
 
 namespace {
 
-// Output stream buffer over a file descriptor it owns; large writes go
-// straight to the file.
-class FD_OUT_BUF : public std::streambuf {
- public:
-  explicit FD_OUT_BUF(int fd) : m_fd(fd), m_buf(new char[k_size]) {
-    setp(m_buf.get(), m_buf.get() + k_size);
-  }
-  ~FD_OUT_BUF() override { close(); }
-  FD_OUT_BUF(const FD_OUT_BUF&) = delete;
-  FD_OUT_BUF& operator=(const FD_OUT_BUF&) = delete;
-
-  // Writes what is buffered and closes; false on any failure.
-  bool close() {
-    if (m_fd < 0) return true;
-    bool ok = drain();
-    if (::close(m_fd) != 0) ok = false;
-    m_fd = -1;
-    return ok;
-  }
-
- protected:
-  int_type overflow(int_type ch) override {
-    if (!drain()) return traits_type::eof();
-    if (!traits_type::eq_int_type(ch, traits_type::eof())) {
-      *pptr() = traits_type::to_char_type(ch);
-      pbump(1);
-    }
-    return traits_type::not_eof(ch);
-  }
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    if (n <= epptr() - pptr()) {
-      std::memcpy(pptr(), s, static_cast<size_t>(n));
-      pbump(static_cast<int>(n));
-      return n;
-    }
-    if (!drain()) return 0;
-    if (n < static_cast<std::streamsize>(k_size) / 2) {
-      std::memcpy(pptr(), s, static_cast<size_t>(n));
-      pbump(static_cast<int>(n));
-      return n;
-    }
-    return write_all(s, static_cast<size_t>(n)) ? n : 0;
-  }
-  int sync() override { return drain() ? 0 : -1; }
-
- private:
-  static const size_t k_size = 1 << 16;
-
-  bool write_all(const char* s, size_t n) {
-    if (m_fd < 0) return false;
-    while (n > 0) {
-      ssize_t w = ::write(m_fd, s, n);
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      s += w;
-      n -= static_cast<size_t>(w);
-    }
-    return true;
-  }
-  bool drain() {
-    size_t n = static_cast<size_t>(pptr() - pbase());
-    setp(m_buf.get(), m_buf.get() + k_size);
-    return n == 0 || write_all(m_buf.get(), n);
-  }
-
-  int m_fd;
-  std::unique_ptr<char[]> m_buf;
-};
-
 // Holds the printer's lock and formatter for one print; releases both and
 // resets the depth however printing ends.
 class PRINT_SCOPE {
@@ -1013,15 +938,11 @@ class PRINT_SCOPE {
 
 }  // namespace
 
-bool tdr_xml_write_file(DOMDocument* doc, const char* file, bool lock) {
-  if (!TDR_CHECK(doc != NULL) || !TDR_CHECK(file != NULL)) return false;
+bool tdr_xml_write_file(DOMDocument* doc, TDR_FILE_REPLACE* out, bool lock) {
+  if (!TDR_CHECK(doc != NULL) || !TDR_CHECK(out != NULL)) return false;
   TDR_DATA_XML_UTIL::ensure_xml_initialized();
-  int fd = ::open(file, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  FD_OUT_BUF buf(fd);
-  std::ostream stream(&buf);
-  if (fd < 0) stream.setstate(std::ios::badbit);
-  if (!stream.good()) return false;
-
+  if (!out->is_open()) return false;
+  std::ostream& stream = out->stream();
   bool printed = false;
   try {
     TDR_DATA_XML_DOM_FORMAT target(stream);
@@ -1034,6 +955,15 @@ bool tdr_xml_write_file(DOMDocument* doc, const char* file, bool lock) {
   } catch (...) {
     printed = false;
   }
-  if (!buf.close()) stream.setstate(std::ios::badbit);
-  return printed;
+  if (!printed) {
+    out->abandon();
+    return false;
+  }
+  return out->commit();
+}
+
+bool tdr_xml_write_file(DOMDocument* doc, const char* file, bool lock) {
+  if (!TDR_CHECK(file != NULL)) return false;
+  TDR_FILE_REPLACE out(file);
+  return tdr_xml_write_file(doc, &out, lock);
 }

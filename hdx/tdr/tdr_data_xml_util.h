@@ -11,6 +11,7 @@
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "tdr_file_replace.h"
 #include "thr.h"
 
 using xercesc::DOMDocument;
@@ -114,8 +115,11 @@ class ZENVOR_DOM_PARSER : public xercesc::XercesDOMParser {
 DOMDocument* tdr_xml_read_file(const char* file, const char* display_name,
                                ZENVOR_DOM_PARSER** parser);
 
-// Prints `doc` into `file` (truncated, mode 0666 before umask). False when the
-// file cannot be opened or printing fails.
+// Prints `doc` into `out` and commits it: the target is replaced only when
+// everything was written. False (target unchanged) when `out` did not open or
+// printing or committing failed.
+bool tdr_xml_write_file(DOMDocument* doc, TDR_FILE_REPLACE* out, bool lock);
+// The same into a new TDR_FILE_REPLACE of `file`.
 bool tdr_xml_write_file(DOMDocument* doc, const char* file, bool lock);
 
 #endif

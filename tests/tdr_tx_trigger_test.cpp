@@ -1,0 +1,509 @@
+// Trigger working copy: edits committed and compared as saved files, undo back
+// to the unedited bytes, compilation impact, renames carried to the data list,
+// level undo symmetry and bad input.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "tdr_data_manager.h"
+#include "tdr_data_trigger.h"
+#include "tdr_test_support.h"
+#include "tdr_tx_instance.h"
+#include "tdr_tx_script_recorder.h"
+#include "tdr_tx_session.h"
+#include "tdr_tx_signal_set.h"
+#include "tdr_tx_trigger.h"
+
+namespace {
+
+using EDIT = std::function<void(TDR_TX_TRIGGER&)>;
+
+class COUNTED_NAMES : public TDR_DATA_AUTO_NAME_SOURCE {
+ public:
+  void restart() { m_count = 0; }
+  bool next_auto_name(const char* base, std::string* name) override {
+    *name = std::string(base) + "_" + std::to_string(m_count++);
+    return true;
+  }
+
+ private:
+  int m_count = 0;
+};
+
+std::string data_file(const std::string& name) {
+  return source_dir() + "/tests/data/tx_trigger/" + name;
+}
+
+int node(TDR_TX_TRIGGER& t, const char* name) { return t.find_wire_node(name); }
+
+// "stored" and "computed" of every trigger line of `tdr crc FILE`.
+std::vector<std::pair<std::string, std::string>> tool_fingerprints(const std::string& file) {
+  std::vector<std::pair<std::string, std::string>> result;
+  FILE* pipe = popen((std::string(TDR_TOOL_PATH) + " crc '" + file + "'").c_str(), "r");
+  if (!pipe) return result;
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe)) {
+    std::string text = line;
+    size_t s = text.find(" stored="), c = text.find(" computed=");
+    if (s == std::string::npos || c == std::string::npos) continue;
+    result.emplace_back(text.substr(s + 8, c - s - 8),
+                        text.substr(c + 10, text.find_last_not_of("\n") - c - 9));
+  }
+  pclose(pipe);
+  return result;
+}
+
+}  // namespace
+
+class TxTriggerTest : public TdrTest {
+ protected:
+  void SetUp() override {
+    TdrTest::SetUp();
+    m_previous_names = TDR_DATA_MANAGER::set_auto_name_source(&m_names);
+  }
+  void TearDown() override {
+    close();
+    TDR_DATA_MANAGER::set_auto_name_source(m_previous_names);
+    TdrTest::TearDown();
+  }
+
+  void open(const std::string& input = data_file("session.xml")) {
+    close();
+    m_names.restart();
+    std::string path = temp_path("in" + std::to_string(m_files++) + ".xml");
+    write_file(path, read_file(input));
+    m_session.reset(new TDR_TX_SESSION());
+    ASSERT_TRUE(m_session->open_session(path.c_str()));
+    t = m_session->get_trigger_at(0, true);
+    inst = m_session->get_instance_at(0, true);
+    ASSERT_TRUE(t && inst);
+  }
+  void close() {
+    if (m_session) m_session->close_session();
+    m_session.reset();
+  }
+  // One user action.
+  void act(const EDIT& edit) {
+    inst->begin_action();
+    edit(*t);
+    inst->end_action();
+  }
+  std::string save() {
+    m_last_saved = temp_path("out" + std::to_string(m_files++) + ".xml");
+    EXPECT_TRUE(m_session->save_session(m_last_saved.c_str()));
+    return read_file(m_last_saved);
+  }
+  std::string saved_unedited(const std::string& input = data_file("session.xml")) {
+    open(input);
+    return save();
+  }
+  bool level_text_has(const std::string& saved, const std::string& text) {
+    return saved.find(text) != std::string::npos;
+  }
+
+  std::unique_ptr<TDR_TX_SESSION> m_session;
+  TDR_TX_TRIGGER* t = nullptr;
+  TDR_TX_INSTANCE* inst = nullptr;
+  std::string m_last_saved;
+
+ private:
+  COUNTED_NAMES m_names;
+  TDR_DATA_AUTO_NAME_SOURCE* m_previous_names = nullptr;
+  int m_files = 0;
+};
+
+// Each edit, committed and saved, gives its golden file; undone before the
+// commit, it gives the unedited bytes. Golden files are rewritten with
+// TDR_UPDATE_GOLDEN=1.
+TEST_F(TxTriggerTest, CommittedEditsMatchGoldenFilesAndUndoRestoresTheFile) {
+  const struct {
+    const char* golden;
+    EDIT edit;
+  } cases[] = {
+      {"basic_condition.xml",
+       [](TDR_TX_TRIGGER& t) {
+         EXPECT_TRUE(t.set_trigger_condition(node(t, "b"), 0, TDR_CTYPE_RISING_EDGE_COND));
+       }},
+      {"new_level.xml",
+       [](TDR_TX_TRIGGER& t) {
+         EXPECT_TRUE(t.set_trigger_level(3));
+         EXPECT_TRUE(t.set_trigger_condition(node(t, "a"), 2, TDR_CTYPE_LOW_COND));
+       }},
+      {"advanced_level.xml",
+       [](TDR_TX_TRIGGER& t) {
+         EXPECT_TRUE(t.set_trigger_level_basic_condition(0, false));
+         EXPECT_TRUE(t.set_advanced_expression(0, "rising(bee) && !c"));
+       }},
+      {"advanced_expression.xml",
+       [](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.set_advanced_expression(1, "a && !bee")); }},
+      {"trigger_settings.xml",
+       [](TDR_TX_TRIGGER& t) {
+         EXPECT_TRUE(t.set_trigger_position(TDR_PTYPE_POST_POS));
+         EXPECT_TRUE(t.set_trigger_type(TDR_TTYPE_SEGMENTED_TRIGGER));
+         EXPECT_TRUE(t.set_segment_size(8));
+       }},
+      {"power_up.xml",
+       [](TDR_TX_TRIGGER& t) {
+         EXPECT_TRUE(t.set_power_up_trigger_mode(true));
+         EXPECT_TRUE(t.set_trigger_condition(node(t, "c"), 0, TDR_CTYPE_FALLING_EDGE_COND));
+         EXPECT_TRUE(t.duplicate_trigger_to_other(false));
+         EXPECT_FALSE(t.is_power_up_trigger_view());
+       }},
+  };
+  const std::string unedited = saved_unedited();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.golden);
+    open();
+    act(c.edit);
+    ASSERT_TRUE(inst->undo());
+    EXPECT_EQ(save(), unedited);
+
+    open();
+    act(c.edit);
+    std::string saved = save();
+    std::string golden = data_file(c.golden);
+    if (std::getenv("TDR_UPDATE_GOLDEN")) write_file(golden, saved);
+    EXPECT_EQ(saved, read_file(golden));
+    auto fingerprints = tool_fingerprints(m_last_saved);
+    ASSERT_FALSE(fingerprints.empty());
+    for (const auto& f : fingerprints) EXPECT_TRUE(f.first == "-" || f.first == f.second);
+  }
+}
+
+// The basic condition appears in the level text exactly; the undone edit
+// leaves the committed trigger untouched.
+TEST_F(TxTriggerTest, BasicConditionReachesTheLevelText) {
+  open();
+  act([](TDR_TX_TRIGGER& t) {
+    t.set_trigger_condition(node(t, "b"), 0, TDR_CTYPE_RISING_EDGE_COND);
+  });
+  EXPECT_TRUE(level_text_has(save(), "'a' == high &amp;&amp; 'bee' == rising edge\n"));
+}
+
+// An unchanged fingerprint is inherited by a commit on incremental nodes; a
+// full change clears it.
+TEST_F(TxTriggerTest, IncrementalNodesInheritTheFingerprintUnlessTheChangeIsFull) {
+  std::string node2 = temp_path("node2.xml");
+  std::string text = read_file(data_file("session.xml"));
+  text.replace(text.find("node_id=\"0\""), 11, "node_id=\"2\"");
+  write_file(node2, text);
+
+  open(node2);
+  act([](TDR_TX_TRIGGER& t) { t.set_trigger_condition(node(t, "a"), 0, TDR_CTYPE_LOW_COND); });
+  ASSERT_TRUE(m_session->commit_session());
+  unsigned long inherited = t->get_commited_crc_value();
+  EXPECT_NE(inherited, 0ul);
+  save();
+  for (const auto& f : tool_fingerprints(m_last_saved)) EXPECT_EQ(f.first, f.second);
+
+  open(node2);
+  act([](TDR_TX_TRIGGER& t) { t.set_trigger_level(3); });
+  ASSERT_TRUE(m_session->commit_session());
+  EXPECT_EQ(t->get_commited_crc_value(), 0ul);
+}
+
+TEST_F(TxTriggerTest, CompilationImpact) {
+  const struct {
+    const char* what;
+    std::string input;
+    EDIT edit;
+    bool full, rivlet;
+  } cases[] = {
+      {"nothing", data_file("session.xml"), [](TDR_TX_TRIGGER&) {}, false, false},
+      {"runtime setting", data_file("session.xml"),
+       [](TDR_TX_TRIGGER& t) { t.set_trigger_position(TDR_PTYPE_CENTER_POS); }, false, false},
+      {"classic node removed", data_file("session.xml"),
+       [](TDR_TX_TRIGGER& t) { EXPECT_EQ(t.delete_node(node(t, "d"), node(t, "d")), 1); },
+       true, false},
+      {"probe-only node removed", data_file("session.xml"),
+       [](TDR_TX_TRIGGER& t) { EXPECT_EQ(t.delete_node(node(t, "p"), node(t, "p")), 1); },
+       false, true},
+      {"level count", data_file("session.xml"), [](TDR_TX_TRIGGER& t) { t.set_trigger_level(1); },
+       true, false},
+      {"basic flag", data_file("session.xml"),
+       [](TDR_TX_TRIGGER& t) { t.set_trigger_level_basic_condition(0, false); }, true, false},
+      {"power-up mode", data_file("session.xml"),
+       [](TDR_TX_TRIGGER& t) { t.set_power_up_trigger_mode(true); }, true, false},
+      {"power-up position", source_dir() + "/examples/demo_session.xml",
+       [](TDR_TX_TRIGGER& t) {
+         t.set_power_up_trigger_view(true);
+         t.set_trigger_position(TDR_PTYPE_POST_POS);
+       },
+       true, false},
+      {"power-up condition", source_dir() + "/examples/demo_session.xml",
+       [](TDR_TX_TRIGGER& t) {
+         t.set_power_up_trigger_view(true);
+         t.set_trigger_condition(node(t, "cpu|addr[0]"), 0, TDR_CTYPE_HIGH_COND);
+       },
+       true, false},
+      {"normal condition with power-up on", source_dir() + "/examples/demo_session.xml",
+       [](TDR_TX_TRIGGER& t) { t.set_trigger_condition(node(t, "cpu|addr[0]"), 0, TDR_CTYPE_HIGH_COND); },
+       false, false},
+      {"advanced text changed", data_file("session.xml"),
+       [](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.set_advanced_expression(1, "a && bee")); }, true,
+       false},
+      {"advanced text unchanged", data_file("session.xml"),
+       [](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.set_advanced_expression(1, "a || bee")); }, false,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    open(c.input);
+    act(c.edit);
+    bool full = !c.full, rivlet = !c.rivlet;
+    t->check_compilation_type(&full, &rivlet);
+    EXPECT_EQ(full, c.full);
+    EXPECT_EQ(rivlet, c.rivlet);
+  }
+}
+
+TEST_F(TxTriggerTest, RenamesReachTheDataListAndEveryLevel) {
+  open();
+  TDR_TX_SIGNAL_SET* data_list = m_session->get_signal_set_at(0, true);
+  act([](TDR_TX_TRIGGER& t) {
+    ASSERT_TRUE(t.set_trigger_level(3));
+    t.set_trigger_condition(node(t, "a"), 2, TDR_CTYPE_LOW_COND);
+    EXPECT_TRUE(t.rename_node_name("a", "alpha"));
+    EXPECT_FALSE(t.rename_node_name("alpha", "b"));    // a name
+    EXPECT_FALSE(t.rename_node_name("alpha", "bee"));  // an alias
+    EXPECT_FALSE(t.set_node_alias(node(t, "c"), "bee"));
+  });
+  EXPECT_GE(data_list->find_wire_node("alpha"), 0);
+  EXPECT_LT(data_list->find_wire_node("a"), 0);
+  EXPECT_TRUE(t->is_name_in_uniq_set("alpha"));
+  EXPECT_FALSE(t->is_name_in_uniq_set("a"));
+  std::string saved = save();
+  EXPECT_TRUE(level_text_has(saved, ">'alpha' == high\n"));
+  EXPECT_TRUE(level_text_has(saved, ">'alpha' == low\n"));
+  // Wires and nets; advanced expressions are the editor's text and stay.
+  EXPECT_FALSE(level_text_has(saved, "name=\"a\" tap_mode"));
+  EXPECT_FALSE(level_text_has(saved, "name=\"a\"/>\n          <net"));
+}
+
+// Shrinking and growing keep the slots: undo and redo bring back the same
+// conditions, and the vector length follows the level count.
+TEST_F(TxTriggerTest, LevelCountUndoRedoSymmetry) {
+  open();
+  int a = node(*t, "a");
+  act([&](TDR_TX_TRIGGER& t) {
+    t.set_trigger_level(4);
+    t.set_trigger_condition(a, 3, TDR_CTYPE_EITHER_EDGE_COND);
+  });
+  act([](TDR_TX_TRIGGER& t) { t.set_trigger_level(1); });
+  EXPECT_EQ(t->get_trigger_condition(a, 3), TDR_CTYPE_INVALID_COND);
+  EXPECT_EQ(t->get_trigger_condition(a, 0), TDR_CTYPE_HIGH_COND);
+  ASSERT_TRUE(inst->undo());
+  EXPECT_EQ(t->get_trigger_level(), 4);
+  EXPECT_EQ(t->get_trigger_condition(a, 3), TDR_CTYPE_EITHER_EDGE_COND);
+  EXPECT_FALSE(t->is_trigger_level_basic_condition(1));
+  ASSERT_TRUE(inst->undo());
+  EXPECT_EQ(t->get_trigger_level(), 2);
+  ASSERT_TRUE(inst->redo());
+  EXPECT_EQ(t->get_trigger_condition(a, 3), TDR_CTYPE_EITHER_EDGE_COND);
+  ASSERT_TRUE(inst->redo());
+  EXPECT_EQ(t->get_trigger_level(), 1);
+  EXPECT_EQ(t->get_trigger_adv_condition_root(1), nullptr);
+}
+
+TEST_F(TxTriggerTest, SettersChangeOnlyTheViewedSideAndRaiseTheirFlags) {
+  open();
+  TDR_TX_CHANGE_STATUS* status = inst->get_change_status();
+  act([&](TDR_TX_TRIGGER& t) {
+    EXPECT_FALSE(t.set_trigger_condition(node(t, "a"), 0, TDR_CTYPE_HIGH_COND));
+    EXPECT_FALSE(t.set_power_up_trigger_mode(false));
+    t.set_power_up_trigger_view(true);
+    EXPECT_TRUE(t.set_trigger_position(TDR_PTYPE_POST_POS));
+  });
+  EXPECT_TRUE(status->m_trigger_full_changed);
+  EXPECT_FALSE(status->m_trigger_runtime_changed);
+  EXPECT_EQ(t->get_trigger_position(), TDR_PTYPE_POST_POS);
+  t->set_power_up_trigger_view(false);
+  EXPECT_EQ(t->get_trigger_position(), TDR_PTYPE_PRE_POS);
+  ASSERT_TRUE(inst->undo());
+  t->set_power_up_trigger_view(true);
+  EXPECT_EQ(t->get_trigger_position(), TDR_PTYPE_PRE_POS);
+  EXPECT_FALSE(status->m_trigger_full_changed);
+}
+
+// Undo brings back the expression read from the file; the modified marks of
+// the levels decide the advanced change flags.
+TEST_F(TxTriggerTest, AdvancedExpressionUndoAndModifiedFlags) {
+  open();
+  act([](TDR_TX_TRIGGER& t) { t.set_advanced_expression(1, "a && c"); });
+  EXPECT_NE(t->get_advanced_trigger_condition_factory(1), nullptr);
+  ASSERT_TRUE(inst->undo());
+  EXPECT_EQ(t->get_advanced_expression(1, false), "a || bee");
+  EXPECT_NE(t->get_advanced_trigger_condition_factory(1), nullptr);
+  ASSERT_TRUE(inst->redo());
+  EXPECT_EQ(t->get_advanced_expression(1, false), "a && c");
+
+  open();
+
+  act([](TDR_TX_TRIGGER& t) {
+    t.set_trigger_level(3);
+    t.set_trigger_level_basic_condition(2, false);
+    t.set_trigger_level_adv_condition_modified(1, false, true);
+    t.set_trigger_level_adv_condition_modified(2, false, false);
+  });
+  EXPECT_TRUE(inst->get_change_status()->m_adv_trigger_changed);
+  EXPECT_FALSE(inst->get_change_status()->m_adv_trigger_full_changed);
+}
+
+TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
+  open();
+  int d = node(*t, "d");  // captures data only
+  act([&](TDR_TX_TRIGGER& t) {
+    EXPECT_FALSE(t.set_trigger_condition(d, 0, TDR_CTYPE_HIGH_COND));
+    EXPECT_FALSE(t.set_trigger_condition(node(t, "a"), 2, TDR_CTYPE_HIGH_COND));
+    EXPECT_FALSE(t.set_trigger_condition(-1, 0, TDR_CTYPE_HIGH_COND));
+    EXPECT_FALSE(t.set_trigger_level(-1));
+    EXPECT_FALSE(t.set_trigger_level_enabled(-1, false));
+    EXPECT_FALSE(t.set_trigger_level_enabled(7, false));
+    EXPECT_FALSE(t.set_advanced_expression(0, "a"));  // a basic level
+    EXPECT_FALSE(t.append_node("bee", TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
+    EXPECT_EQ(t.copy_before_node(0, 1, 3, false), -1);
+  });
+  expect_internal_error("node_index >= 0");
+  expect_internal_error("levels >= 0");
+  expect_internal_error("level >= 0");
+  EXPECT_EQ(t->get_trigger_condition(d, 0), TDR_CTYPE_INVALID_COND);
+  EXPECT_FALSE(inst->is_undo_available());
+
+  // An expression the compiler rejects leaves the level without factory.
+  act([](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.set_advanced_expression(1, "a && (")); });
+  EXPECT_EQ(t->get_advanced_trigger_condition_factory(1), nullptr);
+  EXPECT_EQ(t->get_advanced_expression(1, false), "a && (");
+  const auto& lines = m_sink.debug_lines;
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "ADV: Invalid advanced trigger expression is generated from get_equation"),
+            lines.end());
+  EXPECT_TRUE(level_text_has(save(), "<![CDATA[a && (]]>"));
+}
+
+// Advanced levels without an op_node tree, or with foreign elements in it,
+// load and commit into a new trigger; the tree keeps what is op_node.
+TEST_F(TxTriggerTest, BrokenOrMissingOpNodeTrees) {
+  std::string text = read_file(data_file("session.xml"));
+  std::string broken = text;
+  broken.replace(broken.find("<op_node kind=\"input\" name=\"a\"/>"), 0, "<junk><op_node/></junk>");
+  std::string missing = text;
+  size_t from = missing.find("            <op_node kind=\"or\">");
+  const std::string end = "            </op_node>\n";
+  missing.erase(from, missing.find(end) + end.size() - from);
+  const std::pair<const char*, std::string> files[] = {{"broken", broken}, {"missing", missing}};
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.first);
+    std::string path = temp_path(std::string(f.first) + ".xml");
+    write_file(path, f.second);
+    open(path);
+    act([](TDR_TX_TRIGGER& t) { t.set_trigger_level(3); });
+    std::string saved = save();
+    EXPECT_TRUE(level_text_has(saved, "<![CDATA[a || bee]]>"));
+    EXPECT_EQ(level_text_has(saved, "<op_node kind=\"input\" name=\"bee\"/>"),
+              std::string(f.first) == "broken");
+    EXPECT_FALSE(level_text_has(saved.substr(saved.rfind("<trigger ")), "<junk>"));
+  }
+}
+
+// The setup list keeps names and aliases unique and carries its structural
+// changes to the data list; undo restores both lists and the name set.
+TEST_F(TxTriggerTest, SetupListOverridesCarryChangesToTheDataList) {
+  open();
+  TDR_TX_SIGNAL_SET* data_list = m_session->get_signal_set_at(0, true);
+  act([](TDR_TX_TRIGGER& t) {
+    EXPECT_FALSE(t.append_node("a", TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
+    EXPECT_TRUE(t.append_node("e", TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
+    EXPECT_EQ(t.delete_node(node(t, "c"), node(t, "c")), 1);
+  });
+  EXPECT_GE(data_list->find_wire_node("e"), 0);
+  EXPECT_LT(data_list->find_wire_node("c"), 0);
+  EXPECT_FALSE(t->is_name_in_uniq_set("c"));
+  ASSERT_TRUE(inst->undo());
+  EXPECT_GE(data_list->find_wire_node("c"), 0);
+  EXPECT_LT(data_list->find_wire_node("e"), 0);
+  EXPECT_TRUE(t->is_name_in_uniq_set("c"));
+  EXPECT_FALSE(t->is_name_in_uniq_set("e"));
+
+  // Groups take the first free "NAME (n)".
+  act([](TDR_TX_TRIGGER& t) {
+    ASSERT_TRUE(t.group_node(0, 1, nullptr));
+    ASSERT_TRUE(t.group_node(3, 4, nullptr));
+  });
+  EXPECT_EQ(std::string(t->get_node_name(0)), "Group");
+  EXPECT_EQ(std::string(t->get_node_name(3)), "Group (1)");
+  act([](TDR_TX_TRIGGER& t) { EXPECT_FALSE(t.set_group_node_name(0, "Group (1)")); });
+  act([](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.ungroup_node(3)); });
+  EXPECT_FALSE(t->is_name_in_uniq_set("Group (1)"));
+  EXPECT_TRUE(t->is_name_in_uniq_set("Group"));
+}
+
+// A node that now captures trigger only leaves the data list; one that
+// captures data again comes back. Neither step is undoable on its own.
+TEST_F(TxTriggerTest, CaptureTypeChangesSyncIntoTheDataList) {
+  open();
+  TDR_TX_SIGNAL_SET* data_list = m_session->get_signal_set_at(0, true);
+  int d = node(*t, "d");
+  act([&](TDR_TX_TRIGGER& t) { ASSERT_TRUE(t.set_node_capture_type(d, TDR_WTYPE_TRIGGER_CAPTURE)); });
+  int actions = inst->get_undo_manager()->get_num_actions();
+  t->sync_upon_capture_type_change();
+  EXPECT_LT(data_list->find_wire_node("d"), 0);
+  EXPECT_FALSE(t->is_capture_type_changed());
+  EXPECT_FALSE(inst->is_undo_available());  // deletions there have no undo
+  EXPECT_EQ(actions, 1);
+
+  act([&](TDR_TX_TRIGGER& t) { ASSERT_TRUE(t.set_node_capture_type(d, TDR_WTYPE_BOTH_CAPTURE)); });
+  t->sync_upon_capture_type_change();
+  EXPECT_GE(data_list->find_wire_node("d"), 0);
+  EXPECT_EQ(inst->get_undo_manager()->get_num_actions(), 1);
+  EXPECT_EQ(t->get_trigger_condition(d, 0), TDR_CTYPE_DONT_CARE_COND);
+}
+
+TEST_F(TxTriggerTest, EditsAreRecordedWithTheSetupTabHead) {
+  setenv("tvf_tx_record", "on", 1);
+  setenv("tvf_tx_record_root_path", temp_dir().c_str(), 1);
+  open();
+  std::string script = temp_dir() + "/" + m_session->get_script_recorder()->get_base_name() + ".log";
+  act([](TDR_TX_TRIGGER& t) {
+    t.set_trigger_condition(node(t, "b"), 0, TDR_CTYPE_RISING_EDGE_COND);
+    t.set_advanced_expression(1, "a && bee");
+    t.set_trigger_level(3);
+  });
+  close();
+  unsetenv("tvf_tx_record");
+  unsetenv("tvf_tx_record_root_path");
+  EXPECT_NE(read_file(script).find("instance 0 begin_action\n"
+                                   "instance 0 setup_tab set_trigger_condition 1 0 'rising edge'\n"
+                                   "instance 0 setup_tab set_advanced_expression 1 'a && bee'\n"
+                                   "instance 0 setup_tab set_trigger_level 3\n"
+                                   "instance 0 end_action\n"),
+            std::string::npos);
+}
+
+// Without GUI logging the commits go to the global-temp trigger: an unchanged
+// trigger is copied there under its own name, a runtime change is written in
+// place, a structural change makes a new one.
+TEST_F(TxTriggerTest, CommitsWithoutGuiLoggingUseTheGlobalTempTrigger) {
+  open();
+  m_session->set_gui_logging(false);
+  ASSERT_TRUE(m_session->commit_session());
+  TDR_DATA_TRIGGER* copy = t->get_data_trigger();
+  ASSERT_TRUE(copy && copy->is_global_temp());
+  EXPECT_EQ(std::string(copy->get_name()), "trig1");
+  EXPECT_EQ(copy->get_event_levels(), 2);
+
+  act([](TDR_TX_TRIGGER& t) { t.set_trigger_position(TDR_PTYPE_POST_POS); });
+  ASSERT_TRUE(m_session->commit_session());
+  EXPECT_EQ(t->get_data_trigger(), copy);
+  EXPECT_EQ(copy->get_trigger_position(false), TDR_PTYPE_POST_POS);
+
+  act([](TDR_TX_TRIGGER& t) { t.set_trigger_level(1); });
+  ASSERT_TRUE(m_session->commit_session());
+  ASSERT_TRUE(t->get_data_trigger()->is_global_temp());
+  EXPECT_EQ(t->get_data_trigger()->get_event_levels(), 1);
+  EXPECT_EQ(t->get_data_trigger()->get_trigger_position(false), TDR_PTYPE_POST_POS);
+  std::string saved = save();
+  EXPECT_TRUE(level_text_has(saved, "name=\"trig1\" position=\"pre\""));
+}
