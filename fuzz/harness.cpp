@@ -768,6 +768,22 @@ const std::string& bundled(const char* relative) {
   return files[relative] = content;
 }
 
+// The opening snapshot of the recorded example (its name carries the stamp).
+const std::string& recorded_init() {
+  static std::string name;
+  if (!name.empty()) return name;
+  if (DIR* d = opendir((std::string(TDR_SOURCE_DIR) + "/examples/recorded").c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string file = e->d_name;
+      if (file.size() > 9 && file.compare(file.size() - 9, 9, "_init.tvf") == 0)
+        name = "examples/recorded/" + file;
+    }
+    closedir(d);
+  }
+  if (name.empty()) tdr_fuzz_fail("the recorded example is missing (TDR_SOURCE_DIR)");
+  return name;
+}
+
 void empty_directory(const std::string& dir) {
   if (DIR* d = opendir(dir.c_str())) {
     while (dirent* e = readdir(d))
@@ -828,10 +844,8 @@ void edit_once(TDR_TX_SESSION* tx, int g, BYTE_READER& in) {
 
 void tdr_fuzz_replay(const uint8_t* data, size_t size) {
   if (size < 1) return;
-  static const char* const SESSIONS[] = {"examples/demo_session.xml",
-                                         "examples/recorded/tvf_tx_2026_12_06_05_33_21_init.tvf"};
   std::string session = scratch_file("replay_session.xml");
-  const std::string& content = bundled(SESSIONS[data[0] % 2]);
+  const std::string& content = bundled(data[0] % 2 ? recorded_init().c_str() : "examples/demo_session.xml");
   write_bytes(session, content.data(), content.size());
   std::string out = scratch_file("replay_out");
   mkdir(out.c_str(), 0777);

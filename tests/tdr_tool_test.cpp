@@ -1,4 +1,5 @@
 // Drives the tdr command-line tool as a user would.
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -257,7 +258,17 @@ TEST_F(ToolTest, CrcListsStoredAndComputedFingerprintsWithoutChangingTheFile) {
 }
 
 TEST_F(ToolTest, ReplayExitCodesAndSummary) {
-  const std::string base = "tvf_tx_2026_12_06_05_33_21";
+  // The recorded example's files share one stamped base name.
+  std::string base;
+  if (DIR* d = opendir(example("recorded").c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string name = e->d_name;
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".log") == 0)
+        base = name.substr(0, name.size() - 4);
+    }
+    closedir(d);
+  }
+  ASSERT_FALSE(base.empty());
   RUN r = run("replay " + example("recorded/" + base + ".log") + " --verify -o " + temp_dir());
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "replay: 18 calls replayed, 2 check points saved, 2 verified\n");

@@ -233,9 +233,7 @@ class RANDOM_EDITOR {
       // wires leaves the lists bound to its freed views.
       case 13: if (n > 5) { int f = pick(n); list->delete_node(f, f + pick(2)); } break;
       case 14: if (n > 5) list->delete_node(list->get_node(pick(n - 1))->name.c_str()); break;
-      // The setup-view list records a null template as the text 'NULL', which
-      // reads back as a named template; only the data-view list groups here.
-      case 15: sig->group_node(pick(n), pick(n), nullptr); break;
+      case 15: list->group_node(pick(n), pick(n), nullptr); break;
       case 16: if (group >= 0) list->ungroup_node(group); break;
       case 17: if (group >= 0) list->link_group_node(group, TDR_DATA_GROUP_LINKING_TYPE(pick(16))); break;
       case 18: {
