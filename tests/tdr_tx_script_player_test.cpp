@@ -229,20 +229,12 @@ class RANDOM_EDITOR {
       case 10: list->set_node_signal_inverted(pick(n), coin()); break;
       case 11: if (group >= 0) list->toggle_node(group); break;
       case 12: list->append_node(name().c_str(), TDR_STYPE_REGISTER_SIGNAL, TDR_DATA_WIRE_TAP_MODE(pick(2))); break;
-      // Deletions keep a few nodes: a commit that removes a signal set without
-      // wires leaves the lists bound to its freed views.
-      case 13: if (n > 5) { int f = pick(n); list->delete_node(f, f + pick(2)); } break;
-      case 14: if (n > 5) list->delete_node(list->get_node(pick(n - 1))->name.c_str()); break;
+      case 13: list->delete_node(pick(n), pick(n)); break;
+      case 14: if (n > 1) list->delete_node(list->get_node(pick(n - 1))->name.c_str()); break;
       case 15: list->group_node(pick(n), pick(n), nullptr); break;
       case 16: if (group >= 0) list->ungroup_node(group); break;
       case 17: if (group >= 0) list->link_group_node(group, TDR_DATA_GROUP_LINKING_TYPE(pick(16))); break;
-      case 18: {
-        // Moving a block before the node right after it changes nothing, yet
-        // its undo step is refused ("Undo failed"); such moves are left out.
-        int f = pick(n), l = pick(n), t = pick(n);
-        if (t != std::max(f, l) + 1) list->move_before_node(f, l, t, coin());
-        break;
-      }
+      case 18: list->move_before_node(pick(n), pick(n), pick(n), coin()); break;
       case 19: list->copy_before_node(pick(n), pick(n), pick(n), coin()); break;
       case 20: trig->set_trigger_condition(pick(n), pick(levels + 1), TDR_DATA_TRIGGER_CONDITION(pick(9))); break;
       case 21: trig->set_trigger_level(1 + pick(3)); break;
@@ -299,31 +291,12 @@ class RANDOM_EDITOR {
         case 5: m_tx->set_global_data("k", pick(5)); break;
         case 6: { int v[] = {pick(9), -1}; m_tx->set_global_data("l", v, pick(3)); break; }
         case 7: m_tx->set_jtag_chain_name(text_or_null(&keep)); break;
-        case 8: {
-          // Only sets that exist: emptied working copies make the next commit
-          // create and drop a set without wires, leaving the lists bound to its
-          // freed views.
-          TDR_TX_SIGNAL_SET* sig = m_tx->get_signal_set_at(view, false);
-          TDR_TX_TRIGGER* trig = m_tx->get_trigger_at(view, false);
-          if (sig->get_name()) m_tx->set_active(view, sig->get_name(), coin() ? trig->get_name() : nullptr, nullptr);
-          break;
-        }
+        case 8: m_tx->set_active(view, coin() ? "bus_capture" : "USE_GLOBAL_TEMP", coin() ? "addr_watch" : nullptr, nullptr); break;
         case 9: m_tx->set_active_log(view, coin() ? m_tx->get_log_at(view, false) : nullptr); break;
         case 10: m_tx->rename_embedded_kfb_filename_at(0, coin() ? "a.kfb" : "board.kfb"); break;
-        case 11:
-          // A new instance gets signals at once: a commit that removes a signal
-          // set without wires leaves the lists bound to its freed views.
-          if (m_tx->get_num_groups() < 3 && m_tx->create_tavrin_instance(nullptr)) {
-            int last = m_tx->get_num_groups() - 1;
-            TDR_TX_INSTANCE* added = m_tx->get_instance_at(last, true);
-            added->begin_action();
-            for (const char* signal : {"a", "b", "c", "d", "e", "f"})
-              m_tx->get_trigger_at(last, true)->append_node(signal, TDR_STYPE_REGISTER_SIGNAL, TDR_MTYPE_CLASSIC_TAP);
-            added->end_action();
-          }
-          break;
+        case 11: if (m_tx->get_num_groups() < 3) m_tx->create_tavrin_instance(nullptr); break;
         case 12: if (m_tx->get_num_groups() > 1) m_tx->remove_tavrin_instance(view); break;
-        case 13: m_tx->remove(view, "bus_capture", "addr_watch", "run1"); break;
+        case 13: m_tx->remove(view, coin() ? "uart" : "bus_capture", coin() ? "start_bit" : nullptr, nullptr); break;
         case 14: m_tx->set_embedded_kfb_inst_id_crc_at(pick(2), coin() ? "12AB" : ""); break;
         case 15: m_tx->embed_kfb_file(m_kfb.c_str(), coin() ? "prog.kfb" : "board.kfb"); m_tx->remove_embedded_kfb_at(pick(3)); break;
         case 16: inst->rename(coin() ? "probe" : nullptr); inst->update_to_current_version(); break;
