@@ -1,7 +1,8 @@
 // Benchmarks of the session library against the XML library's own speed.
 //
 //   tdr_bench --tdr_profile=NAME:FILE [--tdr_profile=...] [--tdr_out_dir=DIR]
-//             [--tdr_no_memory] [--tdr_check] [--tdr_table] [Google Benchmark flags]
+//             [--tdr_no_memory] [--tdr_check] [--tdr_table]
+//             [--tdr_node_list_sizes=SMALL,LARGE] [Google Benchmark flags]
 //
 // For every profile it registers:
 //   A_xerces_parse/P      the XML library alone reading the file with the parser
@@ -15,6 +16,24 @@
 //   trigger_crc/P         fingerprint of every trigger (once the API exists)
 //   condition_text/P      write and parse back the condition text of every level
 //                         (once the API exists)
+//   tx_load/P             the editing layer's working objects of every instance
+//                         built over the open session
+//   tx_commit/P           their first commit without edits
+//   tx_edit_commit/P      their commit after one signal of every instance was
+//                         renamed (each instance gets a new signal set)
+//   tx_trigger_init/P     init(data trigger) of a trigger working copy for every
+//                         trigger
+//   tx_trigger_commit/P   a commit of every trigger working copy that writes all
+//                         its levels into a new trigger (the new triggers are
+//                         removed again outside the timing)
+//   tx_trigger_set_condition/P  one condition set (and set back) in the working
+//                         copy of the trigger with the most levels x wires
+//   node_list/OP/N        one node-list edit (append, rename, alias, group_32,
+//                         ungroup, move_100, copy_100, delete_100) on a list of
+//                         N = 1,000 or 10,000 nodes (--tdr_node_list_sizes)
+//                         bound to a real view;
+//                         do_1000 and undo_redo_1000: 1,000 user actions done,
+//                         or undone and redone
 //   memory/OP/P           peak resident memory of a fresh process doing OP once
 //                         (counter maxrss_kb); OP is none, xerces_parse, open or
 //                         open_save
@@ -65,6 +84,14 @@
 #include "tdr_data_signal_view.h"
 #include "tdr_data_signal_wire.h"
 #include "tdr_data_trigger.h"
+#include "tdr_tx_script_recorder.h"
+#include "tdr_tx_tree_object.h"
+#include "tdr_tx_trigger.h"
+#include "tdr_tx_undo_manager.h"
+#include "tdr_tx_instance.h"
+#include "tdr_tx_session.h"
+#include "tdr_tx_signal_set.h"
+#include "tdr_tx_signal_nodes.h"
 
 using namespace xercesc;
 
@@ -562,6 +589,330 @@ void BM_condition_text(benchmark::State& state, const PROFILE* p) {
 }
 #endif
 
+// Trigger working copies of every trigger of a session, standing alone (no
+// transaction session): what init(data trigger) and commit cost.
+struct TX_TRIGGERS {
+  explicit TX_TRIGGERS(TDR_DATA_SESSION* session) : undo(&status, nullptr) {
+    for_each_signal_set(session, [&](TDR_DATA_SIGNAL_SET* set) {
+      for (int t = 0; t < set->get_num_triggers(); ++t) data.push_back(set->get_trigger_at(t));
+    });
+    for (size_t i = 0; i < data.size(); ++i)
+      work.emplace_back(new TDR_TX_TRIGGER(0, nullptr, &undo, &status, &tree, &recorder));
+  }
+  ~TX_TRIGGERS() {
+    work.clear();
+    undo.clear();
+  }
+  TDR_TX_CHANGE_STATUS status;
+  TDR_TX_UNDO_MANAGER undo;
+  TDR_TX_GENERIC_TREE_OBJECT tree;
+  TDR_TX_SCRIPT_RECORDER recorder;
+  std::vector<TDR_DATA_TRIGGER*> data;
+  std::vector<std::unique_ptr<TDR_TX_TRIGGER>> work;
+};
+
+void BM_tx_trigger_init(benchmark::State& state, const PROFILE* p) {
+  std::unique_ptr<TX_TRIGGERS> tx;
+  with_session(state, p, [&](TDR_DATA_SESSION* s) {
+    if (!tx) tx.reset(new TX_TRIGGERS(s));
+    bool ok = true;
+    for (size_t i = 0; i < tx->data.size(); ++i) ok = tx->work[i]->init(tx->data[i]) && ok;
+    return ok;
+  });
+  tx.reset();
+}
+
+void BM_tx_trigger_commit(benchmark::State& state, const PROFILE* p) {
+  std::unique_ptr<TX_TRIGGERS> tx;
+  with_session(state, p, [&](TDR_DATA_SESSION* s) {
+    state.PauseTiming();
+    if (!tx) tx.reset(new TX_TRIGGERS(s));
+    for (size_t i = 0; i < tx->data.size(); ++i) tx->work[i]->init(tx->data[i]);
+    state.ResumeTiming();
+    bool ok = true;
+    for (size_t i = 0; i < tx->data.size(); ++i) {
+      // A structural change: every level goes into a new trigger.
+      tx->status.m_trigger_changed = true;
+      ok = tx->work[i]->commit(tx->data[i]->get_signal_set(), false) && ok;
+    }
+    state.PauseTiming();
+    for (size_t i = 0; i < tx->data.size(); ++i) {
+      TDR_DATA_TRIGGER* made = tx->work[i]->get_data_trigger();
+      tx->work[i]->forget_data_trigger();
+      if (made && made != tx->data[i]) made->remove();
+    }
+    state.ResumeTiming();
+    return ok;
+  });
+  tx.reset();
+}
+
+void BM_tx_trigger_set_condition(benchmark::State& state, const PROFILE* p) {
+  std::unique_ptr<TX_TRIGGERS> tx;
+  TDR_TX_TRIGGER* trigger = nullptr;
+  int node = -1;
+  bool high = false;
+  with_session(state, p, [&](TDR_DATA_SESSION* s) {
+    if (!tx) {
+      state.PauseTiming();
+      tx.reset(new TX_TRIGGERS(s));
+      long long best = -1;
+      size_t chosen = 0;
+      for (size_t i = 0; i < tx->data.size(); ++i) {
+        TDR_DATA_TRIGGER* d = tx->data[i];
+        long long size = static_cast<long long>(d->get_event_levels()) *
+                         d->get_signal_set()->get_trigger_wire_width();
+        if (size > best) {
+          best = size;
+          chosen = i;
+        }
+      }
+      if (best < 0) return false;
+      trigger = tx->work[chosen].get();
+      trigger->init(tx->data[chosen]);
+      for (int k = 0; k < trigger->get_node_count() && node < 0; ++k)
+        if (trigger->get_trigger_condition(k, 0) != TDR_CTYPE_INVALID_COND) node = k;
+      state.ResumeTiming();
+      if (node < 0) return false;
+    }
+    high = !high;
+    tx->undo.begin_action();
+    bool ok = trigger->set_trigger_condition(
+        node, trigger->get_trigger_level() - 1, high ? TDR_CTYPE_HIGH_COND : TDR_CTYPE_LOW_COND);
+    tx->undo.end_action();
+    return ok;
+  });
+  tx.reset();
+}
+
+// ---------------------------------------------------------------------------
+// Editing layer over a whole session. Each iteration starts from the file
+// (opened untimed); only the load or the commit is timed.
+
+void BM_tx(benchmark::State& state, const PROFILE* p, const std::string& op) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::unique_ptr<TDR_TX_SESSION> tx(new TDR_TX_SESSION());
+    TDR_DATA_SESSION* session = manager()->open_session(p->file.c_str());
+    bool ok = session != nullptr;
+    if (ok && op != "load") ok = tx->open_session(session);
+    for (int i = 0; ok && op == "edit_commit" && i < tx->get_num_groups(); ++i) {
+      TDR_TX_SIGNAL_SET* set = tx->get_signal_set_at(i, true);
+      TDR_TX_INSTANCE* instance = tx->get_instance_at(i, true);
+      int k = 0;
+      while (k < set->get_node_count() && set->get_node(k)->is_group()) ++k;
+      if (k == set->get_node_count()) continue;
+      instance->begin_action();
+      ok = set->set_node_name(k, (std::string(set->get_node_name(k)) + "_renamed").c_str());
+      instance->end_action();
+    }
+    state.ResumeTiming();
+    if (ok) ok = op == "load" ? tx->open_session(session) : tx->commit_session();
+    state.PauseTiming();
+    if (!ok) {
+      state.SkipWithError("editing-layer operation failed");
+      if (session && !tx->get_data_session()) manager()->close_session(p->file.c_str());
+      break;
+    }
+    tx.reset();  // closes the data session
+    state.ResumeTiming();
+  }
+  set_units(state, p);
+}
+
+// ---------------------------------------------------------------------------
+// Node list of the editing layer: one operation on a list of N nodes bound to
+// a real view (groups of 4 to 32 members, every second one linked with the
+// other view's group of the same name), and undo/redo of 1,000 user actions.
+
+class BENCH_NODE_LIST : public TDR_TX_SIGNAL_NODES {
+ public:
+  using TDR_TX_SIGNAL_NODES::TDR_TX_SIGNAL_NODES;
+  const char* get_name() override { return "bench"; }
+  bool is_node_deletable(int) override { return true; }
+};
+
+// Buses and nets up to about `nodes` view nodes, with a run of 256 single nets
+// ("free0" ...) in the middle for the block operations.
+std::string node_list_session(int nodes) {
+  std::string file = g_out_dir + "/tdr_bench_node_list_" + std::to_string(nodes) + ".xml";
+  std::string wires, view;
+  auto net = [&](const std::string& name) {
+    wires += "<wire connection_status=\"true\" name=\"" + name + "\" tap_mode=\"classic\"/>";
+    view += "<net name=\"" + name + "\"/>";
+  };
+  unsigned seed = 12345;
+  int count = 0, bus = 0;
+  bool free_run = false;
+  while (count < nodes) {
+    if (!free_run && count >= nodes / 2) {
+      for (int k = 0; k < 256; ++k) net("free" + std::to_string(k));
+      count += 256;
+      free_run = true;
+      continue;
+    }
+    seed = seed * 1103515245u + 12345u;
+    int members = 4 + int((seed >> 16) % 29);
+    std::string name = "b" + std::to_string(bus);
+    view += "<bus name=\"" + name + "\"" + (bus % 2 ? " link=\"all\"" : "") + ">";
+    for (int m = 0; m < members; ++m) net(name + "[" + std::to_string(m) + "]");
+    view += "</bus>";
+    net("n" + std::to_string(bus++));
+    count += members + 2;
+  }
+  std::ofstream out(file);
+  out << "<session><instance name=\"i\"><node_ip_info mfg_id=\"110\" node_id=\"0\" version=\"4\"/>"
+         "<signal_set name=\"s\"><signal_vec><trigger_input_vec>"
+      << wires << "</trigger_input_vec><data_input_vec>" << wires
+      << "</data_input_vec></signal_vec><presentation><data_view>" << view
+      << "</data_view><setup_view>" << view
+      << "</setup_view></presentation></signal_set></instance></session>";
+  return file;
+}
+
+struct NODE_LIST_FIXTURE {
+  explicit NODE_LIST_FIXTURE(int nodes) {
+    session.reset(new TDR_DATA_SESSION(node_list_session(nodes).c_str()));
+    TDR_DATA_INSTANCE* data_instance = session->get_instance_at(0);
+    TDR_DATA_SIGNAL_SET* set = data_instance ? data_instance->get_signal_set_at(0) : nullptr;
+    if (!set) return;
+    instance.reset(new TDR_TX_INSTANCE(0, nullptr, data_instance, nullptr));
+    TDR_TX_UNDO_MANAGER* undo = instance->get_undo_manager();
+    TDR_TX_CHANGE_STATUS* status = instance->get_change_status();
+    data.reset(new BENCH_NODE_LIST(0, set->get_data_view(), undo, status, nullptr, false));
+    setup.reset(new BENCH_NODE_LIST(0, set->get_setup_view(), undo, status, nullptr, true));
+    data->set_the_other_signal_nodes(setup.get());
+    setup->set_the_other_signal_nodes(data.get());
+    free_start = data->find_wire_node("free0");
+    // Blocks go before a group header in the first quarter (never into a group).
+    for (int k = data->get_node_count() / 4; k < free_start && quarter < 0; ++k)
+      if (data->get_node(k)->is_group()) quarter = k;
+    int count = data->get_node_count();
+    for (int j = 0; j < count; ++j) {
+      int k = (count / 2 + j) % count;
+      const TDR_TX_SIGNAL_NODES::NODE_TYPE* node = data->get_node(k);
+      if (node->is_group() && node->linking_type != TDR_LTYPE_NO_LINK) {
+        linked_group = k;
+        break;
+      }
+    }
+  }
+  ~NODE_LIST_FIXTURE() {
+    data.reset();
+    setup.reset();
+    instance.reset();
+  }
+  bool ok() const { return data && free_start > 0 && linked_group > 0 && quarter > 0; }
+  template <class F>
+  void act(F edit) {
+    instance->begin_action();
+    edit();
+    instance->end_action();
+  }
+  void undo_untimed(benchmark::State& state) {
+    state.PauseTiming();
+    instance->undo();
+    state.ResumeTiming();
+  }
+
+  std::unique_ptr<TDR_DATA_SESSION> session;
+  std::unique_ptr<TDR_TX_INSTANCE> instance;
+  std::unique_ptr<BENCH_NODE_LIST> data, setup;
+  int free_start = -1, linked_group = -1, quarter = -1;
+};
+
+void BM_node_list(benchmark::State& state, std::string op, int nodes) {
+  NODE_LIST_FIXTURE f(nodes);
+  if (!f.ok()) {
+    state.SkipWithError("node list session not loaded");
+    return;
+  }
+  BENCH_NODE_LIST* list = f.data.get();
+  int free = f.free_start, quarter = f.quarter;
+  long long flip = 0;
+  for (auto _ : state) {
+    ++flip;
+    if (op == "append") {
+      f.act([&] { list->append_node("appended", TDR_STYPE_REGISTER_SIGNAL, TDR_MTYPE_CLASSIC_TAP); });
+      f.undo_untimed(state);
+    } else if (op == "rename") {
+      f.act([&] { list->set_node_name(free, flip % 2 ? "renamed" : "free0"); });
+    } else if (op == "alias") {
+      f.act([&] { list->set_node_alias(free, flip % 2 ? "alias_a" : "alias_b"); });
+    } else if (op == "group_32") {
+      f.act([&] { list->group_node(free, free + 31, nullptr); });
+      f.undo_untimed(state);
+    } else if (op == "ungroup") {
+      f.act([&] { list->ungroup_node(f.linked_group); });
+      f.undo_untimed(state);
+    } else if (op == "move_100") {
+      // Back and forth between the free run and the first quarter.
+      if (flip % 2)
+        f.act([&] { list->move_before_node(free, free + 99, quarter, false); });
+      else
+        f.act([&] { list->move_before_node(quarter, quarter + 99, free + 100, false); });
+    } else if (op == "copy_100") {
+      f.act([&] { list->copy_before_node(free, free + 99, quarter, false); });
+      f.undo_untimed(state);
+    } else if (op == "delete_100") {
+      // Fresh copies with their own view elements each time (an undone delete
+      // would leave nodes without them).
+      state.PauseTiming();
+      f.act([&] { list->copy_before_node(free, free + 99, quarter, false); });
+      state.ResumeTiming();
+      f.act([&] { list->delete_node(quarter, quarter + 99); });
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["nodes"] = list->get_node_count();
+}
+
+// 1,000 user actions of the usual kinds (names, aliases, inversion, moves of a
+// few nodes), done ("do") or undone and redone ("undo_redo").
+void thousand_actions(NODE_LIST_FIXTURE* f) {
+  BENCH_NODE_LIST* list = f->data.get();
+  int free = f->free_start;
+  for (int a = 0; a < 1000; ++a) {
+    int k = free + a % 200;
+    f->act([&] {
+      switch (a % 4) {
+        case 0: list->set_node_name(k, a % 8 ? "x" : "y"); break;
+        case 1: list->set_node_alias(k, a % 8 == 1 ? "al_a" : "al_b"); break;
+        case 2: list->set_node_signal_inverted(k, a % 8 == 2); break;
+        default: list->move_before_node(k, k + 2, k + 10, false); break;
+      }
+    });
+  }
+}
+
+void BM_node_list_actions(benchmark::State& state, bool undo_redo, int nodes) {
+  NODE_LIST_FIXTURE f(nodes);
+  if (!f.ok()) {
+    state.SkipWithError("node list session not loaded");
+    return;
+  }
+  f.instance->set_max_undo_steps(-1);
+  if (undo_redo) thousand_actions(&f);
+  for (auto _ : state) {
+    if (undo_redo) {
+      for (int a = 0; a < 1000; ++a) f.instance->undo();
+      for (int a = 0; a < 1000; ++a) f.instance->redo();
+    } else {
+      thousand_actions(&f);
+      state.PauseTiming();
+      for (int a = 0; a < 1000; ++a) f.instance->undo();
+      f.instance->get_undo_manager()->clear();
+      state.ResumeTiming();
+    }
+  }
+  state.counters["nodes"] = f.data->get_node_count();
+}
+
+const char* const NODE_LIST_OPS[] = {"append", "rename", "alias", "group_32", "ungroup",
+                                     "move_100", "copy_100", "delete_100"};
+// --tdr_node_list_sizes=SMALL,LARGE; the test suite's run uses small lists.
+int g_node_list_sizes[2] = {1000, 10000};
+
 // ---------------------------------------------------------------------------
 // The ratio table (--tdr_table): medians over the repetitions, printed after
 // the usual console report.
@@ -585,6 +936,7 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
   void Finalize() override {
     benchmark::ConsoleReporter::Finalize();
     print_table(GetOutputStream());
+    print_node_list_table(GetOutputStream());
   }
 
  private:
@@ -712,10 +1064,26 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     row("trigger fingerprints, % of open", percent("trigger_crc"), "");
     row("condition round trips, % of open", percent("condition_text"), "");
     row("view walk, % of open", percent("view_walk"), "");
+    bool ok_load = true, ok_commit = true, ok_edit = true;
+    std::vector<std::string> c_load = ratio("tx_load", "open_close", 0.3, &ok_load);
+    std::vector<std::string> c_commit = ratio("tx_commit", "open_close", 0.5, &ok_commit);
+    std::vector<std::string> c_edit = ratio("tx_edit_commit", "open_close", 0.5, &ok_edit);
+    row("editing load / open", c_load, "target <= 0.30: " + mark(ok_load));
+    row("no-edit commit / open", c_commit, "target <= 0.50: " + mark(ok_commit));
+    row("rename + commit / open", c_edit, "target <= 0.50: " + mark(ok_edit));
+    bool ok_tx_init = true, ok_tx_commit = true;
+    std::vector<std::string> c_tx_init = ratio("tx_trigger_init", "open_close", 0.5, &ok_tx_init);
+    std::vector<std::string> c_tx_commit =
+        ratio("tx_trigger_commit", "open_close", 0.5, &ok_tx_commit);
+    row("trigger working copies init / open", c_tx_init, "target <= 0.50: " + mark(ok_tx_init));
+    row("trigger commits into new / open", c_tx_commit,
+        "target <= 0.50: " + mark(ok_tx_commit));
 
     out << "\nAbsolute medians (CPU ms per operation; wall ms in brackets)\n";
     for (const char* b : {"A_xerces_parse", "B_xerces_serialize", "open_close", "save_as",
-                          "save_as_nosync", "view_walk", "trigger_crc", "condition_text"}) {
+                          "save_as_nosync", "view_walk", "trigger_crc", "condition_text",
+                          "tx_load", "tx_commit", "tx_edit_commit", "tx_trigger_init",
+                          "tx_trigger_commit"}) {
       row(b, per_profile([&](const std::string& n) -> std::string {
             VALUE x = value(std::string(b) + "/" + n);
             if (!x.ok) return "n/a";
@@ -723,6 +1091,12 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
           }),
           "");
     }
+    row("tx_trigger_set_condition (us)", per_profile([&](const std::string& n) -> std::string {
+          VALUE x = value("tx_trigger_set_condition/" + n);
+          if (!x.ok) return "n/a";
+          return fmt("%.3f", x.cpu_s * 1e6);
+        }),
+        "one condition: flat across profiles");
     out << "\nPeak resident memory of a fresh process (MiB)\n";
     for (const char* op : {"none", "xerces_parse", "open", "open_save"}) {
       row(std::string("memory ") + op, per_profile([&](const std::string& n) -> std::string {
@@ -785,6 +1159,42 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     }
   }
 
+  // Node list rows: time per operation at 10,000 nodes against 1,000 nodes,
+  // and undoing then redoing 1,000 user actions against doing them.
+  void print_node_list_table(std::ostream& out) const {
+    const std::string small_n = "/" + std::to_string(g_node_list_sizes[0]);
+    const std::string large_n = "/" + std::to_string(g_node_list_sizes[1]);
+    if (!value("node_list/rename" + small_n).ok) return;
+    out << "\nNode list (CPU us per operation; " << g_node_list_sizes[1] << " against "
+        << g_node_list_sizes[0] << " nodes, target <= 12)\n";
+    bool all_ok = true;
+    for (const char* op : NODE_LIST_OPS) {
+      VALUE small = value(std::string("node_list/") + op + small_n);
+      VALUE large = value(std::string("node_list/") + op + large_n);
+      char buf[160];
+      if (!small.ok || !large.ok || small.cpu_s <= 0) {
+        std::snprintf(buf, sizeof buf, "%-34s%16s\n", op, "n/a");
+      } else {
+        double r = large.cpu_s / small.cpu_s;
+        if (r > 12) all_ok = false;
+        std::snprintf(buf, sizeof buf, "%-34s%13.2f us%13.2f us%10.2f%s\n", op,
+                      small.cpu_s * 1e6, large.cpu_s * 1e6, r, r > 12 ? "*" : "");
+      }
+      out << buf;
+    }
+    out << "growth per operation: " << (all_ok ? "met" : "MISSED (* = above)") << "\n";
+    for (int nodes : g_node_list_sizes) {
+      VALUE done = value("node_list/do_1000/" + std::to_string(nodes));
+      VALUE back = value("node_list/undo_redo_1000/" + std::to_string(nodes));
+      if (!done.ok || !back.ok || done.cpu_s <= 0) continue;
+      double r = back.cpu_s / done.cpu_s;
+      char buf[160];
+      std::snprintf(buf, sizeof buf, "undo+redo / do of 1,000 actions at %6d nodes: %.2f%s  target <= 2: %s\n",
+                    nodes, r, r > 2 ? "*" : "", r > 2 ? "MISSED" : "met");
+      out << buf;
+    }
+  }
+
   static double units(VALUE& v, const char* unit) { return v.counters[unit]; }
 
   std::map<std::string, SAMPLES> m_samples;
@@ -832,6 +1242,12 @@ int main(int argc, char** argv) {
       g_profiles.push_back(p);
     } else if (take(argv[i], "--tdr_out_dir", &value)) {
       g_out_dir = value;
+    } else if (take(argv[i], "--tdr_node_list_sizes", &value)) {
+      if (std::sscanf(value.c_str(), "%d,%d", &g_node_list_sizes[0], &g_node_list_sizes[1]) != 2 ||
+          g_node_list_sizes[0] < 300 || g_node_list_sizes[1] < 300) {
+        std::fprintf(stderr, "tdr_bench: --tdr_node_list_sizes wants SMALL,LARGE (300 at least)\n");
+        return 2;
+      }
     } else if (!std::strcmp(argv[i], "--tdr_no_memory")) {
       memory = false;
     } else if (!std::strcmp(argv[i], "--tdr_table")) {
@@ -872,6 +1288,18 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("view_walk" + n).c_str(), BM_view_walk, &p)
         ->Unit(benchmark::kMillisecond);
+    for (const char* op : {"load", "commit", "edit_commit"})
+      // Every iteration also opens the file untimed: a fixed count keeps runs short.
+      benchmark::RegisterBenchmark(("tx_" + std::string(op) + n).c_str(), BM_tx, &p, std::string(op))
+          ->Iterations(8)
+          ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("tx_trigger_init" + n).c_str(), BM_tx_trigger_init, &p)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("tx_trigger_commit" + n).c_str(), BM_tx_trigger_commit, &p)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("tx_trigger_set_condition" + n).c_str(),
+                                 BM_tx_trigger_set_condition, &p)
+        ->Unit(benchmark::kMicrosecond);
 #ifdef TDR_BENCH_HAVE_TRIGGER_CRC
     benchmark::RegisterBenchmark(("trigger_crc" + n).c_str(), BM_trigger_crc, &p)
         ->Unit(benchmark::kMillisecond);
@@ -880,6 +1308,22 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("condition_text" + n).c_str(), BM_condition_text, &p)
         ->Unit(benchmark::kMillisecond);
 #endif
+  }
+  for (int nodes : g_node_list_sizes) {
+    const std::string n = "/" + std::to_string(nodes);
+    for (const char* op : NODE_LIST_OPS) {
+      benchmark::internal::Benchmark* b = benchmark::RegisterBenchmark(
+          ("node_list/" + std::string(op) + n).c_str(), BM_node_list, std::string(op), nodes);
+      b->Unit(benchmark::kMicrosecond);
+      // Its untimed preparation costs ten times the delete.
+      if (std::string(op) == "delete_100") b->Iterations(1000);
+    }
+    benchmark::RegisterBenchmark(("node_list/do_1000" + n).c_str(), BM_node_list_actions, false,
+                                 nodes)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("node_list/undo_redo_1000" + n).c_str(), BM_node_list_actions,
+                                 true, nodes)
+        ->Unit(benchmark::kMillisecond);
   }
   if (table) {
     TABLE_REPORTER reporter;

@@ -7,13 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "msg.h"
 #include "tci.h"
 #include "tdr_basic.h"
 #include "tdr_data_global_enum.h"
@@ -27,6 +31,11 @@
 #include "tdr_data_signal_wire.h"
 #include "tdr_data_trigger.h"
 #include "tdr_lang.h"
+#include "tdr_tx_instance.h"
+#include "tdr_tx_script_player.h"
+#include "tdr_tx_session.h"
+#include "tdr_tx_signal_set.h"
+#include "tdr_tx_trigger.h"
 
 namespace {
 
@@ -740,10 +749,188 @@ void tdr_fuzz_enum(const uint8_t* data, size_t size) {
                                                &linking);
 }
 
+// ---------------------------------------------------------------------------
+// Editing scripts and editing sessions
+
+namespace {
+
+#ifndef TDR_SOURCE_DIR
+#define TDR_SOURCE_DIR "."
+#endif
+
+// A bundled session file, read once.
+const std::string& bundled(const char* relative) {
+  static std::map<std::string, std::string> files;
+  auto found = files.find(relative);
+  if (found != files.end()) return found->second;
+  std::string content = read_bytes(std::string(TDR_SOURCE_DIR) + "/" + relative);
+  if (content.empty()) tdr_fuzz_fail("a bundled session is missing (TDR_SOURCE_DIR)");
+  return files[relative] = content;
+}
+
+// The opening snapshot of the recorded example (its name carries the stamp).
+const std::string& recorded_init() {
+  static std::string name;
+  if (!name.empty()) return name;
+  if (DIR* d = opendir((std::string(TDR_SOURCE_DIR) + "/examples/recorded").c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string file = e->d_name;
+      if (file.size() > 9 && file.compare(file.size() - 9, 9, "_init.tvf") == 0)
+        name = "examples/recorded/" + file;
+    }
+    closedir(d);
+  }
+  if (name.empty()) tdr_fuzz_fail("the recorded example is missing (TDR_SOURCE_DIR)");
+  return name;
+}
+
+void empty_directory(const std::string& dir) {
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+        std::remove((dir + "/" + e->d_name).c_str());
+    closedir(d);
+  }
+}
+
+// Counts what is posted while a saved file is read back.
+class COUNTING_SINK : public MSG_SINK {
+ public:
+  void on_message(const MSG_RECORD&) override { ++messages; }
+  void on_internal_error(const char*, const char*, const char*, int) override { ++messages; }
+  void on_debug(const char*, const char*) override {}
+  int messages = 0;
+};
+
+// One undoable edit of instance `g`, chosen by the input.
+void edit_once(TDR_TX_SESSION* tx, int g, BYTE_READER& in) {
+  TDR_TX_SIGNAL_SET* sig = tx->get_signal_set_at(g, true);
+  TDR_TX_TRIGGER* trig = tx->get_trigger_at(g, true);
+  TDR_TX_SIGNAL_NODES* list = in.pick(2) ? static_cast<TDR_TX_SIGNAL_NODES*>(sig) : trig;
+  int n = list->get_node_count() + 1;
+  int i = int(in.pick(unsigned(n)));
+  bool group = list->get_node(i) && list->get_node(i)->is_group();
+  bool wire = list->get_node(i) && !group;
+  std::string name = "e" + std::to_string(in.pick(8));
+  switch (in.pick(24)) {
+    case 0: if (wire) list->set_node_name(i, name.c_str()); break;
+    case 1: list->set_node_alias(i, in.pick(3) ? name.c_str() : nullptr); break;
+    case 2: if (group) list->set_group_node_name(i, name.c_str()); break;
+    case 3: list->set_node_capture_type(i, TDR_DATA_WIRE_CAPTURE_TYPE(1 + in.pick(3))); break;
+    case 4: list->set_node_tap_mode(i, TDR_DATA_WIRE_TAP_MODE(in.pick(2))); break;
+    case 5: list->set_node_connection_status(i, in.pick(2)); break;
+    case 6: if (wire) list->set_debug_out(i, in.pick(2), in.pick(2) ? name.c_str() : nullptr); break;
+    case 7: if (group) list->set_node_group_display_type(i, TDR_DATA_GROUP_DISPLAY_TYPE(in.pick(12))); break;
+    case 8: if (group) list->set_node_lsb_to_msb(i, in.pick(2)); break;
+    case 9: list->set_node_signal_inverted(i, in.pick(2)); break;
+    case 10: list->append_node(name.c_str(), TDR_STYPE_REGISTER_SIGNAL, TDR_DATA_WIRE_TAP_MODE(in.pick(2))); break;
+    case 11: list->delete_node(i, i + int(in.pick(3))); break;
+    case 12: list->group_node(i, i + int(in.pick(4)), nullptr); break;
+    case 13: if (group) list->ungroup_node(i); break;
+    case 14: if (group) list->link_group_node(i, TDR_DATA_GROUP_LINKING_TYPE(in.pick(16))); break;
+    case 15: list->move_before_node(i, i + int(in.pick(3)), int(in.pick(unsigned(n))), in.pick(2)); break;
+    case 16: trig->set_trigger_condition(i, int(in.pick(3)), TDR_DATA_TRIGGER_CONDITION(in.pick(9))); break;
+    case 17: trig->set_trigger_level(1 + int(in.pick(3))); break;
+    case 18: trig->set_trigger_level_basic_condition(int(in.pick(3)), in.pick(2)); break;
+    case 19: trig->set_trigger_level_enabled(int(in.pick(3)), in.pick(2)); break;
+    case 20: trig->set_trigger_position(TDR_DATA_TRIGGER_POSITION(in.pick(4))); break;
+    case 21: sig->set_sample_depth(64 << in.pick(4)); break;
+    case 22: sig->set_trigger_out_enabled(in.pick(2)); break;
+    default: tx->get_instance_at(g, true)->set_incr_cmp_mode(in.pick(2)); break;
+  }
+}
+
+}  // namespace
+
+void tdr_fuzz_replay(const uint8_t* data, size_t size) {
+  if (size < 1) return;
+  std::string session = scratch_file("replay_session.xml");
+  const std::string& content = bundled(data[0] % 2 ? recorded_init().c_str() : "examples/demo_session.xml");
+  write_bytes(session, content.data(), content.size());
+  std::string out = scratch_file("replay_out");
+  mkdir(out.c_str(), 0777);
+
+  // Every name the script gives stays inside the scratch folder.
+  std::string script(reinterpret_cast<const char*>(data + 1), size - 1);
+  for (size_t at = script.find(".."); at != std::string::npos; at = script.find("..", at))
+    script.replace(at, 2, "__");
+  for (size_t at = script.find("'/"); at != std::string::npos; at = script.find("'/", at))
+    script.replace(at, 2, "'_");
+
+  TDR_TX_SCRIPT_PLAYER player;
+  player.set_from_file(session);
+  player.set_output_dir(out);
+  player.set_verify((data[0] & 2) != 0);
+  if (player.load_text(script, tdr_fuzz_scratch_dir(), "fuzz")) {
+    player.run();
+    if (player.get_calls_replayed() > player.get_num_calls())
+      tdr_fuzz_fail("more calls replayed than the script holds");
+  } else if (player.get_error().compare(0, 5, "fuzz:") != 0) {
+    tdr_fuzz_fail("a parse error without its script and line");
+  }
+  if (TDR_DATA_MANAGER::get_data_repository_manager()->get_num_sessions() != 0)
+    tdr_fuzz_fail("the replay left a session open");
+  empty_directory(out);
+}
+
+void tdr_fuzz_edit(const uint8_t* data, size_t size) {
+  // The canonical session: the demo session as the editing layer saves it.
+  static std::string canonical_text;
+  std::string canonical = scratch_file("edit_canonical.xml");
+  std::string saved = scratch_file("edit_saved.xml");
+  if (canonical_text.empty()) {
+    const std::string& demo = bundled("examples/demo_session.xml");
+    write_bytes(canonical, demo.data(), demo.size());
+    TDR_TX_SESSION tx;
+    if (!tx.open_session(canonical.c_str()) || !tx.save_session(canonical.c_str()))
+      tdr_fuzz_fail("the demo session cannot be saved through the editing layer");
+    tx.close_session();
+    canonical_text = read_bytes(canonical);
+  }
+  write_bytes(canonical, canonical_text.data(), canonical_text.size());
+
+  {
+    TDR_TX_SESSION tx;
+    if (!tx.open_session(canonical.c_str())) tdr_fuzz_fail("the canonical session cannot be opened");
+    BYTE_READER in(data, size);
+    // Fewer actions than the undo limit, so that everything can be undone.
+    for (int actions = 0; !in.done() && actions < 100; ++actions) {
+      int g = int(in.pick(unsigned(tx.get_num_groups())));
+      TDR_TX_INSTANCE* instance = tx.get_instance_at(g, true);
+      switch (in.pick(8)) {
+        case 0: instance->undo(); break;
+        case 1: instance->redo(); break;
+        default:
+          instance->begin_action();
+          for (unsigned k = 1 + in.pick(3); k > 0; --k) edit_once(&tx, g, in);
+          instance->end_action();
+      }
+    }
+    for (int g = 0; g < tx.get_num_groups(); ++g) {
+      TDR_TX_INSTANCE* instance = tx.get_instance_at(g, true);
+      for (int k = 0; k < 200 && instance->is_undo_available(); ++k) instance->undo();
+    }
+    tx.save_session(saved.c_str());
+    tx.close_session();
+  }
+  if (read_bytes(saved) != canonical_text)
+    tdr_fuzz_fail("undoing every edit did not give back the unedited file");
+
+  COUNTING_SINK counter;
+  MSG_SINK* previous = msg_set_sink(&counter);
+  TDR_DATA_MANAGER* manager = TDR_DATA_MANAGER::get_data_repository_manager();
+  if (TDR_DATA_SESSION* again = manager->open_session(saved.c_str()))
+    manager->close_session(again->get_name());
+  msg_set_sink(previous);
+  if (counter.messages) tdr_fuzz_fail("a saved file does not read back without messages");
+  std::remove(saved.c_str());
+}
+
 const TDR_FUZZ_TARGET tdr_fuzz_targets[] = {
     {"session", tdr_fuzz_session}, {"condition", tdr_fuzz_condition},
     {"legacy", tdr_fuzz_legacy},   {"basic", tdr_fuzz_basic},
     {"tci", tdr_fuzz_tci},         {"enum", tdr_fuzz_enum},
+    {"replay", tdr_fuzz_replay},   {"edit", tdr_fuzz_edit},
     {nullptr, nullptr}};
 
 const TDR_FUZZ_TARGET* tdr_fuzz_find_target(const char* name) {

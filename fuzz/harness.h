@@ -37,5 +37,10 @@ void tdr_fuzz_legacy(const uint8_t* data, size_t size);
 void tdr_fuzz_basic(const uint8_t* data, size_t size);
 void tdr_fuzz_tci(const uint8_t* data, size_t size);
 void tdr_fuzz_enum(const uint8_t* data, size_t size);
+// An editing script for the player, run on a bundled session.
+void tdr_fuzz_replay(const uint8_t* data, size_t size);
+// Editing calls, undo and redo on a canonical session; undoing all of them
+// must give back the unedited file.
+void tdr_fuzz_edit(const uint8_t* data, size_t size);
 
 #endif

@@ -7,7 +7,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$here/build/fuzz/seeds}"
 rm -rf "$out"
-mkdir -p "$out"/{session,condition,legacy,basic,tci,enum}
+mkdir -p "$out"/{session,condition,legacy,basic,tci,enum,replay,edit}
 cp -r "$here"/fuzz/seeds/. "$out"/
 if [ -d "$here/examples" ]; then
   find "$here/examples" -type f | while read -r f; do

@@ -10,7 +10,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:?usage: fuzz/run.sh BUILD_DIR [TARGET...]}"
 shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(session condition legacy basic tci enum)
+[ ${#targets[@]} -eq 0 ] && targets=(session condition legacy basic tci enum replay edit)
 seconds="${FUZZ_SECONDS:-60}"
 seeds="$build/seeds"
 [ -d "$seeds" ] || bash "$here/fuzz/make_seeds.sh" "$seeds" >/dev/null

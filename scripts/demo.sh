@@ -27,3 +27,11 @@ echo
 echo "== tdr normalize examples/demo_session.xml $out/demo_session.xml"
 "$tdr" normalize examples/demo_session.xml "$out/demo_session.xml"
 echo "written: $out/demo_session.xml"
+echo
+echo "== tdr replay examples/demo_batch_edit.script -o $out"
+"$tdr" replay examples/demo_batch_edit.script -o "$out"
+echo "written: $out/demo_session_batch_edited.xml"
+echo
+recorded=$(ls examples/recorded/*.log)
+echo "== tdr replay $recorded --verify -o $out"
+"$tdr" replay "$recorded" --verify -o "$out"

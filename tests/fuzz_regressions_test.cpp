@@ -48,7 +48,7 @@ TEST_P(FuzzRegressionTest, SavedInputsRunCleanly) {
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzRegressionTest,
                          ::testing::Values("session", "condition", "legacy", "basic", "tci",
-                                           "enum"),
+                                           "enum", "replay", "edit"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            return std::string(info.param);
                          });
@@ -64,7 +64,7 @@ TEST_F(FuzzTargetsTest, EveryTargetHasARegressionDirectory) {
     EXPECT_NE(d, nullptr) << dir;
     if (d) closedir(d);
   }
-  EXPECT_EQ(count, 6);
+  EXPECT_EQ(count, 8);
   EXPECT_EQ(tdr_fuzz_find_target("no such target"), nullptr);
 }
 

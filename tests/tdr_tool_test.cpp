@@ -1,4 +1,6 @@
 // Drives the tdr command-line tool as a user would.
+#include <dirent.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -53,7 +55,7 @@ TEST_F(ToolTest, HelpAndBadArgumentsGiveOneClearLine) {
   RUN help = run("--help");
   EXPECT_EQ(help.code, 0);
   for (const char* cmd :
-       {"check", "normalize", "info", "kfb", "import", "export", "simulate", "crc"}) {
+       {"check", "normalize", "info", "kfb", "import", "export", "simulate", "crc", "replay"}) {
     EXPECT_NE(help.out.find(cmd), std::string::npos) << cmd;
     RUN r = run(std::string(cmd) + " --help");
     EXPECT_EQ(r.code, 0) << cmd;
@@ -253,4 +255,53 @@ TEST_F(ToolTest, CrcListsStoredAndComputedFingerprintsWithoutChangingTheFile) {
 
   EXPECT_NE(run("crc " + temp_path("missing.xml")).code, 0);
   expect_fails("crc", 2);
+}
+
+TEST_F(ToolTest, ReplayExitCodesAndSummary) {
+  // The recorded example's files share one stamped base name.
+  std::string base;
+  if (DIR* d = opendir(example("recorded").c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string name = e->d_name;
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".log") == 0)
+        base = name.substr(0, name.size() - 4);
+    }
+    closedir(d);
+  }
+  ASSERT_FALSE(base.empty());
+  RUN r = run("replay " + example("recorded/" + base + ".log") + " --verify -o " + temp_dir());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "replay: 18 calls replayed, 2 check points saved, 2 verified\n");
+  EXPECT_EQ(r.err, "");
+
+  // A snapshot that differs: exit 1 after the whole script, each check point named.
+  std::string dir = temp_path("rec");
+  mkdir(dir.c_str(), 0777);
+  for (const char* suffix : {".log", "_init.tvf", "_0.tvf", "_1.tvf"})
+    write_file(dir + "/" + base + suffix, read_file(example("recorded/" + base + suffix)));
+  std::string last = read_file(dir + "/" + base + "_1.tvf");
+  write_file(dir + "/" + base + "_1.tvf", last.replace(last.find("@2: "), 4, "@3: "));
+  r = run("replay " + dir + "/" + base + ".log --verify -o " + temp_dir());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "replay: 18 calls replayed, 2 check points saved, 1 verified, mismatch at "
+                   "check point 2\n");
+  EXPECT_NE(r.err.find(":104: check point 2 ('" + base + "_1.tvf') differs at line 1:\n"),
+            std::string::npos)
+      << r.err;
+
+  // The hand-written batch edit applied to the demo session.
+  r = run("replay " + example("demo_batch_edit.script") + " -o " + temp_dir());
+  EXPECT_EQ(r.code, 0) << r.err;
+  std::string edited = read_file(temp_path("demo_session_batch_edited.xml"));
+  EXPECT_NE(edited.find("<bus alias=\"address\""), std::string::npos);
+  EXPECT_NE(edited.find("'valid' == falling edge"), std::string::npos);
+  EXPECT_NE(edited.find("<![CDATA[rising('uart|tx') && !'uart|rx']]>"), std::string::npos);
+
+  std::string script = temp_path("bad.script");
+  write_file(script, "open_session 'x.xml'\ninstance 3 rename 'a'\n");
+  expect_fails("replay " + script + " --from " + example("demo_session.xml"), 2,
+               "tdr: " + script + ":2: the session has no instance 3\n");
+  write_file(script, "open_session 'x.xml'\ninstance 0 frobnicate\n");
+  expect_fails("replay " + script, 2, "tdr: " + script + ":2: unknown operation 'frobnicate'\n");
+  expect_fails("replay " + script + " -o " + temp_path("none"), 2, "is not a folder");
 }

@@ -9,8 +9,10 @@
 #include <memory>
 
 #include "tdr_data_manager.h"
+#include "tdr_data_trigger.h"
 #include "tdr_test_support.h"
 #include "tdr_tx_instance.h"
+#include "tdr_tx_script_recorder.h"
 #include "tdr_tx_session.h"
 #include "tdr_tx_signal_set.h"
 #include "tdr_tx_trigger.h"
@@ -135,6 +137,8 @@ TEST_F(TxTriggerTest, CommittedEditsMatchGoldenFilesAndUndoRestoresTheFile) {
          EXPECT_TRUE(t.set_trigger_level_basic_condition(0, false));
          EXPECT_TRUE(t.set_advanced_expression(0, "rising(bee) && !c"));
        }},
+      {"advanced_expression.xml",
+       [](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.set_advanced_expression(1, "a && !bee")); }},
       {"trigger_settings.xml",
        [](TDR_TX_TRIGGER& t) {
          EXPECT_TRUE(t.set_trigger_position(TDR_PTYPE_POST_POS));
@@ -236,7 +240,9 @@ TEST_F(TxTriggerTest, CompilationImpact) {
        },
        true, false},
       {"normal condition with power-up on", source_dir() + "/examples/demo_session.xml",
-       [](TDR_TX_TRIGGER& t) { t.set_trigger_condition(node(t, "cpu|addr[0]"), 0, TDR_CTYPE_HIGH_COND); },
+       [](TDR_TX_TRIGGER& t) {
+         t.set_trigger_condition(node(t, "cpu|addr[0]"), 0, TDR_CTYPE_HIGH_COND);
+       },
        false, false},
       {"advanced text changed", data_file("session.xml"),
        [](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.set_advanced_expression(1, "a && bee")); }, true,
@@ -324,8 +330,20 @@ TEST_F(TxTriggerTest, SettersChangeOnlyTheViewedSideAndRaiseTheirFlags) {
   EXPECT_FALSE(status->m_trigger_full_changed);
 }
 
-TEST_F(TxTriggerTest, AdvancedModifiedFlagsStayWhileOneLevelIsModified) {
+// Undo brings back the expression read from the file; the modified marks of
+// the levels decide the advanced change flags.
+TEST_F(TxTriggerTest, AdvancedExpressionUndoAndModifiedFlags) {
   open();
+  act([](TDR_TX_TRIGGER& t) { t.set_advanced_expression(1, "a && c"); });
+  EXPECT_NE(t->get_advanced_trigger_condition_factory(1), nullptr);
+  ASSERT_TRUE(inst->undo());
+  EXPECT_EQ(t->get_advanced_expression(1, false), "a || bee");
+  EXPECT_NE(t->get_advanced_trigger_condition_factory(1), nullptr);
+  ASSERT_TRUE(inst->redo());
+  EXPECT_EQ(t->get_advanced_expression(1, false), "a && c");
+
+  open();
+
   act([](TDR_TX_TRIGGER& t) {
     t.set_trigger_level(3);
     t.set_trigger_level_basic_condition(2, false);
@@ -344,6 +362,7 @@ TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
     EXPECT_FALSE(t.set_trigger_condition(node(t, "a"), 2, TDR_CTYPE_HIGH_COND));
     EXPECT_FALSE(t.set_trigger_condition(-1, 0, TDR_CTYPE_HIGH_COND));
     EXPECT_FALSE(t.set_trigger_level(-1));
+    EXPECT_FALSE(t.set_trigger_level(2000000000));
     EXPECT_FALSE(t.set_trigger_level_enabled(-1, false));
     EXPECT_FALSE(t.set_trigger_level_enabled(7, false));
     EXPECT_FALSE(t.set_advanced_expression(0, "a"));  // a basic level
@@ -352,6 +371,7 @@ TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
   });
   expect_internal_error("node_index >= 0");
   expect_internal_error("levels >= 0");
+  expect_internal_error("levels <= MAX_EDITED_LEVELS");
   expect_internal_error("level >= 0");
   EXPECT_EQ(t->get_trigger_condition(d, 0), TDR_CTYPE_INVALID_COND);
   EXPECT_FALSE(inst->is_undo_available());
@@ -390,4 +410,148 @@ TEST_F(TxTriggerTest, BrokenOrMissingOpNodeTrees) {
               std::string(f.first) == "broken");
     EXPECT_FALSE(level_text_has(saved.substr(saved.rfind("<trigger ")), "<junk>"));
   }
+}
+
+// The setup list keeps names and aliases unique and carries its structural
+// changes to the data list; undo restores both lists and the name set.
+TEST_F(TxTriggerTest, SetupListOverridesCarryChangesToTheDataList) {
+  open();
+  TDR_TX_SIGNAL_SET* data_list = m_session->get_signal_set_at(0, true);
+  act([](TDR_TX_TRIGGER& t) {
+    EXPECT_FALSE(t.append_node("a", TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
+    EXPECT_TRUE(t.append_node("e", TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
+    EXPECT_EQ(t.delete_node(node(t, "c"), node(t, "c")), 1);
+  });
+  EXPECT_GE(data_list->find_wire_node("e"), 0);
+  EXPECT_LT(data_list->find_wire_node("c"), 0);
+  EXPECT_FALSE(t->is_name_in_uniq_set("c"));
+  ASSERT_TRUE(inst->undo());
+  EXPECT_GE(data_list->find_wire_node("c"), 0);
+  EXPECT_LT(data_list->find_wire_node("e"), 0);
+  EXPECT_TRUE(t->is_name_in_uniq_set("c"));
+  EXPECT_FALSE(t->is_name_in_uniq_set("e"));
+
+  // Groups take the first free "NAME (n)".
+  act([](TDR_TX_TRIGGER& t) {
+    ASSERT_TRUE(t.group_node(0, 1, nullptr));
+    ASSERT_TRUE(t.group_node(3, 4, nullptr));
+  });
+  EXPECT_EQ(std::string(t->get_node_name(0)), "Group");
+  EXPECT_EQ(std::string(t->get_node_name(3)), "Group (1)");
+  act([](TDR_TX_TRIGGER& t) { EXPECT_FALSE(t.set_group_node_name(0, "Group (1)")); });
+  act([](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.ungroup_node(3)); });
+  EXPECT_FALSE(t->is_name_in_uniq_set("Group (1)"));
+  EXPECT_TRUE(t->is_name_in_uniq_set("Group"));
+
+  // Deleting a linked group takes its partner in the data list apart.
+  act([](TDR_TX_TRIGGER& t) { ASSERT_TRUE(t.link_group_node(0, TDR_LTYPE_ALL_LINK)); });
+  int partner = data_list->find_group_node("Group");
+  ASSERT_GE(partner, 0);
+  act([](TDR_TX_TRIGGER& t) { EXPECT_EQ(t.delete_node(0, 0), 3); });
+  EXPECT_LT(data_list->find_group_node("Group"), 0);
+  EXPECT_LT(data_list->find_wire_node("a"), 0);
+  EXPECT_FALSE(t->is_name_in_uniq_set("Group"));
+  ASSERT_TRUE(inst->undo());
+  EXPECT_GE(data_list->find_group_node("Group"), 0);
+  EXPECT_GE(data_list->find_wire_node("a"), 0);
+}
+
+// A node that now captures trigger only leaves the data list; one that
+// captures data again comes back. Neither step is undoable on its own.
+TEST_F(TxTriggerTest, CaptureTypeChangesSyncIntoTheDataList) {
+  open();
+  TDR_TX_SIGNAL_SET* data_list = m_session->get_signal_set_at(0, true);
+  int d = node(*t, "d");
+  act([&](TDR_TX_TRIGGER& t) {
+    ASSERT_TRUE(t.set_node_capture_type(d, TDR_WTYPE_TRIGGER_CAPTURE));
+  });
+  int actions = inst->get_undo_manager()->get_num_actions();
+  t->sync_upon_capture_type_change();
+  EXPECT_LT(data_list->find_wire_node("d"), 0);
+  EXPECT_FALSE(t->is_capture_type_changed());
+  EXPECT_FALSE(inst->is_undo_available());  // deletions there have no undo
+  EXPECT_EQ(actions, 1);
+
+  act([&](TDR_TX_TRIGGER& t) { ASSERT_TRUE(t.set_node_capture_type(d, TDR_WTYPE_BOTH_CAPTURE)); });
+  t->sync_upon_capture_type_change();
+  EXPECT_GE(data_list->find_wire_node("d"), 0);
+  EXPECT_EQ(inst->get_undo_manager()->get_num_actions(), 1);
+  EXPECT_EQ(t->get_trigger_condition(d, 0), TDR_CTYPE_DONT_CARE_COND);
+}
+
+TEST_F(TxTriggerTest, EditsAreRecordedWithTheSetupTabHead) {
+  setenv("tvf_tx_record", "on", 1);
+  setenv("tvf_tx_record_root_path", temp_dir().c_str(), 1);
+  open();
+  std::string script =
+      temp_dir() + "/" + m_session->get_script_recorder()->get_base_name() + ".log";
+  act([](TDR_TX_TRIGGER& t) {
+    t.set_trigger_condition(node(t, "b"), 0, TDR_CTYPE_RISING_EDGE_COND);
+    t.set_advanced_expression(1, "a && bee");
+    t.set_trigger_level(3);
+  });
+  close();
+  unsetenv("tvf_tx_record");
+  unsetenv("tvf_tx_record_root_path");
+  EXPECT_NE(read_file(script).find("instance 0 begin_action\n"
+                                   "instance 0 setup_tab set_trigger_condition 1 0 'rising edge'\n"
+                                   "instance 0 setup_tab set_advanced_expression 1 'a && bee'\n"
+                                   "instance 0 setup_tab set_trigger_level 3\n"
+                                   "instance 0 end_action\n"),
+            std::string::npos);
+}
+
+// Without GUI logging the commits go to the global-temp trigger: an unchanged
+// trigger is copied there under its own name, a runtime change is written in
+// place, a structural change makes a new one.
+TEST_F(TxTriggerTest, CommitsWithoutGuiLoggingUseTheGlobalTempTrigger) {
+  open();
+  m_session->set_gui_logging(false);
+  ASSERT_TRUE(m_session->commit_session());
+  TDR_DATA_TRIGGER* copy = t->get_data_trigger();
+  ASSERT_TRUE(copy && copy->is_global_temp());
+  EXPECT_EQ(std::string(copy->get_name()), "trig1");
+  EXPECT_EQ(copy->get_event_levels(), 2);
+
+  act([](TDR_TX_TRIGGER& t) { t.set_trigger_position(TDR_PTYPE_POST_POS); });
+  ASSERT_TRUE(m_session->commit_session());
+  EXPECT_EQ(t->get_data_trigger(), copy);
+  EXPECT_EQ(copy->get_trigger_position(false), TDR_PTYPE_POST_POS);
+
+  act([](TDR_TX_TRIGGER& t) { t.set_trigger_level(1); });
+  ASSERT_TRUE(m_session->commit_session());
+  ASSERT_TRUE(t->get_data_trigger()->is_global_temp());
+  EXPECT_EQ(t->get_data_trigger()->get_event_levels(), 1);
+  EXPECT_EQ(t->get_data_trigger()->get_trigger_position(false), TDR_PTYPE_POST_POS);
+  std::string saved = save();
+  EXPECT_TRUE(level_text_has(saved, "name=\"trig1\" position=\"pre\""));
+}
+
+TEST_F(TxTriggerTest, QueriesOverTheSetupList) {
+  open();
+  const struct {
+    const char* name;
+    bool valid, valid_incremental;
+  } inputs[] = {{"a", true, true}, {"c", false, true}, {"p", false, false}, {"x", false, false}};
+  auto incremental = [&](bool on) {
+    inst->begin_action();
+    inst->set_incr_cmp_mode(on);
+    inst->end_action();
+  };
+  for (const auto& in : inputs) {
+    SCOPED_TRACE(in.name);
+    EXPECT_EQ(t->is_valid_advanced_trigger_condition_input_node(in.name), in.valid);
+    incremental(true);
+    EXPECT_EQ(t->is_valid_advanced_trigger_condition_input_node(in.name), in.valid_incremental);
+    incremental(false);
+  }
+  EXPECT_EQ(t->get_trigger_wire_width_non_inc_rted(), 2);
+  EXPECT_GT(t->get_adv_trigger_level_lcell_usage(1), 0);
+  EXPECT_EQ(t->get_adv_trigger_level_lcell_usage(0), 0);
+  expect_internal_error("factory != NULL && factory->get_root() != NULL");
+
+  TDR_DATA_SIGNAL_SET* set = t->get_data_trigger()->get_signal_set();
+  EXPECT_TRUE(t->is_signal_compatible(set));
+  act([](TDR_TX_TRIGGER& t) { t.delete_node(node(t, "p"), node(t, "p")); });
+  EXPECT_FALSE(t->is_signal_compatible(set));
 }

@@ -98,6 +98,7 @@ const COMMAND COMMANDS[] = {
     {"export", cmd_export, "write one acquisition log as a VCD, CSV or SVG waveform"},
     {"simulate", cmd_simulate, "add a log filled by a simulated acquisition and save"},
     {"crc", cmd_crc, "print the stored and the computed fingerprint of every trigger"},
+    {"replay", cmd_replay, "play a recorded editing script on a session, optionally verified"},
 };
 
 int usage(FILE* out) {

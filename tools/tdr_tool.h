@@ -57,5 +57,6 @@ int cmd_import(int argc, char** argv);
 int cmd_export(int argc, char** argv);
 int cmd_simulate(int argc, char** argv);
 int cmd_crc(int argc, char** argv);
+int cmd_replay(int argc, char** argv);
 
 #endif

@@ -493,7 +493,8 @@ bool TDR_TX_SIGNAL_NODES::set_node_capture_type(int node_index,
   set_node_changed_flag(node->tap_mode, false);
   node->capture_type_changed =
       old_type == TDR_WTYPE_TRIGGER_CAPTURE || capture_type == TDR_WTYPE_TRIGGER_CAPTURE;
-  count_capture_change(old_type, capture_type);
+  // Headers count in neither total (a group copy does not carry the type).
+  if (node->is_wire()) count_capture_change(old_type, capture_type);
   node->capture_type = capture_type;
   if (captures_trigger(capture_type) && node->trigger_wire_index == -1)
     node->trigger_wire_index = m_next_trigger_wire_index++;
@@ -770,7 +771,7 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
   if (old_type != node->capture_type) {
     m_capture_type_changed = true;
     target->capture_type_changed = true;
-    count_capture_change(old_type, node->capture_type);
+    if (target->is_wire()) count_capture_change(old_type, node->capture_type);
   } else {
     target->capture_type_changed = false;
   }
@@ -1171,6 +1172,14 @@ bool TDR_TX_SIGNAL_NODES::link_group_node(int node_index,
   TDR_TX_SIGNAL_NODES* other = m_tx_the_other_signal_nodes;
   std::vector<NODE_TYPE*>& nodes = *m_node_vec;
 
+  // Namesakes are signals: a group of the same name over there is no match.
+  auto find_namesake = [other](const std::string& name) {
+    for (int k = 0; k < other->get_node_count(); ++k) {
+      const NODE_TYPE* node = other->get_node(k);
+      if (node->is_wire() && node->name == name) return k;
+    }
+    return -1;
+  };
   std::vector<std::string> names;
   for (int k = node_index + 1; k < get_node_count() && nodes[k]->is_member(); ++k) {
     names.push_back(nodes[k]->name);
@@ -1179,7 +1188,7 @@ bool TDR_TX_SIGNAL_NODES::link_group_node(int node_index,
   // Namesakes over there that sit in a group are freed first.
   std::vector<std::string> found_names;
   for (const std::string& name : names) {
-    int k = other->find_wire_node(name.c_str());
+    int k = find_namesake(name);
     if (k < 0) continue;
     found_names.push_back(name);
     if (other->get_node(k)->is_member()) {
@@ -1193,10 +1202,10 @@ bool TDR_TX_SIGNAL_NODES::link_group_node(int node_index,
   }
   if (found_names.empty()) return false;
 
-  int start = other->find_wire_node(found_names[0].c_str());
+  int start = find_namesake(found_names[0]);
   int count = 1;
   for (size_t m = 1; m < found_names.size(); ++m) {
-    int k = other->find_wire_node(found_names[m].c_str());
+    int k = find_namesake(found_names[m]);
     int position = start + count;
     if (k < 0) continue;
     if (k != position) {
@@ -1317,6 +1326,11 @@ void TDR_TX_SIGNAL_NODES::move_view_block(int first_index, int last_index, int) 
     bool ret = place_view_node(m_data_view, nodes, k);
     if (!ret) {
       m_view_rebuild_needed = true;
+      if (!node->data_view_node->get_dom_node()->getParentNode()) {
+        // A copy's clone that found no place is dropped; the rebuild makes it.
+        delete node->data_view_node;
+        node->data_view_node = nullptr;
+      }
       continue;
     }
     // A group's members travel inside its bus.
@@ -1648,6 +1662,10 @@ TDR_TX_UNDO_ACTION_MOVE::TDR_TX_UNDO_ACTION_MOVE(TDR_TX_SIGNAL_NODES* list, int 
 
 bool TDR_TX_UNDO_ACTION_MOVE::undo() {
   int span = m_last_index - m_first_index;
+  // A block "moved" before its own successor only changed membership.
+  if (m_node_index == m_last_index + 1)
+    return m_list->move_before_node(m_first_index, m_last_index, m_node_index,
+                                    m_moved_from_group) != -1;
   if (m_node_index < m_first_index)
     return m_list->move_before_node(m_node_index, m_node_index + span, m_last_index + 1,
                                     m_moved_from_group) != -1;

@@ -540,6 +540,7 @@ bool TDR_TX_SIGNAL_SET::commit(TDR_DATA_INSTANCE* instance, bool discard_unlogge
   // What the user set on the old set survives its replacement.
   TDR_DATA_SIGNAL_SET::POLARITY polarity =
       committed ? committed->get_clock_polarity() : TDR_DATA_SIGNAL_SET::POSEDGE;
+  bool expanded = committed ? committed->is_expanded() : true;
   bool nodes_changed = status->m_classic_node_changed || status->m_rivlet_node_changed ||
                        status->m_classic_debug_port_changed ||
                        status->m_rivlet_debug_port_changed;
@@ -601,6 +602,10 @@ bool TDR_TX_SIGNAL_SET::commit(TDR_DATA_INSTANCE* instance, bool discard_unlogge
     if (created) {
       status->m_signal_set_property_changed = true;
       if (m_tx_session) m_tx_session->set_undoable_modified_flag();
+      // Written as reading would write it, and the position block kept last,
+      // so that the saved file reads back to the same bytes.
+      chosen->set_expanded_status(expanded);
+      instance->write_position_info();
     }
     m_data_signal_set = chosen;
   }

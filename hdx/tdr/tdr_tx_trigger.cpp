@@ -42,7 +42,11 @@ std::string recorded_name(const char* name, bool global_temp) {
   return name ? name : "";
 }
 
-const std::string kEmpty;
+const std::string EMPTY_TEXT;
+
+// Far above what any analyser steps through; keeps a bad script from asking
+// for billions of level slots.
+const int MAX_EDITED_LEVELS = 1 << 16;
 
 }  // namespace
 
@@ -265,13 +269,13 @@ TCI_ADVANCED_TRIGGER_FACTORY* TDR_TX_TRIGGER::get_advanced_trigger_condition_fac
 }
 
 const std::string& TDR_TX_TRIGGER::get_advanced_expression(int level, bool power_up) const {
-  if (level < 0 || size_t(level) >= m_trigger_level_config_vec.size()) return kEmpty;
+  if (level < 0 || size_t(level) >= m_trigger_level_config_vec.size()) return EMPTY_TEXT;
   const TRIGGER_LEVEL_CONFIGURATION& c = m_trigger_level_config_vec[size_t(level)];
   return power_up ? c.m_power_up_expression : c.m_expression;
 }
 
 const std::string& TDR_TX_TRIGGER::get_adv_crc_text(int level) const {
-  if (level < 0 || size_t(level) >= m_trigger_level_config_vec.size()) return kEmpty;
+  if (level < 0 || size_t(level) >= m_trigger_level_config_vec.size()) return EMPTY_TEXT;
   return m_trigger_level_config_vec[size_t(level)].m_adv_crc_text;
 }
 
@@ -310,11 +314,7 @@ void TDR_TX_TRIGGER::set_crc_value_inheritable(bool inheritable) {
   m_crc_inheritable = inheritable;
 }
 
-void TDR_TX_TRIGGER::set_expanded_status(bool expanded) {
-  TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_expanded_status");
-  func.append_argument(expanded);
-  m_expanded = expanded;
-}
+void TDR_TX_TRIGGER::set_expanded_status(bool expanded) { m_expanded = expanded; }
 
 int TDR_TX_TRIGGER::get_trigger_wire_width_non_inc_rted() const {
   int count = 0;
@@ -441,61 +441,60 @@ void TDR_TX_TRIGGER::resize_levels(int levels, std::vector<TRIGGER_LEVEL_CONFIGU
 
 // --- setters ---------------------------------------------------------------------------
 
-#define TDR_TRIGGER_WIDE_SETTER(FUNC, MEMBER, VALUE, NORMAL_FLAGS, POWER_UP_FLAGS) \
-  auto& current = m_power_up_view ? m_power_up_##MEMBER : m_##MEMBER;             \
-  if (current == (VALUE)) return true;                                            \
-  TRIGGER_PROPERTIES before, after;                                               \
-  snapshot(&before);                                                              \
-  current = (VALUE);                                                              \
-  if (m_power_up_view) {                                                          \
-    POWER_UP_FLAGS;                                                               \
-  } else {                                                                        \
-    NORMAL_FLAGS;                                                                 \
-  }                                                                               \
-  snapshot(&after);                                                               \
-  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER(this, before, after));         \
-  return true
+template <typename T>
+bool TDR_TX_TRIGGER::change_trigger_wide(T* normal, T* power_up, T value,
+                                         std::initializer_list<bool*> normal_flags,
+                                         std::initializer_list<bool*> power_up_flags) {
+  T* current = m_power_up_view ? power_up : normal;
+  if (*current == value) return true;
+  TRIGGER_PROPERTIES before, after;
+  snapshot(&before);
+  *current = value;
+  for (bool* flag : m_power_up_view ? power_up_flags : normal_flags) *flag = true;
+  snapshot(&after);
+  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER(this, before, after));
+  return true;
+}
 
 bool TDR_TX_TRIGGER::set_trigger_in_condition(TDR_DATA_TRIGGER_CONDITION condition) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_in_condition");
   func.append_argument(condition);
-  TDR_TRIGGER_WIDE_SETTER(func, trigger_in, condition,
-                          m_change_status->m_trigger_runtime_changed = true,
-                          m_change_status->m_trigger_full_changed = true);
+  return change_trigger_wide(&m_trigger_in, &m_power_up_trigger_in, condition,
+                             {&m_change_status->m_trigger_runtime_changed},
+                             {&m_change_status->m_trigger_full_changed});
 }
 
 bool TDR_TX_TRIGGER::set_trigger_out_condition(TDR_DATA_TRIGGER_CONDITION condition) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_out_condition");
   func.append_argument(condition);
-  TDR_TRIGGER_WIDE_SETTER(func, trigger_out, condition,
-                          m_change_status->m_trigger_runtime_changed = true,
-                          m_change_status->m_trigger_full_changed = true);
+  return change_trigger_wide(&m_trigger_out, &m_power_up_trigger_out, condition,
+                             {&m_change_status->m_trigger_runtime_changed},
+                             {&m_change_status->m_trigger_full_changed});
 }
 
 bool TDR_TX_TRIGGER::set_trigger_position(TDR_DATA_TRIGGER_POSITION position) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_position");
   func.append_argument(position);
-  TDR_TRIGGER_WIDE_SETTER(func, position, position,
-                          m_change_status->m_trigger_runtime_changed = true,
-                          m_change_status->m_trigger_full_changed = true);
+  return change_trigger_wide(&m_position, &m_power_up_position, position,
+                             {&m_change_status->m_trigger_runtime_changed},
+                             {&m_change_status->m_trigger_full_changed});
 }
 
 bool TDR_TX_TRIGGER::set_segment_size(int size) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_segment_size");
   func.append_argument(size);
-  TDR_TRIGGER_WIDE_SETTER(func, segment_size, size, m_change_status->m_trigger_changed = true,
-                          m_change_status->m_trigger_full_changed = true);
+  return change_trigger_wide(&m_segment_size, &m_power_up_segment_size, size,
+                             {&m_change_status->m_trigger_changed},
+                             {&m_change_status->m_trigger_full_changed});
 }
 
 bool TDR_TX_TRIGGER::set_trigger_type(TDR_DATA_TRIGGER_TYPE type) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_type");
   func.append_argument(type);
-  TDR_TRIGGER_WIDE_SETTER(func, trigger_type, type, m_change_status->m_trigger_changed = true,
-                          (m_change_status->m_trigger_changed = true,
-                           m_change_status->m_trigger_full_changed = true));
+  return change_trigger_wide(
+      &m_trigger_type, &m_power_up_trigger_type, type, {&m_change_status->m_trigger_changed},
+      {&m_change_status->m_trigger_changed, &m_change_status->m_trigger_full_changed});
 }
-
-#undef TDR_TRIGGER_WIDE_SETTER
 
 bool TDR_TX_TRIGGER::set_power_up_trigger_mode(bool power_up_mode) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_power_up_trigger_mode");
@@ -550,6 +549,7 @@ bool TDR_TX_TRIGGER::set_trigger_level(int levels) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_level");
   func.append_argument(levels);
   if (!TDR_CHECK(levels >= 0)) return false;
+  if (!TDR_CHECK(levels <= MAX_EDITED_LEVELS)) return false;
   if (levels == m_trigger_level && size_t(levels) == m_trigger_level_config_vec.size()) {
     return true;
   }
@@ -568,6 +568,16 @@ bool TDR_TX_TRIGGER::set_trigger_level(int levels) {
   return true;
 }
 
+// The level snapshot holds only the three flags its undo restores.
+TDR_TX_TRIGGER::TRIGGER_LEVEL_CONFIGURATION TDR_TX_TRIGGER::level_flags(
+    const TRIGGER_LEVEL_CONFIGURATION& configuration) {
+  TRIGGER_LEVEL_CONFIGURATION flags;
+  flags.m_is_basic_condition = configuration.m_is_basic_condition;
+  flags.m_enabled = configuration.m_enabled;
+  flags.m_power_up_enabled = configuration.m_power_up_enabled;
+  return flags;
+}
+
 bool TDR_TX_TRIGGER::set_trigger_level_basic_condition(int level, bool basic) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "set_trigger_level_basic_condition");
   func.append_argument(level);
@@ -576,10 +586,10 @@ bool TDR_TX_TRIGGER::set_trigger_level_basic_condition(int level, bool basic) {
   if (size_t(level) >= m_trigger_level_config_vec.size()) return false;
   TRIGGER_LEVEL_CONFIGURATION& c = m_trigger_level_config_vec[size_t(level)];
   if (c.m_is_basic_condition == basic) return false;
-  TRIGGER_LEVEL_CONFIGURATION before = c;
+  TRIGGER_LEVEL_CONFIGURATION before = level_flags(c);
   c.m_is_basic_condition = basic;
   m_change_status->m_trigger_full_changed = true;
-  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER_LEVEL(this, level, before, c));
+  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER_LEVEL(this, level, before, level_flags(c)));
   return true;
 }
 
@@ -592,14 +602,14 @@ bool TDR_TX_TRIGGER::set_trigger_level_enabled(int level, bool enabled) {
   TRIGGER_LEVEL_CONFIGURATION& c = m_trigger_level_config_vec[size_t(level)];
   bool& flag = m_power_up_view ? c.m_power_up_enabled : c.m_enabled;
   if (flag == enabled) return false;
-  TRIGGER_LEVEL_CONFIGURATION before = c;
+  TRIGGER_LEVEL_CONFIGURATION before = level_flags(c);
   flag = enabled;
   if (m_power_up_view) {
     m_change_status->m_trigger_full_changed = true;
   } else {
     m_change_status->m_trigger_changed = true;
   }
-  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER_LEVEL(this, level, before, c));
+  append_action(new TDR_TX_UNDO_ACTION_SET_TRIGGER_LEVEL(this, level, before, level_flags(c)));
   return true;
 }
 
@@ -624,7 +634,8 @@ bool TDR_TX_TRIGGER::set_trigger_level_adv_condition_modified(int level, bool ch
     std::string& stored = m_power_up_view ? c->m_power_up_expression : c->m_expression;
     if (text != stored) {
       text_changed = true;
-      TCI_ADVANCED_TRIGGER_FACTORY*& factory = m_power_up_view ? c->m_power_up_factory : c->m_factory;
+      TCI_ADVANCED_TRIGGER_FACTORY*& factory =
+          m_power_up_view ? c->m_power_up_factory : c->m_factory;
       delete_factory(factory);
       factory = nullptr;
       stored = text;
@@ -677,7 +688,10 @@ bool TDR_TX_TRIGGER::set_advanced_expression(int level, const char* text) {
   TDR_TX_GENERIC_TREE_OBJECT* tree =
       dynamic_cast<TDR_TX_GENERIC_TREE_OBJECT*>(c.m_advanced_condition);
   if (c.m_is_basic_condition || !tree) return false;
+  // An empty tree text stands for the stored expression; undo must bring that
+  // back, not empty it.
   std::string before = tree->get_expression(m_power_up_view);
+  if (before.empty()) before = m_power_up_view ? c.m_power_up_expression : c.m_expression;
   std::string after = text ? text : "";
   tree->set_expression(m_power_up_view, after);
   set_trigger_level_adv_condition_modified(level, true, true);
@@ -783,7 +797,8 @@ void TDR_TX_TRIGGER::check_compilation_type_based_on_node_vector(TDR_DATA_SIGNAL
   }
   // Wires that left the list.
   for (int pass = 0; pass < 2; ++pass) {
-    int count = pass == 0 ? signal_set->get_data_wire_width() : signal_set->get_trigger_wire_width();
+    int count =
+        pass == 0 ? signal_set->get_data_wire_width() : signal_set->get_trigger_wire_width();
     for (int i = 0; i < count; ++i) {
       TDR_DATA_SIGNAL_WIRE* wire =
           pass == 0 ? signal_set->get_data_wire_at(i) : signal_set->get_trigger_wire_at(i);
@@ -1085,6 +1100,9 @@ bool TDR_TX_TRIGGER::select_data_trigger(TDR_DATA_SIGNAL_SET* signal_set,
   m_new_working_copy = false;
   TDR_DATA_TRIGGER* target = nullptr;
   bool created = true;
+  // A new trigger is written as reading writes it, so a saved file reads back
+  // to the same bytes.
+  bool expanded = d ? d->is_expanded() : true;
   if (!gui_logging) {
     if (d && !d->is_global_temp() && !change) {
       std::string name = d->get_name();
@@ -1115,6 +1133,7 @@ bool TDR_TX_TRIGGER::select_data_trigger(TDR_DATA_SIGNAL_SET* signal_set,
     return false;
   }
   m_data_trigger = target;
+  if (created) target->set_expanded_status(expanded);
   status->m_trigger_changed = created;
   if (created && m_tx_session) m_tx_session->set_undoable_modified_flag();
   return true;
@@ -1130,11 +1149,19 @@ std::string TDR_TX_TRIGGER::get_side_expression(int level, bool power_up) {
   return text;
 }
 
+// The committed trigger now holds every level as edited.
+void TDR_TX_TRIGGER::clear_adv_modified() {
+  for (TRIGGER_LEVEL_CONFIGURATION& c : m_trigger_level_config_vec) {
+    c.m_adv_modified = false;
+    c.m_adv_needs_full = false;
+  }
+}
+
 void TDR_TX_TRIGGER::write_level_expressions(int level) {
   for (int side = 0; side < 2; ++side) {
     bool power_up = side == 1;
-    m_data_trigger->set_advanced_trigger_expression(level, get_side_expression(level, power_up).c_str(),
-                                                    power_up);
+    std::string text = get_side_expression(level, power_up);
+    m_data_trigger->set_advanced_trigger_expression(level, text.c_str(), power_up);
   }
 }
 
@@ -1190,6 +1217,7 @@ bool TDR_TX_TRIGGER::commit(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogg
     status->m_trigger_changed = false;
     status->m_adv_trigger_full_changed = false;
     status->m_adv_trigger_changed = false;
+    clear_adv_modified();
     status->m_trigger_runtime_changed = true;
   } else if (status->m_adv_trigger_changed) {
     // Reused in place: the file must not keep old texts beside new trees.
@@ -1200,6 +1228,7 @@ bool TDR_TX_TRIGGER::commit(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogg
     }
     status->m_adv_trigger_full_changed = false;
     status->m_adv_trigger_changed = false;
+    clear_adv_modified();
   }
 
   if (status->m_trigger_runtime_changed) {
@@ -1325,8 +1354,9 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
   TDR_TX_SIGNAL_NODES* other = get_tx_signal_set();
   if (!TDR_CHECK(other != NULL)) return 0;
 
-  // The base may widen the range by the header before it; remember every
-  // candidate, then keep those that are still in the list.
+  // The base keeps groups whole: it may take the header before the range or
+  // the members after it. Remember every candidate, then keep those that are
+  // still in the list.
   struct CANDIDATE {
     NODE_TYPE* node;
     std::string name, alias;
@@ -1335,14 +1365,16 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
   };
   std::vector<CANDIDATE> candidates;
   int window_first = first_index > 0 ? first_index - 1 : 0;
-  for (int i = window_first; i <= last_index; ++i) {
+  int window_end = last_index;
+  while (window_end + 1 < count && (*m_node_vec)[size_t(window_end + 1)]->is_member()) ++window_end;
+  for (int i = window_first; i <= window_end; ++i) {
     NODE_TYPE* node = (*m_node_vec)[size_t(i)];
     candidates.push_back({node, node->name, node->alias, node->is_group(), node->linking_type});
   }
   int deleted = TDR_TX_SIGNAL_NODES::delete_node(first_index, last_index);
   if (deleted <= 0) return deleted;
   std::unordered_set<const NODE_TYPE*> kept;
-  int window_last = std::min(get_node_count() - 1, last_index);
+  int window_last = std::min(get_node_count() - 1, window_end);
   for (int i = window_first; i <= window_last; ++i) kept.insert((*m_node_vec)[size_t(i)]);
 
   std::vector<std::string> removed_wire_names;
@@ -1361,20 +1393,25 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
       }
     }
   }
-  // The data-view list loses what it shows of the removed wires; one pass
-  // finds which names it has at all.
+  // The data-view list loses every node its delete_node(name) would delete for
+  // these names, found in one pass and removed run by run from the end.
   if (!removed_wire_names.empty()) {
     std::unordered_set<std::string> wanted(removed_wire_names.begin(), removed_wire_names.end());
-    std::vector<std::string> present;
-    for (int i = 0; i < other->get_node_count(); ++i) {
-      const NODE_TYPE* node = other->get_node(i);
-      if (node->is_group()) continue;
-      if (wanted.count(node->name)) present.push_back(node->name);
-      if (!node->alias.empty() && wanted.count(node->alias)) present.push_back(node->alias);
+    std::vector<std::pair<int, int>> runs;
+    for (int k = 0; k < other->get_node_count(); ++k) {
+      NODE_TYPE* node = other->get_node(k);
+      if (node->is_group() || (!wanted.count(node->name) && !wanted.count(node->alias))) continue;
+      // The view element stays: the setup view may still show the signal.
+      delete node->data_view_node;
+      node->data_view_node = nullptr;
+      if (!runs.empty() && runs.back().second == k - 1) {
+        runs.back().second = k;
+      } else {
+        runs.emplace_back(k, k);
+      }
     }
-    std::unordered_set<std::string> done;
-    for (const std::string& name : present) {
-      if (done.insert(name).second) other->delete_node(name.c_str());
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+      other->delete_node_base(it->first, it->second);
     }
   }
   return deleted;
@@ -1439,7 +1476,7 @@ bool TDR_TX_TRIGGER::group_node(int first_index, int last_index, NODE_TYPE* temp
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "group_node");
   func.append_argument(first_index);
   func.append_argument(last_index);
-  if (func.is_writing()) func.append_argument(template_node ? template_node->name.c_str() : "NULL");
+  func.append_argument(template_node ? template_node->name.c_str() : nullptr);
   if (!TDR_CHECK(first_index >= 0 && last_index >= 0)) return false;
   int count = get_node_count();
   if (first_index >= count || last_index >= count) return false;

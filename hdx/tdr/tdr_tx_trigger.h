@@ -5,6 +5,7 @@
 #ifndef TDR_TX_TRIGGER_H
 #define TDR_TX_TRIGGER_H
 
+#include <initializer_list>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -193,6 +194,7 @@ class TDR_TX_TRIGGER : public TDR_TX_SIGNAL_NODES {
   // `slots`, missing ones come from `slots` (then defaults).
   void resize_levels(int levels, std::vector<TRIGGER_LEVEL_CONFIGURATION>* slots);
   void fill_slot(TRIGGER_LEVEL_CONFIGURATION* configuration);
+  static TRIGGER_LEVEL_CONFIGURATION level_flags(const TRIGGER_LEVEL_CONFIGURATION& configuration);
   TDR_TX_TREE_OBJECT* new_tree();
   TCI_ADVANCED_TRIGGER_FACTORY* new_factory(int level, const std::string& text);
   void delete_factory(TCI_ADVANCED_TRIGGER_FACTORY* factory);
@@ -202,6 +204,12 @@ class TDR_TX_TRIGGER : public TDR_TX_SIGNAL_NODES {
   bool select_data_trigger(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogged);
   void write_levels(TDR_DATA_SIGNAL_SET* signal_set);
   void write_level_expressions(int level);
+  void clear_adv_modified();
+  // A trigger-wide setter's change of the viewed side's member.
+  template <typename T>
+  bool change_trigger_wide(T* normal, T* power_up, T value,
+                           std::initializer_list<bool*> normal_flags,
+                           std::initializer_list<bool*> power_up_flags);
   // The tree's text of one side, else the level's stored expression.
   std::string get_side_expression(int level, bool power_up);
   // Pairs (node's trigger-wire index, wire's trigger-wire index) of the trigger
