@@ -84,7 +84,7 @@ class DIFFER {
     auto list = NAMED_LISTS.find(key);
     if (list != NAMED_LISTS.end() && a.is_array() && b.is_array()) {
       // A view's nodes sit under the view; a bus's members right under the bus.
-      std::string at = key == "members" ? path : join(path, key);
+      std::string at = key == "data_view" || key == "setup_view" ? join(path, key) : path;
       named_list(at, list->second, key == "entries" ? "symbol" : "name", a, b);
     } else if (key == "levels" && a.is_array() && b.is_array()) {
       levels(path, a, b);

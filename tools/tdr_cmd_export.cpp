@@ -1,5 +1,12 @@
 // tdr export and tdr simulate: one acquisition log out as a waveform, or a
 // simulated acquisition in.
+#include <fnmatch.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -17,10 +24,16 @@ namespace {
 const char* const EXPORT_HELP =
     "usage: tdr export FILE [--instance NAME] [--signal-set NAME] [--trigger NAME]\n"
     "                       [--log NAME] [--format vcd|csv|svg] [-o OUT]\n"
+    "                       [--samples FROM:TO] [--signals PATTERN[,PATTERN...]]\n"
     "Writes one acquisition log as a VCD waveform (default), a CSV table (one row\n"
     "per sample) or an SVG picture. Without names the log is the display tree's\n"
     "active one, else the last log of the last trigger. Output goes to OUT or to\n"
-    "standard output.\n";
+    "standard output.\n"
+    "--samples keeps samples FROM to TO, both included and numbered as in the whole\n"
+    "log (FROM or TO may be left out). --signals keeps the signals whose name or\n"
+    "alias (a bus: its name or alias) equals a PATTERN or matches it as a shell\n"
+    "pattern (*, ?, [...]). A pattern that matches nothing is reported and the exit\n"
+    "status is 1.\n";
 
 const char* const SIMULATE_HELP =
     "usage: tdr simulate FILE [--instance NAME] [--signal-set NAME] [--trigger NAME]\n"
@@ -81,6 +94,62 @@ bool select(TDR_DATA_SESSION* session, const TOOL_ARGS& args, bool want_log, SEL
   return true;
 }
 
+// "FROM:TO", both included, either may be empty; false when malformed.
+bool parse_window(const std::string& text, int depth, int* first, int* end) {
+  size_t colon = text.find(':');
+  if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) return false;
+  long bounds[2] = {0, long(depth) - 1};
+  std::string parts[2] = {text.substr(0, colon), text.substr(colon + 1)};
+  for (int i = 0; i < 2; ++i) {
+    if (parts[i].empty()) continue;
+    char* stop = nullptr;
+    errno = 0;
+    bounds[i] = std::strtol(parts[i].c_str(), &stop, 10);
+    if (*stop || errno || bounds[i] < 0 || bounds[i] > INT_MAX - 1 || !isdigit((unsigned char)parts[i][0]))
+      return false;
+  }
+  if (bounds[0] > bounds[1] || bounds[0] >= depth) return false;
+  *first = int(bounds[0]);
+  *end = int(std::min(bounds[1] + 1, long(depth)));
+  return true;
+}
+
+bool matches(const std::string& pattern, const std::string& name) {
+  return !name.empty() && (pattern == name || fnmatch(pattern.c_str(), name.c_str(), 0) == 0);
+}
+
+// Keeps the signals some pattern matches, in their own order; false (after a
+// warning per pattern) when a pattern matches nothing.
+bool filter_signals(WAVEFORM* wave, const std::string& list) {
+  std::vector<std::string> patterns;
+  for (size_t from = 0;;) {
+    size_t comma = list.find(',', from);
+    patterns.push_back(list.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+    if (comma == std::string::npos) break;
+    from = comma + 1;
+  }
+  std::vector<bool> used(patterns.size(), false);
+  std::vector<WAVE_SIGNAL> kept;
+  for (const WAVE_SIGNAL& s : wave->signals()) {
+    bool keep = false;
+    for (size_t p = 0; p < patterns.size(); ++p) {
+      if (matches(patterns[p], s.name) || matches(patterns[p], s.other_name)) {
+        keep = true;
+        used[p] = true;
+      }
+    }
+    if (keep) kept.push_back(s);
+  }
+  wave->keep_signals(std::move(kept));
+  bool all = true;
+  for (size_t p = 0; p < patterns.size(); ++p) {
+    if (used[p]) continue;
+    std::fprintf(stderr, "tdr: warning: pattern '%s' matches no signal\n", patterns[p].c_str());
+    all = false;
+  }
+  return all;
+}
+
 const std::vector<std::string> SELECT_OPTIONS = {"--instance", "--signal-set", "--trigger", "--log"};
 
 }  // namespace
@@ -89,22 +158,28 @@ int cmd_export(int argc, char** argv) {
   if (tool_wants_help(argc, argv, EXPORT_HELP)) return TOOL_OK;
   TOOL_ARGS args;
   std::vector<std::string> options = SELECT_OPTIONS;
-  options.push_back("--format");
-  options.push_back("-o");
+  for (const char* o : {"--format", "-o", "--samples", "--signals"}) options.push_back(o);
   if (!args.parse(argc, argv, 2, options, "export")) return TOOL_USAGE;
   if (args.positional.size() != 1) return tool_error("export: expected FILE (see 'tdr export --help')");
   std::string format = args.has("--format") ? args.option("--format") : "vcd";
   if (format != "vcd" && format != "csv" && format != "svg")
     return tool_error("export: --format must be vcd, csv or svg, not '%s'", format.c_str());
-  TDR_DATA_SESSION* session = tool_open(args.positional[0]);
-  if (!session) return tool_result(TOOL_UNREADABLE);
+  int open_code = TOOL_OK;
+  TDR_DATA_SESSION* session = tool_open(args.positional[0], &open_code);
+  if (!session) return tool_result(open_code);
   SELECTION sel;
   int code = TOOL_OK;
+  int window_first = 0, window_end = 0;
   if (!select(session, args, true, &sel)) {
     code = TOOL_USAGE;
   } else if (!sel.log->is_data_available()) {
     tool_error("log '%s' holds no samples", sel.log->get_name());
     code = TOOL_UNREADABLE;
+  } else if (args.has("--samples") && !parse_window(args.option("--samples"), sel.log->get_data_sample_depth(),
+                                                    &window_first, &window_end)) {
+    tool_error("export: --samples must be FROM:TO with 0 <= FROM <= TO and FROM below the log's %d "
+               "samples, not '%s'", sel.log->get_data_sample_depth(), args.option("--samples").c_str());
+    code = TOOL_USAGE;
   } else {
     std::unique_ptr<TDR_FILE_REPLACE> file;
     FILE* out = stdout;
@@ -114,9 +189,11 @@ int cmd_export(int argc, char** argv) {
     }
     if (!out) {
       tool_error("cannot write '%s'", args.option("-o").c_str());
-      code = TOOL_UNREADABLE;
+      code = TOOL_IO_ERROR;
     } else {
       WAVEFORM wave(sel.log, session->find_mnemonics());
+      if (args.has("--signals") && !filter_signals(&wave, args.option("--signals"))) code = TOOL_UNREADABLE;
+      if (args.has("--samples")) wave.set_window(window_first, window_end);
       std::string scope = std::string(sel.instance->get_name()) + "/" + sel.signal_set->get_name() +
                           "/" + sel.trigger->get_name() + "/" + sel.log->get_name();
       if (format == "vcd")
@@ -127,7 +204,7 @@ int cmd_export(int argc, char** argv) {
         write_svg(wave, scope, out);
       if (file && !file->commit()) {
         tool_error("cannot write '%s'", args.option("-o").c_str());
-        code = TOOL_UNREADABLE;
+        code = TOOL_IO_ERROR;
       }
     }
   }
@@ -143,8 +220,9 @@ int cmd_simulate(int argc, char** argv) {
   if (!args.parse(argc, argv, 2, options, "simulate")) return TOOL_USAGE;
   if (args.positional.size() != 1 || !args.has("-o"))
     return tool_error("simulate: expected FILE and -o OUT (see 'tdr simulate --help')");
-  TDR_DATA_SESSION* session = tool_open(args.positional[0]);
-  if (!session) return tool_result(TOOL_UNREADABLE);
+  int open_code = TOOL_OK;
+  TDR_DATA_SESSION* session = tool_open(args.positional[0], &open_code);
+  if (!session) return tool_result(open_code);
   SELECTION sel;
   int code = TOOL_OK;
   if (!select(session, args, false, &sel)) {
@@ -163,7 +241,7 @@ int cmd_simulate(int argc, char** argv) {
         code = TOOL_UNREADABLE;
       } else if (!session->save_as(args.option("-o").c_str(), true, true)) {
         tool_error("cannot write '%s'", args.option("-o").c_str());
-        code = TOOL_UNREADABLE;
+        code = TOOL_IO_ERROR;
       } else {
         std::printf("log \"%s\": %d samples of %d data wires\n", log->get_name(),
                     log->get_data_sample_depth(), sel.signal_set->get_data_wire_width());
