@@ -1,16 +1,10 @@
 // tdr export and tdr simulate: one acquisition log out as a waveform, or a
 // simulated acquisition in.
-#include <fnmatch.h>
-
-#include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "tdr_data_instance.h"
+#include "tdr_export_window.h"
 #include "tdr_data_log.h"
 #include "tdr_data_session.h"
 #include "tdr_data_signal_set.h"
@@ -92,62 +86,6 @@ bool select(TDR_DATA_SESSION* session, const TOOL_ARGS& args, bool want_log, SEL
     return false;
   }
   return true;
-}
-
-// "FROM:TO", both included, either may be empty; false when malformed.
-bool parse_window(const std::string& text, int depth, int* first, int* end) {
-  size_t colon = text.find(':');
-  if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) return false;
-  long bounds[2] = {0, long(depth) - 1};
-  std::string parts[2] = {text.substr(0, colon), text.substr(colon + 1)};
-  for (int i = 0; i < 2; ++i) {
-    if (parts[i].empty()) continue;
-    char* stop = nullptr;
-    errno = 0;
-    bounds[i] = std::strtol(parts[i].c_str(), &stop, 10);
-    if (*stop || errno || bounds[i] < 0 || bounds[i] > INT_MAX - 1 || !isdigit((unsigned char)parts[i][0]))
-      return false;
-  }
-  if (bounds[0] > bounds[1] || bounds[0] >= depth) return false;
-  *first = int(bounds[0]);
-  *end = int(std::min(bounds[1] + 1, long(depth)));
-  return true;
-}
-
-bool matches(const std::string& pattern, const std::string& name) {
-  return !name.empty() && (pattern == name || fnmatch(pattern.c_str(), name.c_str(), 0) == 0);
-}
-
-// Keeps the signals some pattern matches, in their own order; false (after a
-// warning per pattern) when a pattern matches nothing.
-bool filter_signals(WAVEFORM* wave, const std::string& list) {
-  std::vector<std::string> patterns;
-  for (size_t from = 0;;) {
-    size_t comma = list.find(',', from);
-    patterns.push_back(list.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
-    if (comma == std::string::npos) break;
-    from = comma + 1;
-  }
-  std::vector<bool> used(patterns.size(), false);
-  std::vector<WAVE_SIGNAL> kept;
-  for (const WAVE_SIGNAL& s : wave->signals()) {
-    bool keep = false;
-    for (size_t p = 0; p < patterns.size(); ++p) {
-      if (matches(patterns[p], s.name) || matches(patterns[p], s.other_name)) {
-        keep = true;
-        used[p] = true;
-      }
-    }
-    if (keep) kept.push_back(s);
-  }
-  wave->keep_signals(std::move(kept));
-  bool all = true;
-  for (size_t p = 0; p < patterns.size(); ++p) {
-    if (used[p]) continue;
-    std::fprintf(stderr, "tdr: warning: pattern '%s' matches no signal\n", patterns[p].c_str());
-    all = false;
-  }
-  return all;
 }
 
 const std::vector<std::string> SELECT_OPTIONS = {"--instance", "--signal-set", "--trigger", "--log"};
