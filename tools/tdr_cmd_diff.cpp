@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "tdr_data_log.h"
 #include "tdr_data_session.h"
+#include "tdr_data_signal_set.h"
+#include "tdr_data_signal_wire.h"
 #include "tdr_json.h"
 #include "tdr_tool.h"
 
@@ -34,6 +37,19 @@ bool derived(const std::string& key) {
          key == "trigger_index" || key == "data_index" || key == "file";
 }
 
+// A value as `info --json` shows it: without the "samples" log references.
+TOOL_JSON without_log_refs(TOOL_JSON value) {
+  std::vector<TOOL_JSON*> pending{&value};
+  while (!pending.empty()) {
+    TOOL_JSON* v = pending.back();
+    pending.pop_back();
+    if (v->is_object() && v->contains("samples") && (*v)["samples"].is_number()) v->erase("samples");
+    if (v->is_structured())
+      for (TOOL_JSON& child : *v) pending.push_back(&child);
+  }
+  return value;
+}
+
 std::string join(const std::string& path, const std::string& segment) {
   return path.empty() ? segment : path + "/" + segment;
 }
@@ -55,6 +71,8 @@ std::string squeeze(const std::string& text) {
 class DIFFER {
  public:
   TOOL_JSON changes = TOOL_JSON::array();
+  // The logs each tree's "samples" indices refer to.
+  const std::vector<TDR_DATA_LOG*>* logs[2] = {nullptr, nullptr};
 
   void object(const std::string& path, const TOOL_JSON& a, const TOOL_JSON& b) {
     for (auto& item : a.items()) {
@@ -74,8 +92,8 @@ class DIFFER {
   void add(const char* kind, const std::string& path, const TOOL_JSON& old_value,
            const TOOL_JSON& new_value) {
     TOOL_JSON c = {{"change", kind}, {"path", path}};
-    if (!old_value.is_null() || std::string(kind) == "changed") c["old"] = old_value;
-    if (!new_value.is_null() || std::string(kind) == "changed") c["new"] = new_value;
+    if (!old_value.is_null() || std::string(kind) == "changed") c["old"] = without_log_refs(old_value);
+    if (!new_value.is_null() || std::string(kind) == "changed") c["new"] = without_log_refs(new_value);
     changes.push_back(std::move(c));
   }
 
@@ -90,7 +108,7 @@ class DIFFER {
       levels(path, a, b);
     } else if (key == "conditions" && a.is_object() && b.is_object()) {
       conditions(path, a, b);
-    } else if (key == "samples" && a.is_array() && b.is_array()) {
+    } else if (key == "samples" && a.is_number_unsigned() && b.is_number_unsigned()) {
       samples(join(path, key), a, b);
     } else if (a.is_object() && b.is_object()) {
       object(join(path, key), a, b);
@@ -183,30 +201,26 @@ class DIFFER {
         add("changed", join(path, "signal '" + item.key() + "'"), dont_care, item.value());
   }
 
-  // Rows of bits per data wire: the earliest differing sample, and at it the
-  // first differing signal.
+  // The earliest differing sample, and at it the first differing data wire.
   void samples(const std::string& path, const TOOL_JSON& a, const TOOL_JSON& b) {
-    size_t rows = std::min(a.size(), b.size());
-    size_t best_sample = std::string::npos, best_row = 0;
-    for (size_t r = 0; r < rows; ++r) {
-      const std::string& x = a[r]["bits"].get_ref<const std::string&>();
-      const std::string& y = b[r]["bits"].get_ref<const std::string&>();
-      size_t n = std::min(x.size(), y.size());
-      size_t at = size_t(std::mismatch(x.begin(), x.begin() + long(n), y.begin()).first - x.begin());
-      if (at < n && at < best_sample) {
-        best_sample = at;
-        best_row = r;
+    TDR_DATA_LOG* x = logs[0]->at(a.get<size_t>());
+    TDR_DATA_LOG* y = logs[1]->at(b.get<size_t>());
+    TDR_DATA_SIGNAL_SET* set = x->get_signal_set();
+    if (!set || !y->get_signal_set()) return;
+    int depth = std::min(x->get_data_sample_depth(), y->get_data_sample_depth());
+    int wires = std::min(set->get_data_wire_width(), y->get_signal_set()->get_data_wire_width());
+    for (int s = 0; s < depth; ++s) {
+      for (int w = 0; w < wires; ++w) {
+        bool old_bit = x->get_bit(w, s), new_bit = y->get_bit(w, s);
+        if (old_bit == new_bit) continue;
+        const TDR_DATA_SIGNAL_WIRE* wire = set->get_data_wire_at(w);
+        const char* alias = wire ? wire->get_alias() : nullptr;
+        const char* name = alias && *alias ? alias : wire && wire->get_name() ? wire->get_name() : "";
+        changes.push_back({{"change", "changed"}, {"path", path}, {"sample", s}, {"signal", name},
+                           {"old", int(old_bit)}, {"new", int(new_bit)}});
+        return;
       }
     }
-    if (best_sample == std::string::npos) return;
-    const std::string& x = a[best_row]["bits"].get_ref<const std::string&>();
-    const std::string& y = b[best_row]["bits"].get_ref<const std::string&>();
-    changes.push_back({{"change", "changed"},
-                       {"path", path},
-                       {"sample", best_sample},
-                       {"signal", a[best_row]["signal"]},
-                       {"old", x[best_sample] - '0'},
-                       {"new", y[best_sample] - '0'}});
   }
 };
 
@@ -239,16 +253,25 @@ int cmd_diff(int argc, char** argv) {
   TOOL_ARGS args;
   if (!args.parse(argc, argv, 2, {}, "diff", {"--json"})) return TOOL_USAGE;
   if (args.positional.size() != 2) return tool_error("diff: expected A B (see 'tdr diff --help')");
+  // Both stay open while they are compared (an open file opened again is the
+  // same session, counted twice).
+  TDR_DATA_SESSION* sessions[2] = {nullptr, nullptr};
+  std::vector<TDR_DATA_LOG*> logs[2];
   TOOL_JSON trees[2];
   for (int i = 0; i < 2; ++i) {
-    // Both files are open at once only as JSON: the manager keys sessions by path.
-    TDR_DATA_SESSION* session = tool_open(args.positional[size_t(i)]);
-    if (!session) return tool_result(TOOL_IO_ERROR);
-    trees[i] = session_json(session, args.positional[size_t(i)], true);
-    tool_close(session);
+    sessions[i] = tool_open(args.positional[size_t(i)]);
+    if (!sessions[i]) {
+      tool_close(sessions[0]);
+      return tool_result(TOOL_IO_ERROR);
+    }
+    trees[i] = session_json(sessions[i], args.positional[size_t(i)], &logs[i]);
   }
   DIFFER differ;
+  differ.logs[0] = &logs[0];
+  differ.logs[1] = &logs[1];
   differ.object("", trees[0], trees[1]);
+  tool_close(sessions[1]);
+  tool_close(sessions[0]);
   if (args.has("--json"))
     std::printf("%s\n", differ.changes.dump(2).c_str());
   else

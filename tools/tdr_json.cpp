@@ -29,6 +29,8 @@ namespace {
 // files cannot exhaust the stack of the recursive JSON writer.
 const int MAX_VIEW_DEPTH = 200;
 
+using LOGS = std::vector<TDR_DATA_LOG*>;
+
 TOOL_JSON text_or_null(const char* s) { return s ? TOOL_JSON(s) : TOOL_JSON(nullptr); }
 TOOL_JSON nonempty_or_null(const char* s) { return s && *s ? TOOL_JSON(s) : TOOL_JSON(nullptr); }
 
@@ -127,7 +129,7 @@ TOOL_JSON level_side(TDR_DATA_TRIGGER* t, int level, bool basic, bool power_up) 
   return side;
 }
 
-TOOL_JSON log_json(TDR_DATA_LOG* log, bool global, bool samples) {
+TOOL_JSON log_json(TDR_DATA_LOG* log, bool global, LOGS* logs) {
   TOOL_JSON j = {{"name", log->get_name()},
                  {"global_temp", global},
                  {"sample_depth", log->get_data_sample_depth()},
@@ -137,25 +139,14 @@ TOOL_JSON log_json(TDR_DATA_LOG* log, bool global, bool samples) {
                  {"data_available", log->is_data_available()}};
   j["check"] = log->is_data_available() ? TOOL_JSON(log->sanity_check_data_validity(false) ? "PASS" : "FAIL")
                                         : TOOL_JSON(nullptr);
-  TDR_DATA_SIGNAL_SET* set = log->get_signal_set();
-  if (samples && log->is_data_available() && set) {
-    TOOL_JSON rows = TOOL_JSON::array();
-    int depth = std::max(0, log->get_data_sample_depth());
-    for (int w = 0; w < set->get_data_wire_width(); ++w) {
-      const TDR_DATA_SIGNAL_WIRE* wire = set->get_data_wire_at(w);
-      std::string bits(size_t(depth), '0');
-      for (int s = 0; s < depth; ++s)
-        if (log->get_bit(w, s)) bits[size_t(s)] = '1';
-      const char* alias = wire ? wire->get_alias() : nullptr;
-      const char* name = alias && *alias ? alias : wire && wire->get_name() ? wire->get_name() : "";
-      rows.push_back({{"signal", name}, {"bits", std::move(bits)}});
-    }
-    j["samples"] = std::move(rows);
+  if (logs && log->is_data_available()) {
+    j["samples"] = logs->size();
+    logs->push_back(log);
   }
   return j;
 }
 
-TOOL_JSON trigger_json(TDR_DATA_TRIGGER* t, bool global, bool samples) {
+TOOL_JSON trigger_json(TDR_DATA_TRIGGER* t, bool global, LOGS* logs) {
   TOOL_JSON j = {{"name", t->get_name()}, {"global_temp", global}};
   merge(&j, side_json(t, false));
   j["power_up_mode"] = t->is_power_up_mode();
@@ -173,14 +164,14 @@ TOOL_JSON trigger_json(TDR_DATA_TRIGGER* t, bool global, bool samples) {
   bool has_stored = tdr_get_attr_if(t->get_dom_node(), TDR_X("CRC"), &stored);
   j["fingerprint"] = {{"stored", has_stored ? TOOL_JSON(hex(t->get_crc_value(false))) : TOOL_JSON(nullptr)},
                       {"computed", hex(t->get_crc_value(true))}};
-  TOOL_JSON logs = TOOL_JSON::array();
-  for (int i = 0; i < t->get_num_logs(); ++i) logs.push_back(log_json(t->get_log_at(i), false, samples));
-  if (t->get_global_log()) logs.push_back(log_json(t->get_global_log(), true, samples));
-  j["logs"] = std::move(logs);
+  TOOL_JSON list = TOOL_JSON::array();
+  for (int i = 0; i < t->get_num_logs(); ++i) list.push_back(log_json(t->get_log_at(i), false, logs));
+  if (t->get_global_log()) list.push_back(log_json(t->get_global_log(), true, logs));
+  j["logs"] = std::move(list);
   return j;
 }
 
-TOOL_JSON signal_set_json(TDR_DATA_SIGNAL_SET* s, bool global, bool samples) {
+TOOL_JSON signal_set_json(TDR_DATA_SIGNAL_SET* s, bool global, LOGS* logs) {
   TOOL_JSON j = {{"name", s->get_name()},
                  {"global_temp", global},
                  {"clock", {{"name", s->get_clock_name()},
@@ -203,13 +194,13 @@ TOOL_JSON signal_set_json(TDR_DATA_SIGNAL_SET* s, bool global, bool samples) {
   j["data_view"] = view_json(s->get_data_view());
   j["setup_view"] = view_json(s->get_setup_view());
   TOOL_JSON triggers = TOOL_JSON::array();
-  for (int i = 0; i < s->get_num_triggers(); ++i) triggers.push_back(trigger_json(s->get_trigger_at(i), false, samples));
-  if (s->get_global_trigger()) triggers.push_back(trigger_json(s->get_global_trigger(), true, samples));
+  for (int i = 0; i < s->get_num_triggers(); ++i) triggers.push_back(trigger_json(s->get_trigger_at(i), false, logs));
+  if (s->get_global_trigger()) triggers.push_back(trigger_json(s->get_global_trigger(), true, logs));
   j["triggers"] = std::move(triggers);
   return j;
 }
 
-TOOL_JSON instance_json(TDR_DATA_INSTANCE* instance, bool samples) {
+TOOL_JSON instance_json(TDR_DATA_INSTANCE* instance, LOGS* logs) {
   TDR_DATA_INSTANCE_INFO info = instance->get_node_info();
   TOOL_JSON j = {{"name", text_or_null(instance->get_name())},
                  {"entity", text_or_null(instance->get_entity_name())},
@@ -222,8 +213,8 @@ TOOL_JSON instance_json(TDR_DATA_INSTANCE* instance, bool samples) {
                  {"automatic_node", instance->is_auto_node()}};
   TOOL_JSON sets = TOOL_JSON::array();
   for (int i = 0; i < instance->get_num_signal_sets(); ++i)
-    sets.push_back(signal_set_json(instance->get_signal_set_at(i), false, samples));
-  if (instance->get_global_signal_set()) sets.push_back(signal_set_json(instance->get_global_signal_set(), true, samples));
+    sets.push_back(signal_set_json(instance->get_signal_set_at(i), false, logs));
+  if (instance->get_global_signal_set()) sets.push_back(signal_set_json(instance->get_global_signal_set(), true, logs));
   j["signal_sets"] = std::move(sets);
   return j;
 }
@@ -248,7 +239,7 @@ bool embedded_bytes(TDR_DATA_SESSION* session, int index, std::vector<unsigned c
 
 }  // namespace
 
-TOOL_JSON session_json(TDR_DATA_SESSION* session, const std::string& file, bool samples) {
+TOOL_JSON session_json(TDR_DATA_SESSION* session, const std::string& file, LOGS* logs) {
   TOOL_JSON j = {{"file", file},
                  {"session", {{"jtag_chain", text_or_null(session->get_jtag_chain_name())},
                               {"jtag_device", text_or_null(session->get_jtag_device_name())},
@@ -256,7 +247,7 @@ TOOL_JSON session_json(TDR_DATA_SESSION* session, const std::string& file, bool 
                               {"gui_logging", session->is_gui_logging_enabled()}}}};
   TOOL_JSON instances = TOOL_JSON::array();
   for (int i = 0; i < session->get_num_instances(); ++i)
-    instances.push_back(instance_json(session->get_instance_at(i), samples));
+    instances.push_back(instance_json(session->get_instance_at(i), logs));
   j["instances"] = std::move(instances);
   TOOL_JSON tables = TOOL_JSON::array();
   if (TDR_DATA_MNEMONICS* mnemonics = session->find_mnemonics()) {
@@ -342,6 +333,6 @@ std::string sha256_hex(const unsigned char* data, size_t size) {
 }
 
 void print_info_json(TDR_DATA_SESSION* session, const std::string& file) {
-  std::string text = session_json(session, file, false).dump(2);
+  std::string text = session_json(session, file).dump(2);
   std::printf("%s\n", text.c_str());
 }
