@@ -35,3 +35,14 @@ echo
 recorded=$(ls examples/recorded/*.log)
 echo "== tdr replay $recorded --verify -o $out"
 "$tdr" replay "$recorded" --verify -o "$out"
+echo
+echo "== tdr diff examples/demo_session.xml $out/demo_session.xml (equal: no output, exit 0)"
+"$tdr" diff examples/demo_session.xml "$out/demo_session.xml"
+echo
+echo "== tdr export examples/demo_session.xml --format csv --samples 30:34 --signals valid,addr"
+"$tdr" export examples/demo_session.xml --format csv --samples 30:34 --signals valid,addr
+echo
+echo "== tdr info --json examples/demo_session.xml > $out/demo_session.json"
+"$tdr" info --json examples/demo_session.xml > "$out/demo_session.json"
+head -n 12 "$out/demo_session.json"
+echo "..."

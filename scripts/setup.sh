@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build make libxerces-c-dev flex libfl-dev bison zlib1g-dev
-          libgtest-dev libbenchmark-dev "$@")
+          libgtest-dev libbenchmark-dev nlohmann-json3-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -55,7 +55,8 @@ TEST_F(ToolTest, HelpAndBadArgumentsGiveOneClearLine) {
   RUN help = run("--help");
   EXPECT_EQ(help.code, 0);
   for (const char* cmd :
-       {"check", "normalize", "info", "kfb", "import", "export", "simulate", "crc", "replay"}) {
+       {"check", "normalize", "info", "kfb", "import", "export", "simulate", "crc", "replay",
+        "diff"}) {
     EXPECT_NE(help.out.find(cmd), std::string::npos) << cmd;
     RUN r = run(std::string(cmd) + " --help");
     EXPECT_EQ(r.code, 0) << cmd;
@@ -79,7 +80,7 @@ TEST_F(ToolTest, CheckPrintsMessagesAndExitCodes) {
   std::string dup = temp_path("dup.xml");
   write_file(dup, "<session><instance name=\"a\"/><instance name=\"a\"/></session>");
   r = run("check " + dup);
-  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "Warning (WTDR_DUPLICATE_NAME): Created entity with duplicate name \"a\"\n");
 
   std::string bad = temp_path("bad.xml");
@@ -90,9 +91,9 @@ TEST_F(ToolTest, CheckPrintsMessagesAndExitCodes) {
                        "while reading Tavrin File " + bad + ", with message"),
             0u)
       << r.out;
-  expect_fails("check " + temp_path("missing.xml"), 1, "cannot read session file");
+  expect_fails("check " + temp_path("missing.xml"), 2, "cannot read session file");
   // The tool never leaves a recovery file behind.
-  EXPECT_EQ(run("check " + dup).code, 0);
+  EXPECT_EQ(run("check " + dup).code, 1);
   EXPECT_FALSE(std::ifstream(temp_path("dup_recovered.xml")).good());
 }
 
@@ -110,7 +111,7 @@ TEST_F(ToolTest, NormalizeWritesAFixedPoint) {
   r = run("normalize " + in_place + " " + in_place);
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(read_file(in_place), read_file(once));
-  expect_fails("normalize " + example("demo_session.xml") + " /nonexistent/dir/out.xml", 1,
+  expect_fails("normalize " + example("demo_session.xml") + " /nonexistent/dir/out.xml", 2,
                "cannot write");
 }
 
@@ -145,7 +146,7 @@ TEST_F(ToolTest, KfbEmbedListExtract) {
   EXPECT_EQ(read_file(temp_path("out.kfb")), bytes);
   expect_fails("kfb extract " + session + " 3 " + temp_path("out.kfb"), 2,
                "no embedded file at index 3");
-  expect_fails("kfb embed " + session + " " + temp_path("nothing") + " x", 1);
+  expect_fails("kfb embed " + session + " " + temp_path("nothing") + " x", 2);
 }
 
 TEST_F(ToolTest, ImportTurnsALegacyFileIntoASession) {
@@ -159,7 +160,7 @@ TEST_F(ToolTest, ImportTurnsALegacyFileIntoASession) {
         "trigger wires 6, data wires 6", "trigger \"trigger_imported\"",
         "level 0 (basic): 'uart|tx' == falling edge && 'fifo|full' == high"})
     EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
-  expect_fails("import " + temp_path("missing.tvf") + " " + out, 1, "cannot read legacy file");
+  expect_fails("import " + temp_path("missing.tvf") + " " + out, 2, "cannot read legacy file");
 }
 
 TEST_F(ToolTest, ExportWritesVcdCsvAndSvg) {

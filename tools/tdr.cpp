@@ -1,4 +1,8 @@
 // The tdr command-line tool: look into, repair and convert session files.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -10,6 +14,7 @@
 TOOL_SINK g_tool_sink;
 
 void TOOL_SINK::on_message(const MSG_RECORD& r) {
+  ++messages;
   std::fprintf(out, "%s (%s): %s\n", r.severity == MSG_SEVERITY_ERROR ? "Error" : "Warning",
                r.id.c_str(), r.text.c_str());
 }
@@ -26,10 +31,15 @@ void TOOL_SINK::on_debug(const char* module, const char* line) {
 }
 
 bool TOOL_ARGS::parse(int argc, char** argv, int first,
-                      const std::vector<std::string>& value_options, const char* command) {
+                      const std::vector<std::string>& value_options, const char* command,
+                      const std::vector<std::string>& flags) {
   for (int i = first; i < argc; ++i) {
     std::string a = argv[i];
     if (a.size() > 1 && a[0] == '-') {
+      if (std::find(flags.begin(), flags.end(), a) != flags.end()) {
+        options[a] = "";
+        continue;
+      }
       bool takes_value = false;
       for (const std::string& o : value_options) takes_value |= o == a;
       if (!takes_value) {
@@ -68,10 +78,16 @@ int tool_error(const char* format, ...) {
   return TOOL_USAGE;
 }
 
-TDR_DATA_SESSION* tool_open(const std::string& file) {
+TDR_DATA_SESSION* tool_open(const std::string& file, int* code) {
   TDR_DATA_SESSION* session =
       TDR_DATA_MANAGER::get_data_repository_manager()->open_session(file.c_str());
-  if (!session) tool_error("cannot read session file '%s'", file.c_str());
+  if (!session) {
+    struct stat st;
+    bool readable = stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(file.c_str(), R_OK) == 0;
+    tool_error(readable ? "'%s' is not a readable session file" : "cannot read session file '%s'",
+               file.c_str());
+    if (code) *code = readable ? TOOL_UNREADABLE : TOOL_IO_ERROR;
+  }
   return session;
 }
 
@@ -99,12 +115,17 @@ const COMMAND COMMANDS[] = {
     {"simulate", cmd_simulate, "add a log filled by a simulated acquisition and save"},
     {"crc", cmd_crc, "print the stored and the computed fingerprint of every trigger"},
     {"replay", cmd_replay, "play a recorded editing script on a session, optionally verified"},
+    {"diff", cmd_diff, "compare two sessions object by object"},
 };
 
 int usage(FILE* out) {
   std::fprintf(out, "usage: tdr <command> [arguments]\n\ncommands:\n");
   for (const COMMAND& c : COMMANDS) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
   std::fprintf(out, "\n'tdr <command> --help' describes a command.\n");
+  std::fprintf(out,
+               "\nExit status of every command: 0 ok; 1 the file has problems (not a readable\n"
+               "session, messages from 'check', an export pattern that matches nothing) or the\n"
+               "files differ; 2 usage, input/output or internal errors.\n");
   return out == stdout ? TOOL_OK : TOOL_USAGE;
 }
 

@@ -40,8 +40,9 @@ int cmd_crc(int argc, char** argv) {
   TOOL_ARGS args;
   if (!args.parse(argc, argv, 2, {}, "crc")) return TOOL_USAGE;
   if (args.positional.size() != 1) return tool_error("crc: expected FILE (see 'tdr crc --help')");
-  TDR_DATA_SESSION* session = tool_open(args.positional[0]);
-  if (!session) return tool_result(TOOL_UNREADABLE);
+  int open_code = TOOL_OK;
+  TDR_DATA_SESSION* session = tool_open(args.positional[0], &open_code);
+  if (!session) return tool_result(open_code);
   for (int i = 0; i < session->get_num_instances(); ++i) {
     TDR_DATA_INSTANCE* instance = session->get_instance_at(i);
     for (int s = 0; s < instance->get_num_signal_sets(); ++s) {

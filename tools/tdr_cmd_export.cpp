@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tdr_data_instance.h"
+#include "tdr_export_window.h"
 #include "tdr_data_log.h"
 #include "tdr_data_session.h"
 #include "tdr_data_signal_set.h"
@@ -17,10 +18,16 @@ namespace {
 const char* const EXPORT_HELP =
     "usage: tdr export FILE [--instance NAME] [--signal-set NAME] [--trigger NAME]\n"
     "                       [--log NAME] [--format vcd|csv|svg] [-o OUT]\n"
+    "                       [--samples FROM:TO] [--signals PATTERN[,PATTERN...]]\n"
     "Writes one acquisition log as a VCD waveform (default), a CSV table (one row\n"
     "per sample) or an SVG picture. Without names the log is the display tree's\n"
     "active one, else the last log of the last trigger. Output goes to OUT or to\n"
-    "standard output.\n";
+    "standard output.\n"
+    "--samples keeps samples FROM to TO, both included and numbered as in the whole\n"
+    "log (FROM or TO may be left out). --signals keeps the signals whose name or\n"
+    "alias (a bus: its name or alias) equals a PATTERN or matches it as a shell\n"
+    "pattern (*, ?, [...]). A pattern that matches nothing is reported and the exit\n"
+    "status is 1.\n";
 
 const char* const SIMULATE_HELP =
     "usage: tdr simulate FILE [--instance NAME] [--signal-set NAME] [--trigger NAME]\n"
@@ -89,22 +96,28 @@ int cmd_export(int argc, char** argv) {
   if (tool_wants_help(argc, argv, EXPORT_HELP)) return TOOL_OK;
   TOOL_ARGS args;
   std::vector<std::string> options = SELECT_OPTIONS;
-  options.push_back("--format");
-  options.push_back("-o");
+  for (const char* o : {"--format", "-o", "--samples", "--signals"}) options.push_back(o);
   if (!args.parse(argc, argv, 2, options, "export")) return TOOL_USAGE;
   if (args.positional.size() != 1) return tool_error("export: expected FILE (see 'tdr export --help')");
   std::string format = args.has("--format") ? args.option("--format") : "vcd";
   if (format != "vcd" && format != "csv" && format != "svg")
     return tool_error("export: --format must be vcd, csv or svg, not '%s'", format.c_str());
-  TDR_DATA_SESSION* session = tool_open(args.positional[0]);
-  if (!session) return tool_result(TOOL_UNREADABLE);
+  int open_code = TOOL_OK;
+  TDR_DATA_SESSION* session = tool_open(args.positional[0], &open_code);
+  if (!session) return tool_result(open_code);
   SELECTION sel;
   int code = TOOL_OK;
+  int window_first = 0, window_end = 0;
   if (!select(session, args, true, &sel)) {
     code = TOOL_USAGE;
   } else if (!sel.log->is_data_available()) {
     tool_error("log '%s' holds no samples", sel.log->get_name());
     code = TOOL_UNREADABLE;
+  } else if (args.has("--samples") && !parse_window(args.option("--samples"), sel.log->get_data_sample_depth(),
+                                                    &window_first, &window_end)) {
+    tool_error("export: --samples must be FROM:TO with 0 <= FROM <= TO and FROM below the log's %d "
+               "samples, not '%s'", sel.log->get_data_sample_depth(), args.option("--samples").c_str());
+    code = TOOL_USAGE;
   } else {
     std::unique_ptr<TDR_FILE_REPLACE> file;
     FILE* out = stdout;
@@ -114,9 +127,11 @@ int cmd_export(int argc, char** argv) {
     }
     if (!out) {
       tool_error("cannot write '%s'", args.option("-o").c_str());
-      code = TOOL_UNREADABLE;
+      code = TOOL_IO_ERROR;
     } else {
       WAVEFORM wave(sel.log, session->find_mnemonics());
+      if (args.has("--signals") && !filter_signals(&wave, args.option("--signals"))) code = TOOL_UNREADABLE;
+      if (args.has("--samples")) wave.set_window(window_first, window_end);
       std::string scope = std::string(sel.instance->get_name()) + "/" + sel.signal_set->get_name() +
                           "/" + sel.trigger->get_name() + "/" + sel.log->get_name();
       if (format == "vcd")
@@ -127,7 +142,7 @@ int cmd_export(int argc, char** argv) {
         write_svg(wave, scope, out);
       if (file && !file->commit()) {
         tool_error("cannot write '%s'", args.option("-o").c_str());
-        code = TOOL_UNREADABLE;
+        code = TOOL_IO_ERROR;
       }
     }
   }
@@ -143,8 +158,9 @@ int cmd_simulate(int argc, char** argv) {
   if (!args.parse(argc, argv, 2, options, "simulate")) return TOOL_USAGE;
   if (args.positional.size() != 1 || !args.has("-o"))
     return tool_error("simulate: expected FILE and -o OUT (see 'tdr simulate --help')");
-  TDR_DATA_SESSION* session = tool_open(args.positional[0]);
-  if (!session) return tool_result(TOOL_UNREADABLE);
+  int open_code = TOOL_OK;
+  TDR_DATA_SESSION* session = tool_open(args.positional[0], &open_code);
+  if (!session) return tool_result(open_code);
   SELECTION sel;
   int code = TOOL_OK;
   if (!select(session, args, false, &sel)) {
@@ -163,7 +179,7 @@ int cmd_simulate(int argc, char** argv) {
         code = TOOL_UNREADABLE;
       } else if (!session->save_as(args.option("-o").c_str(), true, true)) {
         tool_error("cannot write '%s'", args.option("-o").c_str());
-        code = TOOL_UNREADABLE;
+        code = TOOL_IO_ERROR;
       } else {
         std::printf("log \"%s\": %d samples of %d data wires\n", log->get_name(),
                     log->get_data_sample_depth(), sel.signal_set->get_data_wire_width());

@@ -17,14 +17,16 @@ const char* const CHECK_HELP =
     "usage: tdr check FILE\n"
     "Opens FILE (legacy line-based files are imported) and prints every message\n"
     "posted while reading it, one per line, on standard output.\n"
-    "Exit: 0 opened, 1 could not be read, 3 an internal error was reported.\n";
+    "Exit: 0 opened without messages, 1 messages were posted or FILE is not a\n"
+    "readable session, 2 FILE cannot be opened or an internal error was reported.\n";
 
 const char* const NORMALIZE_HELP =
     "usage: tdr normalize FILE OUT\n"
     "Opens FILE as 'check' does (messages on standard error) and saves it to OUT,\n"
     "so OUT holds the file as the library reads and writes it. OUT may be FILE:\n"
     "it is replaced only once the whole file is written.\n"
-    "Exit: 0 saved, 1 FILE could not be read or OUT not written, 3 internal error.\n";
+    "Exit: 0 saved, 1 FILE is not a readable session, 2 FILE cannot be opened, OUT\n"
+    "not written or an internal error.\n";
 
 const char* const IMPORT_HELP =
     "usage: tdr import LEGACY OUT\n"
@@ -49,7 +51,7 @@ bool parse_index(const std::string& text, int* index) {
 int save_to(TDR_DATA_SESSION* session, const std::string& out) {
   if (!session->save_as(out.c_str(), true, true)) {
     tool_error("cannot write '%s'", out.c_str());
-    return TOOL_UNREADABLE;
+    return TOOL_IO_ERROR;
   }
   return TOOL_OK;
 }
@@ -62,10 +64,11 @@ int cmd_check(int argc, char** argv) {
   if (!args.parse(argc, argv, 2, {}, "check")) return TOOL_USAGE;
   if (args.positional.size() != 1) return tool_error("check: expected FILE (see 'tdr check --help')");
   g_tool_sink.out = stdout;
-  TDR_DATA_SESSION* session = tool_open(args.positional[0]);
-  if (!session) return tool_result(TOOL_UNREADABLE);
+  int open_code = TOOL_OK;
+  TDR_DATA_SESSION* session = tool_open(args.positional[0], &open_code);
+  if (!session) return tool_result(open_code);
   tool_close(session);
-  return tool_result(TOOL_OK);
+  return tool_result(g_tool_sink.messages ? TOOL_UNREADABLE : TOOL_OK);
 }
 
 int cmd_normalize(int argc, char** argv) {
@@ -74,8 +77,9 @@ int cmd_normalize(int argc, char** argv) {
   if (!args.parse(argc, argv, 2, {}, "normalize")) return TOOL_USAGE;
   if (args.positional.size() != 2)
     return tool_error("normalize: expected FILE OUT (see 'tdr normalize --help')");
-  TDR_DATA_SESSION* session = tool_open(args.positional[0]);
-  if (!session) return tool_result(TOOL_UNREADABLE);
+  int open_code = TOOL_OK;
+  TDR_DATA_SESSION* session = tool_open(args.positional[0], &open_code);
+  if (!session) return tool_result(open_code);
   int code = save_to(session, args.positional[1]);
   tool_close(session);
   return tool_result(code);
@@ -90,7 +94,7 @@ int cmd_import(int argc, char** argv) {
   const std::string& legacy = args.positional[0];
   if (!FIO_FILE_SYSTEM::exists(legacy.c_str())) {
     tool_error("cannot read legacy file '%s'", legacy.c_str());
-    return TOOL_UNREADABLE;
+    return TOOL_IO_ERROR;
   }
   TDR_DATA_MANAGER* manager = TDR_DATA_MANAGER::get_data_repository_manager();
   TDR_DATA_SESSION* session = manager->open_session_from_tvf(legacy.c_str());
@@ -112,8 +116,9 @@ int cmd_kfb(int argc, char** argv) {
   int index = 0;
   if (action == "extract" && !parse_index(p[2], &index))
     return tool_error("kfb: INDEX must be a number from 0, not '%s'", p[2].c_str());
-  TDR_DATA_SESSION* session = tool_open(p[1]);
-  if (!session) return tool_result(TOOL_UNREADABLE);
+  int open_code = TOOL_OK;
+  TDR_DATA_SESSION* session = tool_open(p[1], &open_code);
+  if (!session) return tool_result(open_code);
   int code = TOOL_OK;
   if (action == "list") {
     int count = session->get_embedded_kfb_file_count();
@@ -128,7 +133,7 @@ int cmd_kfb(int argc, char** argv) {
   } else if (action == "embed") {
     if (!session->embed_kfb_file(p[2].c_str(), p[3].c_str())) {
       tool_error("cannot embed '%s' (missing, unreadable or empty)", p[2].c_str());
-      code = TOOL_UNREADABLE;
+      code = TOOL_IO_ERROR;
     } else {
       code = save_to(session, args.has("-o") ? args.option("-o") : p[1]);
     }

@@ -14,10 +14,12 @@
 namespace {
 
 const char* const INFO_HELP =
-    "usage: tdr info FILE\n"
+    "usage: tdr info [--json] FILE\n"
     "Prints the instances (name, node information, mode), signal sets (clock, depth,\n"
     "RAM type, trigger/data widths, ports), triggers, logs, mnemonic tables and\n"
-    "embedded files of a session. Global-temp objects are marked [global temp].\n";
+    "embedded files of a session. Global-temp objects are marked [global temp].\n"
+    "With --json the whole object tree is printed as one JSON document (keys are\n"
+    "listed in the README).\n";
 
 std::string quoted(const char* s) { return std::string("\"") + (s ? s : "") + "\""; }
 
@@ -118,10 +120,16 @@ void print_instance(TDR_DATA_INSTANCE* instance) {
 int cmd_info(int argc, char** argv) {
   if (tool_wants_help(argc, argv, INFO_HELP)) return TOOL_OK;
   TOOL_ARGS args;
-  if (!args.parse(argc, argv, 2, {}, "info")) return TOOL_USAGE;
+  if (!args.parse(argc, argv, 2, {}, "info", {"--json"})) return TOOL_USAGE;
   if (args.positional.size() != 1) return tool_error("info: expected FILE (see 'tdr info --help')");
-  TDR_DATA_SESSION* session = tool_open(args.positional[0]);
-  if (!session) return tool_result(TOOL_UNREADABLE);
+  int open_code = TOOL_OK;
+  TDR_DATA_SESSION* session = tool_open(args.positional[0], &open_code);
+  if (!session) return tool_result(open_code);
+  if (args.has("--json")) {
+    print_info_json(session, args.positional[0]);
+    tool_close(session);
+    return tool_result(TOOL_OK);
+  }
   std::printf("session %s\n", quoted(args.positional[0].c_str()).c_str());
   if (session->get_jtag_chain_name()) std::printf("  JTAG chain %s\n", session->get_jtag_chain_name());
   if (session->get_jtag_device_name())

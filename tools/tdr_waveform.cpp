@@ -51,6 +51,7 @@ void collect_buses(const TDR_DATA_SIGNAL_VIEW_NODE& first, std::vector<TDR_DATA_
 WAVEFORM::WAVEFORM(TDR_DATA_LOG* log, TDR_DATA_MNEMONICS* mnemonics)
     : m_log(log), m_mnemonics(mnemonics) {
   m_depth = std::max(0, log->get_data_sample_depth());
+  m_end = m_depth;
   m_trigger = log->get_data_trigger_position();
   m_segment = log->get_data_segment_size() > 0 ? log->get_data_segment_size() : 0;
   TDR_DATA_SIGNAL_SET* set = log->get_signal_set();
@@ -58,6 +59,7 @@ WAVEFORM::WAVEFORM(TDR_DATA_LOG* log, TDR_DATA_MNEMONICS* mnemonics)
   for (int i = 0; i < set->get_data_wire_width(); ++i) {
     WAVE_SIGNAL s;
     s.name = wire_label(set->get_data_wire_at(i));
+    if (const char* name = set->get_data_wire_at(i)->get_name()) s.other_name = name;
     s.wires.push_back(i);
     m_signals.push_back(s);
   }
@@ -68,6 +70,7 @@ WAVEFORM::WAVEFORM(TDR_DATA_LOG* log, TDR_DATA_MNEMONICS* mnemonics)
     s.bus = true;
     const char* alias = bus.get_alias();
     s.name = alias && *alias ? alias : bus.get_name() ? bus.get_name() : "";
+    if (bus.get_name()) s.other_name = bus.get_name();
     s.wires = bus_members(bus);
     if (s.wires.empty()) continue;
     s.radix = bus.get_bus_display_type();
@@ -189,7 +192,7 @@ void write_vcd(const WAVEFORM& wave, const std::string& scope, FILE* out) {
 
   std::vector<std::string> last(sig.size());
   std::string last_trigger, last_segment;
-  for (int s = 0; s < wave.depth(); ++s) {
+  for (int s = wave.first(); s < wave.end(); ++s) {
     std::string lines;
     for (size_t i = 0; i < sig.size(); ++i) {
       std::string v = sig[i].bus ? "b" + wave.binary(sig[i], s) + " " : (wave.bit(sig[i].wires[0], s) ? "1" : "0");
@@ -207,12 +210,12 @@ void write_vcd(const WAVEFORM& wave, const std::string& scope, FILE* out) {
       if (seg != last_segment) lines += seg + " " + segment_id + "\n";
       last_segment = seg;
     }
-    if (s == 0)
-      std::fprintf(out, "#0\n$dumpvars\n%s$end\n", lines.c_str());
+    if (s == wave.first())
+      std::fprintf(out, "#%d\n$dumpvars\n%s$end\n", s, lines.c_str());
     else if (!lines.empty())
       std::fprintf(out, "#%d\n%s", s, lines.c_str());
   }
-  std::fprintf(out, "#%d\n", wave.depth());
+  std::fprintf(out, "#%d\n", wave.end());
 }
 
 // ---- CSV ----
@@ -236,7 +239,7 @@ void write_csv(const WAVEFORM& wave, FILE* out) {
   if (wave.segment_size() > 0) std::fprintf(out, ",segment");
   for (const WAVE_SIGNAL& s : wave.signals()) std::fprintf(out, ",%s", csv_field(s.name).c_str());
   std::fprintf(out, "\n");
-  for (int i = 0; i < wave.depth(); ++i) {
+  for (int i = wave.first(); i < wave.end(); ++i) {
     std::fprintf(out, "%d,%d", i, i == wave.trigger_sample() ? 1 : 0);
     if (wave.segment_size() > 0) std::fprintf(out, ",%d", i / wave.segment_size());
     for (const WAVE_SIGNAL& s : wave.signals())
@@ -263,12 +266,31 @@ std::string xml_text(const std::string& text) {
   return out;
 }
 
+// A bus label for a box `width` wide: whole when it fits, else cut (at a
+// character boundary) and ended with an ellipsis; empty when not even that fits.
+std::string fit_label(const std::string& text, double width) {
+  const double per_char = 7.5, padding = 6;
+  size_t room = width > padding ? size_t((width - padding) / per_char) : 0;
+  size_t chars = 0;
+  for (unsigned char c : text) chars += (c & 0xC0) != 0x80;
+  if (chars <= room) return text;
+  if (room < 2) return "";
+  std::string out;
+  size_t kept = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++kept > room - 1) break;
+    out.push_back(text[i]);
+  }
+  return out + "\xE2\x80\xA6";
+}
+
 }  // namespace
 
 void write_svg(const WAVEFORM& wave, const std::string& title, FILE* out) {
   const std::vector<WAVE_SIGNAL>& sig = wave.signals();
   const int label_width = 220, row = 28, top = 48, trace = 16;
-  int depth = std::max(1, wave.depth());
+  const int first = wave.first();
+  int depth = std::max(1, wave.end() - first);
   // Wide enough to read a few hundred samples, bounded for deep logs.
   double step = std::max(0.5, std::min(16.0, 1600.0 / depth));
   int width = label_width + int(step * depth) + 20;
@@ -287,12 +309,12 @@ void write_svg(const WAVEFORM& wave, const std::string& title, FILE* out) {
     std::fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"#ddd\"/>\n", x,
                  top - 8, x, height - 24);
     std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" fill=\"#666\" font-size=\"10\">%d</text>\n", x + 2,
-                 top - 10, s);
+                 top - 10, first + s);
   }
   if (wave.segment_size() > 0)
-    for (int s = wave.segment_size(); s < depth; s += wave.segment_size())
+    for (int s = (first / wave.segment_size() + 1) * wave.segment_size(); s < wave.end(); s += wave.segment_size())
       std::fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"#36c\" stroke-dasharray=\"2,3\"/>\n",
-                   label_width + s * step, top - 8, label_width + s * step, height - 24);
+                   label_width + (s - first) * step, top - 8, label_width + (s - first) * step, height - 24);
   for (size_t i = 0; i < sig.size(); ++i) {
     const WAVE_SIGNAL& s = sig[i];
     int y = top + int(i) * row;
@@ -301,11 +323,11 @@ void write_svg(const WAVEFORM& wave, const std::string& title, FILE* out) {
       std::string points;
       char buf[64];
       bool prev = false;
-      for (int k = 0; k < wave.depth(); ++k) {
+      for (int k = first; k < wave.end(); ++k) {
         bool v = wave.bit(s.wires[0], k);
-        double x = label_width + k * step;
+        double x = label_width + (k - first) * step;
         int yv = v ? y + 4 : y + 4 + trace;
-        if (k > 0 && v != prev) {
+        if (k > first && v != prev) {
           std::snprintf(buf, sizeof buf, "%.1f,%d ", x, prev ? y + 4 : y + 4 + trace);
           points += buf;
         }
@@ -317,24 +339,28 @@ void write_svg(const WAVEFORM& wave, const std::string& title, FILE* out) {
                    points.c_str());
       continue;
     }
-    // A bus: one box per run of equal values, the value inside when it fits.
-    int start = 0;
-    for (int k = 1; k <= wave.depth(); ++k) {
-      if (k < wave.depth() && wave.value(s, k) == wave.value(s, start)) continue;
-      double x0 = label_width + start * step, x1 = label_width + k * step;
+    // A bus: one box per run of equal values, the value inside (shortened
+    // when it does not fit) and in full as the box's tooltip.
+    int start = first;
+    for (int k = first + 1; k <= wave.end(); ++k) {
+      if (k < wave.end() && wave.value(s, k) == wave.value(s, start)) continue;
+      double x0 = label_width + (start - first) * step, x1 = label_width + (k - first) * step;
+      std::string text = wave.format(s, start);
+      std::fprintf(out, "<g><title>%s</title>", xml_text(text).c_str());
       std::fprintf(out,
                    "<polygon fill=\"#eef\" stroke=\"#339\" points=\"%.1f,%d %.1f,%d %.1f,%d %.1f,%d %.1f,%d %.1f,%d\"/>\n",
                    x0, y + 4 + trace / 2, std::min(x0 + 3, x1), y + 4, std::max(x1 - 3, x0), y + 4, x1,
                    y + 4 + trace / 2, std::max(x1 - 3, x0), y + 4 + trace, std::min(x0 + 3, x1), y + 4 + trace);
-      std::string text = wave.format(s, start);
-      if ((x1 - x0) > 7.5 * double(text.size()) + 6)
-        std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" font-size=\"11\" fill=\"#113\">%s</text>\n", x0 + 5,
-                     y + 4 + trace - 4, xml_text(text).c_str());
+      std::string shown = fit_label(text, x1 - x0);
+      if (!shown.empty())
+        std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" font-size=\"11\" fill=\"#113\">%s</text>", x0 + 5,
+                     y + 4 + trace - 4, xml_text(shown).c_str());
+      std::fprintf(out, "</g>\n");
       start = k;
     }
   }
-  if (wave.trigger_sample() >= 0 && wave.trigger_sample() < wave.depth()) {
-    double x = label_width + wave.trigger_sample() * step;
+  if (wave.trigger_sample() >= first && wave.trigger_sample() < wave.end()) {
+    double x = label_width + (wave.trigger_sample() - first) * step;
     std::fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"red\" stroke-width=\"2\"/>\n",
                  x, top - 8, x, height - 24);
     std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" fill=\"red\">trigger</text>\n", x + 3, height - 10);

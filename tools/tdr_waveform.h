@@ -14,6 +14,7 @@ class TDR_DATA_MNEMONICS;
 
 struct WAVE_SIGNAL {
   std::string name;
+  std::string other_name;  // the wire's or bus's name when `name` is its alias
   std::vector<int> wires;  // data-wire indices, bit 0 first
   bool bus = false;
   TDR_DATA_GROUP_DISPLAY_TYPE radix = TDR_GTYPE_HEX_DISPLAY;
@@ -26,6 +27,14 @@ class WAVEFORM {
   WAVEFORM(TDR_DATA_LOG* log, TDR_DATA_MNEMONICS* mnemonics);
 
   int depth() const { return m_depth; }
+  // The exported window: samples first() up to, not including, end().
+  int first() const { return m_first; }
+  int end() const { return m_end; }
+  void set_window(int first, int end) {
+    m_first = first;
+    m_end = end;
+  }
+  void keep_signals(std::vector<WAVE_SIGNAL> kept) { m_signals = std::move(kept); }
   int trigger_sample() const { return m_trigger; }
   int segment_size() const { return m_segment; }
   const std::vector<WAVE_SIGNAL>& signals() const { return m_signals; }
@@ -43,6 +52,8 @@ class WAVEFORM {
   TDR_DATA_LOG* m_log;
   TDR_DATA_MNEMONICS* m_mnemonics;
   int m_depth = 0;
+  int m_first = 0;
+  int m_end = 0;
   int m_trigger = -1;
   int m_segment = 0;
   std::vector<WAVE_SIGNAL> m_signals;
