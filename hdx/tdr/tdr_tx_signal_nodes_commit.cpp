@@ -327,6 +327,8 @@ bool TDR_TX_SIGNAL_NODES::commit_signal_set(TDR_DATA_SIGNAL_SET* signal_set,
   bool result = true;
 
   auto create = [&](NODE_TYPE* node, TDR_DATA_WIRE_CAPTURE_TYPE capture_type) {
+    // A signal captured for nothing has no wire: no list would hold it.
+    if (capture_type == TDR_WTYPE_NONE_CAPTURE) return;
     TDR_DATA_SIGNAL_WIRE* wire = signal_set->create_wire(
         node->name.c_str(), capture_type, node->tap_mode, node->connection_status,
         node->alias.empty() ? nullptr : node->alias.c_str());
