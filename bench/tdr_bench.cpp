@@ -357,15 +357,7 @@ class SPAWNER {
 
  private:
   static bool write_all(int fd, const void* data, size_t n) {
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-      ssize_t w = write(fd, p, n);
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) return false;
-      p += w;
-      n -= static_cast<size_t>(w);
-    }
-    return true;
+    return tdr_write_all(fd, data, n) == 0;
   }
   static bool read_all(int fd, void* data, size_t n) {
     char* p = static_cast<char*>(data);
