@@ -90,7 +90,9 @@ class TDR_DATA_SESSION {
   // removed); the document is left alone.
   void erase_active_branches(const void* object);
 
-  // Embedded programming files.
+  // Embedded programming files. The name and pair getters return text this
+  // session holds until the getter is called again on it; null when the file
+  // or its attribute is missing.
   int get_embedded_kfb_file_count() const;
   DOMElement* get_dom_node_embedded_kfb_at(int index) const;
   const char* get_embedded_kfb_filename_at(int index) const;
@@ -136,6 +138,9 @@ class TDR_DATA_SESSION {
   DOMElement* m_display_tree = nullptr;
   DOMElement* m_global_info = nullptr;
   DOMElement* m_embedded_kfb = nullptr;
+  // The last answers of the embedded-file getters.
+  mutable std::string m_kfb_name_answer;
+  mutable std::string m_kfb_pairs_answer;
 };
 
 #endif
