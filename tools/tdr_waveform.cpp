@@ -11,6 +11,7 @@
 #include "tdr_data_signal_set.h"
 #include "tdr_data_signal_view.h"
 #include "tdr_data_signal_wire.h"
+#include "tdr_data_xml_util.h"
 
 namespace {
 
@@ -247,24 +248,6 @@ void write_csv(const WAVEFORM& wave, FILE* out) {
 
 // ---- SVG ----
 
-namespace {
-
-std::string xml_text(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-}  // namespace
-
 void write_svg(const WAVEFORM& wave, const std::string& title, FILE* out) {
   const std::vector<WAVE_SIGNAL>& sig = wave.signals();
   const int label_width = 220, row = 28, top = 48, trace = 16;
@@ -279,7 +262,7 @@ void write_svg(const WAVEFORM& wave, const std::string& title, FILE* out) {
                width, height, width, height);
   std::fprintf(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n");
   std::fprintf(out, "<text x=\"8\" y=\"20\" font-size=\"14\" font-weight=\"bold\">%s</text>\n",
-               xml_text(title).c_str());
+               tdr_xml_escape_utf8(title).c_str());
   // Sample scale every 10 % of the depth.
   int tick = std::max(1, depth / 10);
   for (int s = 0; s <= depth; s += tick) {
@@ -296,7 +279,7 @@ void write_svg(const WAVEFORM& wave, const std::string& title, FILE* out) {
   for (size_t i = 0; i < sig.size(); ++i) {
     const WAVE_SIGNAL& s = sig[i];
     int y = top + int(i) * row;
-    std::fprintf(out, "<text x=\"8\" y=\"%d\">%s</text>\n", y + trace, xml_text(s.name).c_str());
+    std::fprintf(out, "<text x=\"8\" y=\"%d\">%s</text>\n", y + trace, tdr_xml_escape_utf8(s.name).c_str());
     if (!s.bus) {
       std::string points;
       char buf[64];
@@ -329,7 +312,7 @@ void write_svg(const WAVEFORM& wave, const std::string& title, FILE* out) {
       std::string text = wave.format(s, start);
       if ((x1 - x0) > 7.5 * double(text.size()) + 6)
         std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" font-size=\"11\" fill=\"#113\">%s</text>\n", x0 + 5,
-                     y + 4 + trace - 4, xml_text(text).c_str());
+                     y + 4 + trace - 4, tdr_xml_escape_utf8(text).c_str());
       start = k;
     }
   }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "fio.h"
+#include "tdr_data_xml_io.h"
 #include "tdr_msg.h"
 
 using xercesc::DOMException;
@@ -20,7 +21,6 @@ using xercesc::XMLString;
 
 namespace {
 
-const XMLCh k_empty[] = {0};
 const XMLCh k_star[] = {'*', 0};
 
 // Subtrees up to this depth are released by the DOM itself, which recurses
@@ -50,21 +50,6 @@ void release_dom_tree(DOMNode* top) {
 #else
 #define TDR_BASIC_HOT_WALK
 #endif
-
-// The value of an attribute node. Most values are one text child, read here
-// directly: the DOM's own getter pays for a type check on every call, which
-// dominates a comparison of two large trees.
-TDR_BASIC_HOT_WALK const XMLCh* attribute_value(const DOMNode* attr) {
-  const DOMNode* text = attr->getFirstChild();
-  if (!text) return k_empty;
-  if (!text->getNextSibling() && text->getNodeType() == DOMNode::TEXT_NODE)
-    return text->getNodeValue();
-  return attr->getNodeValue();
-}
-
-bool is_element(const DOMNode* node) {
-  return node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
 
 // Next node after `node` in document order within the subtree of `top`.
 DOMNode* next_in_subtree(DOMNode* node, const DOMNode* top) {
@@ -282,7 +267,7 @@ TDR_BASIC_ELEMENT* TDR_BASIC_ELEMENT::get_child_element(const char* tag, int n) 
   int count = 0;
   for (DOMNode* node = next_in_subtree(m_dom_element, m_dom_element); node;
        node = next_in_subtree(node, m_dom_element)) {
-    if (is_element(node) && tag_matches(node, wanted) && count++ == n) {
+    if (tdr_xml_is_element(node) && tag_matches(node, wanted) && count++ == n) {
       found = node;
       break;
     }
@@ -312,7 +297,7 @@ int TDR_BASIC_ELEMENT::get_number_of_child_elements(const char* tag) const {
   int count = 0;
   for (DOMNode* node = next_in_subtree(m_dom_element, m_dom_element); node;
        node = next_in_subtree(node, m_dom_element))
-    if (is_element(node) && tag_matches(node, xml_tag)) ++count;
+    if (tdr_xml_is_element(node) && tag_matches(node, xml_tag)) ++count;
   return count;
 }
 
@@ -373,7 +358,7 @@ int TDR_BASIC_ELEMENT::populate_element_tree_recurse(TDR_BASIC_UNDO_BUFFER* undo
     if (!wrapper->m_dom_element) continue;
     for (DOMNode* node = wrapper->m_dom_element->getFirstChild(); node;
          node = node->getNextSibling()) {
-      if (!is_element(node)) continue;
+      if (!tdr_xml_is_element(node)) continue;
       TDR_BASIC_ELEMENT* child =
           new TDR_BASIC_ELEMENT(m_session, static_cast<DOMElement*>(node),
                                 wrapper->root_for_children(), wrapper, undo_buffer);
@@ -390,7 +375,6 @@ int TDR_BASIC_ELEMENT::populate_element_tree_recurse(TDR_BASIC_UNDO_BUFFER* undo
 TDR_BASIC_SESSION::TDR_BASIC_SESSION(const char* name, const char* file, bool new_only)
     : m_name(name ? name : ""),
       m_open_count(0),
-      m_parser(nullptr),
       m_dom_doc(nullptr),
       m_dom_session(nullptr),
       m_discarding_document(false) {
@@ -421,10 +405,9 @@ void TDR_BASIC_SESSION::clear_content() {
   for (TDR_BASIC_UNDO_BUFFER* buffer : m_undo_buffers) delete buffer;
   m_undo_buffers.clear();
   if (m_parser)
-    delete m_parser;
+    m_parser.reset();  // releases the document it built
   else if (m_dom_doc)
     m_dom_doc->release();
-  m_parser = nullptr;
   m_dom_doc = nullptr;
   m_dom_session = nullptr;
   m_discarding_document = false;
@@ -432,22 +415,18 @@ void TDR_BASIC_SESSION::clear_content() {
 
 int TDR_BASIC_SESSION::open(const char* file) {
   if (!file) return TDR_BASIC_ERROR_CODE_FILE_ERROR;
-  ZENVOR_DOM_PARSER* parser = nullptr;
-  DOMDocument* doc = tdr_xml_read_file(file, file, &parser);
-  if (!doc) {
-    delete parser;
-    return TDR_BASIC_ERROR_CODE_FILE_ERROR;
-  }
+  std::unique_ptr<ZENVOR_DOM_PARSER> parser = tdr_xml_read_file(file, file);
+  if (!parser) return TDR_BASIC_ERROR_CODE_FILE_ERROR;
   clear_content();
-  m_parser = parser;
-  m_dom_doc = doc;
-  m_dom_session = doc->getDocumentElement();
+  m_parser = std::move(parser);
+  m_dom_doc = m_parser->getDocument();
+  m_dom_session = m_dom_doc->getDocumentElement();
   if (!m_dom_session) {
     MSG_TDR::post(MSG_TDR::E::SOURCE_INVALID_FORMAT());
     return TDR_BASIC_ERROR_CODE_OK;
   }
   for (DOMNode* node = m_dom_session->getFirstChild(); node; node = node->getNextSibling()) {
-    if (!is_element(node)) continue;
+    if (!tdr_xml_is_element(node)) continue;
     TDR_BASIC_UNDO_BUFFER* buffer = new TDR_BASIC_UNDO_BUFFER();
     TDR_BASIC_ELEMENT* element =
         new TDR_BASIC_ELEMENT(this, static_cast<DOMElement*>(node), nullptr, nullptr, buffer);
@@ -775,7 +754,7 @@ TDR_BASIC_HOT_WALK const XMLCh* old_value(OVERRIDE_ITERATOR first, OVERRIDE_ITER
   // Same position first: both maps usually hold the same names in order.
   DOMNode* attr = position < old_attrs->getLength() ? old_attrs->item(position) : nullptr;
   if (!attr || !XMLString::equals(attr->getNodeName(), name)) attr = old_attrs->getNamedItem(name);
-  return attr ? attribute_value(attr) : nullptr;
+  return attr ? tdr_xml_attribute_value(attr) : nullptr;
 }
 
 }  // namespace
@@ -828,7 +807,7 @@ TDR_BASIC_HOT_WALK int TDR_BASIC_UNDO_BUFFER::differences(
       for (XMLSize_t i = 0, count = cur_attrs->getLength(); i < count; ++i) {
         DOMNode* attr = cur_attrs->item(i);
         const XMLCh* name = attr->getNodeName();
-        const XMLCh* value = attribute_value(attr);
+        const XMLCh* value = tdr_xml_attribute_value(attr);
         const XMLCh* before = old_value(first, pending, old_attrs, i, name);
         if (before && XMLString::equals(before, value)) continue;
         undo_element->m_modifiers.push_back({element_index, name, value});
@@ -969,7 +948,7 @@ TDR_BASIC_HOT_WALK void match_attributes(
   }
   for (const auto& pair : wanted) {
     DOMNode* attr = attrs->getNamedItem(pair.first);
-    if (attr && XMLString::equals(attribute_value(attr), pair.second)) continue;
+    if (attr && XMLString::equals(tdr_xml_attribute_value(attr), pair.second)) continue;
     int result = set_dom_attribute(element, pair.first, pair.second);
     TDR_CHECK(result == TDR_BASIC_ERROR_CODE_OK);
   }
@@ -980,7 +959,7 @@ TDR_BASIC_HOT_WALK void remove_non_elements(DOMElement* element) {
   DOMNode* node = element->getFirstChild();
   while (node) {
     DOMNode* next = node->getNextSibling();
-    if (!is_element(node)) element->removeChild(node)->release();
+    if (!tdr_xml_is_element(node)) element->removeChild(node)->release();
     node = next;
   }
 }
@@ -1009,7 +988,7 @@ TDR_BASIC_HOT_WALK TDR_BASIC_ELEMENT* TDR_BASIC_UNDO_BUFFER::restore_in_place(
       DOMNamedNodeMap* attrs = from->m_dom_element->getAttributes();
       for (XMLSize_t i = 0, n = attrs->getLength(); i < n; ++i) {
         DOMNode* attr = attrs->item(i);
-        wanted.emplace_back(attr->getNodeName(), attribute_value(attr));
+        wanted.emplace_back(attr->getNodeName(), tdr_xml_attribute_value(attr));
       }
     }
     while (pending != m_overrides.end() && pending->first.first < element_index) ++pending;

@@ -4,6 +4,7 @@
 #define TDR_DATA_SESSION_H
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "tdr_data_instance.h"
@@ -12,6 +13,7 @@
 #include "tdr_data_xml_util.h"
 
 class TDR_DATA_MNEMONICS;
+class ZENVOR_DOM_PARSER;
 class TDR_DATA_SIGNAL_SET;
 class TDR_DATA_TRIGGER;
 class TDR_DATA_LOG;
@@ -132,7 +134,7 @@ class TDR_DATA_SESSION {
   bool m_has_active_tree = false;
   std::map<TDR_DATA_INSTANCE*, ACTIVE_BRANCH> m_active_tree_map;
   TDR_DATA_NAMED_LIST<TDR_DATA_INSTANCE> m_instances;
-  ZENVOR_DOM_PARSER* m_parser = nullptr;
+  std::unique_ptr<ZENVOR_DOM_PARSER> m_parser;
   DOMDocument* m_doc = nullptr;
   DOMElement* m_root = nullptr;
   DOMElement* m_display_tree = nullptr;
