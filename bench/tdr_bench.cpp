@@ -13,9 +13,8 @@
 //   save_as_nosync/P      the same without syncing the file before it replaces
 //                         the target (shows what the sync costs)
 //   view_walk/P           every node of both views of every signal set
-//   trigger_crc/P         fingerprint of every trigger (once the API exists)
+//   trigger_crc/P         fingerprint of every trigger
 //   condition_text/P      write and parse back the condition text of every level
-//                         (once the API exists)
 //   tx_load/P             the editing layer's working objects of every instance
 //                         built over the open session
 //   tx_commit/P           their first commit without edits
@@ -104,7 +103,7 @@ struct PROFILE {
   // Sizes read from the opened session, for the per-unit costs.
   long long signals = 0;      // distinct wires of every signal set
   long long view_nodes = 0;   // nodes of both views of every signal set
-  long long levels = 0;       // trigger levels (0 until the trigger layer reads them)
+  long long levels = 0;       // trigger levels
   long long samples = 0;      // depth x data width over every log
   long long triggers = 0;
   long long condition_chars = 0;  // condition text of every level
@@ -200,18 +199,12 @@ void for_each_trigger(TDR_DATA_SESSION* session, F f) {
   });
 }
 
-// ---- Trigger layer: compiled in once the trigger API is on the branch
-// (CMake checks the header; see bench/CMakeLists.txt).
-
-#ifdef TDR_BENCH_HAVE_TRIGGER_CRC
 unsigned long trigger_fingerprints(TDR_DATA_SESSION* session) {
   unsigned long fold = 0;
   for_each_trigger(session, [&](TDR_DATA_TRIGGER* t) { fold ^= t->get_crc_value(true); });
   return fold;
 }
-#endif
 
-#ifdef TDR_BENCH_HAVE_CONDITION_TEXT
 long long condition_round_trips(TDR_DATA_SESSION* session, std::vector<char>* buffer) {
   long long chars = 0;
   for_each_trigger(session, [&](TDR_DATA_TRIGGER* t) {
@@ -226,15 +219,10 @@ long long condition_round_trips(TDR_DATA_SESSION* session, std::vector<char>* bu
   });
   return chars;
 }
-#endif
 
 long long count_levels(TDR_DATA_SESSION* session) {
   long long levels = 0;
-#ifdef TDR_BENCH_HAVE_CONDITION_TEXT
   for_each_trigger(session, [&](TDR_DATA_TRIGGER* t) { levels += t->get_event_levels(); });
-#else
-  (void)session;
-#endif
   return levels;
 }
 
@@ -262,12 +250,10 @@ bool inspect(PROFILE* p, bool check) {
   size_t sum = 0;
   p->view_nodes = walk_views(session, &sum);
   p->levels = count_levels(session);
-#ifdef TDR_BENCH_HAVE_CONDITION_TEXT
   {
     std::vector<char> buffer;
     p->condition_chars = condition_round_trips(session, &buffer);
   }
-#endif
   for_each_signal_set(session, [&](TDR_DATA_SIGNAL_SET* set) {
     p->signals += set->get_wire_size();
     for (int t = 0; t < set->get_num_triggers(); ++t) {
@@ -384,15 +370,7 @@ class SPAWNER {
 
  private:
   static bool write_all(int fd, const void* data, size_t n) {
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-      ssize_t w = write(fd, p, n);
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) return false;
-      p += w;
-      n -= static_cast<size_t>(w);
-    }
-    return true;
+    return tdr_write_all(fd, data, n) == 0;
   }
   static bool read_all(int fd, void* data, size_t n) {
     char* p = static_cast<char*>(data);
@@ -570,16 +548,13 @@ void BM_view_walk(benchmark::State& state, const PROFILE* p) {
   });
 }
 
-#ifdef TDR_BENCH_HAVE_TRIGGER_CRC
 void BM_trigger_crc(benchmark::State& state, const PROFILE* p) {
   with_session(state, p, [&](TDR_DATA_SESSION* s) {
     benchmark::DoNotOptimize(trigger_fingerprints(s));
     return true;
   });
 }
-#endif
 
-#ifdef TDR_BENCH_HAVE_CONDITION_TEXT
 void BM_condition_text(benchmark::State& state, const PROFILE* p) {
   std::vector<char> buffer;
   with_session(state, p, [&](TDR_DATA_SESSION* s) {
@@ -587,7 +562,6 @@ void BM_condition_text(benchmark::State& state, const PROFILE* p) {
     return true;
   });
 }
-#endif
 
 // Trigger working copies of every trigger of a session, standing alone (no
 // transaction session): what init(data trigger) and commit cost.
@@ -999,162 +973,199 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     return buf;
   }
 
-  void print_table(std::ostream& out) const {
-    std::vector<std::string> names;
-    for (const PROFILE& p : g_profiles) names.push_back(p.name);
-    auto row = [&](const std::string& label, const std::vector<std::string>& cells,
-                   const std::string& note) {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "%-34s", label.c_str());
+  // One table line: the label, a cell a profile, a note.
+  static void row(std::ostream& out, const std::string& label,
+                  const std::vector<std::string>& cells, const std::string& note) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%-34s", label.c_str());
+    out << buf;
+    for (const std::string& c : cells) {
+      std::snprintf(buf, sizeof buf, "%16s", c.c_str());
       out << buf;
-      for (const std::string& c : cells) {
-        std::snprintf(buf, sizeof buf, "%16s", c.c_str());
-        out << buf;
-      }
-      out << "  " << note << "\n";
-    };
-    auto per_profile = [&](const std::function<std::string(const std::string&)>& f) {
-      std::vector<std::string> cells;
-      for (const std::string& n : names) cells.push_back(f(n));
-      return cells;
-    };
-    // Ratio of two CPU medians, with a target mark.
-    auto ratio = [&](const std::string& a, const std::string& b, double target, bool* all_ok) {
-      return per_profile([&](const std::string& n) -> std::string {
-        VALUE x = value(a + "/" + n), y = value(b + "/" + n);
-        if (!x.ok || !y.ok || y.cpu_s <= 0) return "-";
-        double r = x.cpu_s / y.cpu_s;
-        bool over = target > 0 && r > target;
-        if (over) *all_ok = false;
-        return fmt("%.2f", r) + (over ? "*" : " ");
-      });
-    };
-    auto memory_ratio = [&](const std::string& op, double target, bool* all_ok) {
-      return per_profile([&](const std::string& n) -> std::string {
-        VALUE x = value("memory/" + op + "/" + n), y = value("memory/xerces_parse/" + n);
-        if (!x.ok || !y.ok || y.counters["maxrss_kb"] <= 0) return "-";
-        double r = x.counters["maxrss_kb"] / y.counters["maxrss_kb"];
-        bool over = target > 0 && r > target;
-        if (over) *all_ok = false;
-        return fmt("%.2f", r) + (over ? "*" : " ");
-      });
-    };
-    auto percent = [&](const std::string& a) {
-      return per_profile([&](const std::string& n) -> std::string {
-        VALUE x = value(a + "/" + n), y = value("open_close/" + n);
-        if (!x.ok || !y.ok || y.cpu_s <= 0) return "n/a";
-        return fmt("%.2f%%", 100.0 * x.cpu_s / y.cpu_s);
-      });
-    };
-    auto mark = [](bool ok) { return std::string(ok ? "met" : "MISSED (* = above)"); };
+    }
+    out << "  " << note << "\n";
+  }
 
+  std::vector<std::string> per_profile(
+      const std::function<std::string(const std::string&)>& cell) const {
+    std::vector<std::string> cells;
+    for (const PROFILE& p : g_profiles) cells.push_back(cell(p.name));
+    return cells;
+  }
+
+  // x / y per profile, with a mark (and `all_ok` cleared) above `target`
+  // (0: none); "-" where either is missing.
+  std::vector<std::string> ratio_cells(
+      const std::function<bool(const std::string&, double*, double*)>& pair, double target,
+      bool* all_ok) const {
+    return per_profile([&](const std::string& n) -> std::string {
+      double x = 0, y = 0;
+      if (!pair(n, &x, &y) || y <= 0) return "-";
+      double r = x / y;
+      bool over = target > 0 && r > target;
+      if (over) *all_ok = false;
+      return fmt("%.2f", r) + (over ? "*" : " ");
+    });
+  }
+
+  // Ratio of two CPU medians.
+  std::vector<std::string> ratio(const std::string& a, const std::string& b, double target,
+                                 bool* all_ok) const {
+    return ratio_cells(
+        [&](const std::string& n, double* x, double* y) {
+          VALUE va = value(a + "/" + n), vb = value(b + "/" + n);
+          *x = va.cpu_s;
+          *y = vb.cpu_s;
+          return va.ok && vb.ok;
+        },
+        target, all_ok);
+  }
+
+  // Peak memory of `op` against the XML library's parse.
+  std::vector<std::string> memory_ratio(const std::string& op, double target,
+                                        bool* all_ok) const {
+    return ratio_cells(
+        [&](const std::string& n, double* x, double* y) {
+          VALUE va = value("memory/" + op + "/" + n), vb = value("memory/xerces_parse/" + n);
+          *x = va.counters["maxrss_kb"];
+          *y = vb.counters["maxrss_kb"];
+          return va.ok && vb.ok;
+        },
+        target, all_ok);
+  }
+
+  // CPU time of `a` as a share of the open time.
+  std::vector<std::string> percent_of_open(const std::string& a) const {
+    return per_profile([&](const std::string& n) -> std::string {
+      VALUE x = value(a + "/" + n), y = value("open_close/" + n);
+      if (!x.ok || !y.ok || y.cpu_s <= 0) return "n/a";
+      return fmt("%.2f%%", 100.0 * x.cpu_s / y.cpu_s);
+    });
+  }
+
+  void print_table(std::ostream& out) const {
+    print_targets(out);
+    print_medians(out);
+    print_memory(out);
+    print_sizes(out);
+    print_growth(out);
+  }
+
+  void print_targets(std::ostream& out) const {
+    auto mark = [](bool ok) { return std::string(ok ? "met" : "MISSED (* = above)"); };
     out << "\n==== libtdr against the XML library (medians; times are CPU time) ====\n";
-    row("", names, "");
+    row(out, "", per_profile([](const std::string& n) { return n; }), "");
     bool ok_open = true, ok_save = true, ok_mem = true, ok_mem_save = true;
     std::vector<std::string> c_open = ratio("open_close", "A_xerces_parse", 1.2, &ok_open);
     std::vector<std::string> c_save = ratio("save_as", "B_xerces_serialize", 0.3, &ok_save);
     std::vector<std::string> c_mem = memory_ratio("open", 1.3, &ok_mem);
     std::vector<std::string> c_mem_save = memory_ratio("open_save", 1.3, &ok_mem_save);
-    row("open / A (xerces parse)", c_open, "target <= 1.20: " + mark(ok_open));
-    row("save / B (xerces serialise)", c_save, "target <= 0.30: " + mark(ok_save));
-    row("save without sync / B", ratio("save_as_nosync", "B_xerces_serialize", 0, &ok_save),
+    row(out, "open / A (xerces parse)", c_open, "target <= 1.20: " + mark(ok_open));
+    row(out, "save / B (xerces serialise)", c_save, "target <= 0.30: " + mark(ok_save));
+    row(out, "save without sync / B", ratio("save_as_nosync", "B_xerces_serialize", 0, &ok_save),
         "(the sync's cost)");
-    row("peak memory open / A's", c_mem, "target <= 1.30: " + mark(ok_mem));
-    row("peak memory open+save / A's", c_mem_save, "target <= 1.30: " + mark(ok_mem_save));
-    row("trigger fingerprints, % of open", percent("trigger_crc"), "");
-    row("condition round trips, % of open", percent("condition_text"), "");
-    row("view walk, % of open", percent("view_walk"), "");
+    row(out, "peak memory open / A's", c_mem, "target <= 1.30: " + mark(ok_mem));
+    row(out, "peak memory open+save / A's", c_mem_save, "target <= 1.30: " + mark(ok_mem_save));
+    row(out, "trigger fingerprints, % of open", percent_of_open("trigger_crc"), "");
+    row(out, "condition round trips, % of open", percent_of_open("condition_text"), "");
+    row(out, "view walk, % of open", percent_of_open("view_walk"), "");
     bool ok_load = true, ok_commit = true, ok_edit = true;
     std::vector<std::string> c_load = ratio("tx_load", "open_close", 0.3, &ok_load);
     std::vector<std::string> c_commit = ratio("tx_commit", "open_close", 0.5, &ok_commit);
     std::vector<std::string> c_edit = ratio("tx_edit_commit", "open_close", 0.5, &ok_edit);
-    row("editing load / open", c_load, "target <= 0.30: " + mark(ok_load));
-    row("no-edit commit / open", c_commit, "target <= 0.50: " + mark(ok_commit));
-    row("rename + commit / open", c_edit, "target <= 0.50: " + mark(ok_edit));
+    row(out, "editing load / open", c_load, "target <= 0.30: " + mark(ok_load));
+    row(out, "no-edit commit / open", c_commit, "target <= 0.50: " + mark(ok_commit));
+    row(out, "rename + commit / open", c_edit, "target <= 0.50: " + mark(ok_edit));
     bool ok_tx_init = true, ok_tx_commit = true;
     std::vector<std::string> c_tx_init = ratio("tx_trigger_init", "open_close", 0.5, &ok_tx_init);
     std::vector<std::string> c_tx_commit =
         ratio("tx_trigger_commit", "open_close", 0.5, &ok_tx_commit);
-    row("trigger working copies init / open", c_tx_init, "target <= 0.50: " + mark(ok_tx_init));
-    row("trigger commits into new / open", c_tx_commit,
+    row(out, "trigger working copies init / open", c_tx_init, "target <= 0.50: " + mark(ok_tx_init));
+    row(out, "trigger commits into new / open", c_tx_commit,
         "target <= 0.50: " + mark(ok_tx_commit));
+  }
 
+  void print_medians(std::ostream& out) const {
     out << "\nAbsolute medians (CPU ms per operation; wall ms in brackets)\n";
     for (const char* b : {"A_xerces_parse", "B_xerces_serialize", "open_close", "save_as",
                           "save_as_nosync", "view_walk", "trigger_crc", "condition_text",
                           "tx_load", "tx_commit", "tx_edit_commit", "tx_trigger_init",
                           "tx_trigger_commit"}) {
-      row(b, per_profile([&](const std::string& n) -> std::string {
+      row(out, b, per_profile([&](const std::string& n) -> std::string {
             VALUE x = value(std::string(b) + "/" + n);
             if (!x.ok) return "n/a";
             return fmt("%.3f", x.cpu_s * 1e3) + fmt(" [%.1f]", x.real_s * 1e3);
           }),
           "");
     }
-    row("tx_trigger_set_condition (us)", per_profile([&](const std::string& n) -> std::string {
+    row(out, "tx_trigger_set_condition (us)", per_profile([&](const std::string& n) -> std::string {
           VALUE x = value("tx_trigger_set_condition/" + n);
           if (!x.ok) return "n/a";
           return fmt("%.3f", x.cpu_s * 1e6);
         }),
         "one condition: flat across profiles");
+  }
+
+  void print_memory(std::ostream& out) const {
     out << "\nPeak resident memory of a fresh process (MiB)\n";
     for (const char* op : {"none", "xerces_parse", "open", "open_save"}) {
-      row(std::string("memory ") + op, per_profile([&](const std::string& n) -> std::string {
+      row(out, std::string("memory ") + op, per_profile([&](const std::string& n) -> std::string {
             VALUE x = value(std::string("memory/") + op + "/" + n);
             if (!x.ok) return "n/a";
             return fmt("%.1f", x.counters["maxrss_kb"] / 1024.0);
           }),
           "");
     }
+  }
+
+  void print_sizes(std::ostream& out) const {
     out << "\nSizes\n";
     for (const char* c :
          {"bytes", "signals", "view_nodes", "samples", "levels", "condition_chars", "triggers"}) {
-      row(c, per_profile([&](const std::string& n) -> std::string {
+      row(out, c, per_profile([&](const std::string& n) -> std::string {
             VALUE x = value("A_xerces_parse/" + n);
             if (!x.ok) return "-";
             return fmt("%.0f", x.counters[c]);
           }),
           "");
     }
+  }
 
-    // Cost per unit in each profile against the first profile of its family
-    // (profiles "large-nologs" and "typical-nologs" form one family, "large"
-    // and "typical" another): a linear operation stays near 1 while the sizes
-    // grow tenfold and more.
+  // Cost per unit in each profile against the first profile of its family
+  // (profiles "large-nologs" and "typical-nologs" form one family, "large"
+  // and "typical" another): a linear operation stays near 1 while the sizes
+  // grow tenfold and more.
+  void print_growth(std::ostream& out) const {
     auto family = [](const std::string& n) {
       size_t dash = n.find('-');
       return dash == std::string::npos ? std::string() : n.substr(dash);
     };
     std::map<std::string, std::string> base_of;
-    for (const std::string& n : names)
-      if (!base_of.count(family(n))) base_of[family(n)] = n;
+    for (const PROFILE& p : g_profiles)
+      if (!base_of.count(family(p.name))) base_of[family(p.name)] = p.name;
     out << "\nGrowth of the cost per unit against the first profile of each family"
            " (1.00 = linear; marked when above 1.5)\n";
     struct GROWTH {
       const char* bench;
       const char* unit;
     };
-    for (const GROWTH& g : {GROWTH{"A_xerces_parse", "bytes"}, GROWTH{"B_xerces_serialize", "bytes"},
-                            GROWTH{"open_close", "bytes"},
-                            GROWTH{"save_as", "bytes"},
-                            GROWTH{"view_walk", "view_nodes"}, GROWTH{"trigger_crc", "signals"},
-                            GROWTH{"condition_text", "condition_chars"}}) {
+    for (const GROWTH& g :
+         {GROWTH{"A_xerces_parse", "bytes"}, GROWTH{"B_xerces_serialize", "bytes"},
+          GROWTH{"open_close", "bytes"}, GROWTH{"save_as", "bytes"},
+          GROWTH{"view_walk", "view_nodes"}, GROWTH{"trigger_crc", "signals"},
+          GROWTH{"condition_text", "condition_chars"}}) {
       bool linear = true, any = false;
-      std::vector<std::string> cells;
-      for (const std::string& n : names) {
+      std::vector<std::string> cells = per_profile([&](const std::string& n) -> std::string {
         VALUE base = value(std::string(g.bench) + "/" + base_of[family(n)]);
         VALUE x = value(std::string(g.bench) + "/" + n);
-        double ux = units(x, g.unit), ub = units(base, g.unit);
-        if (!x.ok || !base.ok || ux <= 0 || ub <= 0 || base.cpu_s <= 0) {
-          cells.push_back("n/a");
-          continue;
-        }
+        double ux = x.counters[g.unit], ub = base.counters[g.unit];
+        if (!x.ok || !base.ok || ux <= 0 || ub <= 0 || base.cpu_s <= 0) return "n/a";
         double r = (x.cpu_s / ux) / (base.cpu_s / ub);
         if (r > 1.5) linear = false;
         any = true;
-        cells.push_back(fmt("%.2f", r));
-      }
-      row(std::string(g.bench) + " per " + g.unit, cells,
+        return fmt("%.2f", r);
+      });
+      row(out, std::string(g.bench) + " per " + g.unit, cells,
           !any ? "" : (linear ? "linear" : "NOT LINEAR"));
     }
   }
@@ -1194,8 +1205,6 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
       out << buf;
     }
   }
-
-  static double units(VALUE& v, const char* unit) { return v.counters[unit]; }
 
   std::map<std::string, SAMPLES> m_samples;
 };
@@ -1300,14 +1309,10 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("tx_trigger_set_condition" + n).c_str(),
                                  BM_tx_trigger_set_condition, &p)
         ->Unit(benchmark::kMicrosecond);
-#ifdef TDR_BENCH_HAVE_TRIGGER_CRC
     benchmark::RegisterBenchmark(("trigger_crc" + n).c_str(), BM_trigger_crc, &p)
         ->Unit(benchmark::kMillisecond);
-#endif
-#ifdef TDR_BENCH_HAVE_CONDITION_TEXT
     benchmark::RegisterBenchmark(("condition_text" + n).c_str(), BM_condition_text, &p)
         ->Unit(benchmark::kMillisecond);
-#endif
   }
   for (int nodes : g_node_list_sizes) {
     const std::string n = "/" + std::to_string(nodes);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -37,30 +38,41 @@
 #include "tdr_tx_signal_set.h"
 #include "tdr_tx_trigger.h"
 
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+bool write_file(const std::string& path, const void* data, size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  out.close();
+  return !out.fail();
+}
+
+bool write_file(const std::string& path, const std::string& content) {
+  return write_file(path, content.data(), content.size());
+}
+
+bool remove_tree(const std::string& path) {
+  std::error_code error;
+  std::filesystem::remove_all(path, error);
+  return !error;
+}
+
 namespace {
 
 std::string g_scratch;
 bool g_scratch_owned = false;
 
 void remove_owned_scratch() {
-  if (!g_scratch_owned) return;
-  std::string cmd = "rm -rf '" + g_scratch + "'";
-  if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", cmd.c_str());
+  if (g_scratch_owned && !remove_tree(g_scratch))
+    std::fprintf(stderr, "could not remove %s\n", g_scratch.c_str());
 }
 
 std::string scratch_file(const char* name) { return tdr_fuzz_scratch_dir() + "/" + name; }
-
-void write_bytes(const std::string& path, const void* data, size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
-
-std::string read_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 // Reads the input bytes one at a time; past the end it answers 0.
 class BYTE_READER {
@@ -300,7 +312,7 @@ void save_and_reread(const std::string& input, bool managed) {
   if (strict_mode()) {
     std::string again = scratch_file("again.xyz");
     if (!open_walk_save(resaved, managed, again)) tdr_fuzz_fail("a resaved session is unreadable");
-    if (read_bytes(again) != read_bytes(resaved)) tdr_fuzz_fail("open/save is not a fixed point");
+    if (read_file(again) != read_file(resaved)) tdr_fuzz_fail("open/save is not a fixed point");
   }
 }
 
@@ -383,7 +395,7 @@ TDR_DATA_TRIGGER* condition_trigger() {
   static TDR_DATA_SESSION* session = nullptr;
   if (!session) {
     std::string path = scratch_file("condition_session.xyz");
-    write_bytes(path, k_condition_session, std::strlen(k_condition_session));
+    write_file(path, k_condition_session, std::strlen(k_condition_session));
     session = TDR_DATA_MANAGER::get_data_repository_manager()->open_independent_session(path.c_str());
     std::remove(path.c_str());
     if (!session) tdr_fuzz_fail("the fixed condition session does not open");
@@ -565,7 +577,7 @@ void tdr_fuzz_fail(const char* what) {
 
 void tdr_fuzz_session(const uint8_t* data, size_t size) {
   std::string input = scratch_file("input.xyz");
-  write_bytes(input, data, size);
+  write_file(input, data, size);
   save_and_reread(input, size % 2 == 0);
   std::remove(input.c_str());
 }
@@ -604,7 +616,7 @@ void tdr_fuzz_legacy(const uint8_t* data, size_t size) {
   std::string input = scratch_file("legacy.stp");
   std::string content = "[@\\TVF=";
   content.append(reinterpret_cast<const char*>(data), size);
-  write_bytes(input, content.data(), content.size());
+  write_file(input, content.data(), content.size());
   save_and_reread(input, size % 2 == 0);
 
   TDR_DATA_MANAGER* manager = TDR_DATA_MANAGER::get_data_repository_manager();
@@ -627,7 +639,7 @@ void tdr_fuzz_basic(const uint8_t* data, size_t size) {
   size_t ops = size ? std::min<size_t>(data[size - 1], size - 1) : 0;
   size_t file_size = size ? size - 1 - ops : 0;
   std::string input = scratch_file("basic.xml");
-  write_bytes(input, data, file_size);
+  write_file(input, data, file_size);
 
   TDR_DATA_MANAGER* manager = TDR_DATA_MANAGER::get_data_repository_manager();
   TDR_BASIC_SESSION* session = manager->open_basic_session(input.c_str());
@@ -763,7 +775,7 @@ const std::string& bundled(const char* relative) {
   static std::map<std::string, std::string> files;
   auto found = files.find(relative);
   if (found != files.end()) return found->second;
-  std::string content = read_bytes(std::string(TDR_SOURCE_DIR) + "/" + relative);
+  std::string content = read_file(std::string(TDR_SOURCE_DIR) + "/" + relative);
   if (content.empty()) tdr_fuzz_fail("a bundled session is missing (TDR_SOURCE_DIR)");
   return files[relative] = content;
 }
@@ -846,7 +858,7 @@ void tdr_fuzz_replay(const uint8_t* data, size_t size) {
   if (size < 1) return;
   std::string session = scratch_file("replay_session.xml");
   const std::string& content = bundled(data[0] % 2 ? recorded_init().c_str() : "examples/demo_session.xml");
-  write_bytes(session, content.data(), content.size());
+  write_file(session, content.data(), content.size());
   std::string out = scratch_file("replay_out");
   mkdir(out.c_str(), 0777);
 
@@ -880,14 +892,14 @@ void tdr_fuzz_edit(const uint8_t* data, size_t size) {
   std::string saved = scratch_file("edit_saved.xml");
   if (canonical_text.empty()) {
     const std::string& demo = bundled("examples/demo_session.xml");
-    write_bytes(canonical, demo.data(), demo.size());
+    write_file(canonical, demo.data(), demo.size());
     TDR_TX_SESSION tx;
     if (!tx.open_session(canonical.c_str()) || !tx.save_session(canonical.c_str()))
       tdr_fuzz_fail("the demo session cannot be saved through the editing layer");
     tx.close_session();
-    canonical_text = read_bytes(canonical);
+    canonical_text = read_file(canonical);
   }
-  write_bytes(canonical, canonical_text.data(), canonical_text.size());
+  write_file(canonical, canonical_text.data(), canonical_text.size());
 
   {
     TDR_TX_SESSION tx;
@@ -913,7 +925,7 @@ void tdr_fuzz_edit(const uint8_t* data, size_t size) {
     tx.save_session(saved.c_str());
     tx.close_session();
   }
-  if (read_bytes(saved) != canonical_text)
+  if (read_file(saved) != canonical_text)
     tdr_fuzz_fail("undoing every edit did not give back the unedited file");
 
   COUNTING_SINK counter;

@@ -31,6 +31,14 @@ void tdr_fuzz_set_strict(bool strict);
 // the fuzzer keeps the input.
 [[noreturn]] void tdr_fuzz_fail(const char* what);
 
+// Whole files, shared with the test suite. A file that does not open reads as
+// empty; write_file replaces `path`, and says whether every byte was written.
+std::string read_file(const std::string& path);
+bool write_file(const std::string& path, const void* data, size_t size);
+bool write_file(const std::string& path, const std::string& content);
+// Removes `path` and everything below it; true when nothing is left.
+bool remove_tree(const std::string& path);
+
 void tdr_fuzz_session(const uint8_t* data, size_t size);
 void tdr_fuzz_condition(const uint8_t* data, size_t size);
 void tdr_fuzz_legacy(const uint8_t* data, size_t size);

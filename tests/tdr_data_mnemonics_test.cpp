@@ -6,6 +6,7 @@
 
 #include "tdr_data_mnemonics.h"
 #include "tdr_data_signal_test_support.h"
+#include "tdr_data_xml_io.h"
 #include "tdr_test_support.h"
 
 namespace {
@@ -404,10 +405,9 @@ TEST_F(TdrTest, MnemonicsSavedFileRoundTripIsExact) {
   write_file(in, original);
   // Reads `path`, hands its mnemonics to `use`, and saves to `out`.
   auto read_use_save = [&](const std::string& path, const std::string& out, auto use) {
-    ZENVOR_DOM_PARSER* parser = nullptr;
-    DOMDocument* doc = tdr_xml_read_file(path.c_str(), path.c_str(), &parser);
-    std::unique_ptr<ZENVOR_DOM_PARSER> owner(parser);
-    ASSERT_NE(doc, nullptr);
+    std::unique_ptr<ZENVOR_DOM_PARSER> parser = tdr_xml_read_file(path.c_str(), path.c_str());
+    ASSERT_NE(parser, nullptr);
+    DOMDocument* doc = parser->getDocument();
     {
       TDR_DATA_MNEMONICS m(doc, TDR_DATA_XML_UTIL::find_first_child_element_by_name(
                                     doc->getDocumentElement(), TDR_X("mnemonics")));

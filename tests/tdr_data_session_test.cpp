@@ -301,8 +301,13 @@ TEST_F(SessionTest, EmbeddedFilesRoundTripByteForByte) {
   ASSERT_TRUE(session.extract_kfb_file(0, out.c_str()));
   EXPECT_EQ(read_file(out), bytes);
   EXPECT_TRUE(session.remove_embedded_kfb_at(0));
-  EXPECT_STREQ(session.get_embedded_kfb_filename_at(0), "copy");
   EXPECT_EQ(session.get_embedded_kfb_filename_at(1), nullptr);
+  // Each session keeps its own answer.
+  TDR_DATA_SESSION unchanged(path.c_str());
+  const char* here = session.get_embedded_kfb_filename_at(0);
+  const char* there = unchanged.get_embedded_kfb_filename_at(0);
+  EXPECT_STREQ(here, "copy");
+  EXPECT_STREQ(there, "main");
   // Save/open is a fixed point even with Base64 text inside.
   std::string again = saved_text(session, "again.xml");
   TDR_DATA_SESSION third(temp_path("again.xml").c_str());

@@ -12,7 +12,7 @@
 #include <xercesc/sax/HandlerBase.hpp>
 
 #include "tdr_data_xml_attr.h"
-#include "tdr_data_xml_util.h"
+#include "tdr_data_xml_io.h"
 
 // A document parsed from text (or a new one with an empty "session" root).
 class TEST_XML_DOC {

@@ -1,10 +1,6 @@
 #include "tdr_test_support.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "cfg.h"
 
@@ -23,10 +19,8 @@ void TdrTest::TearDown() {
   for (const CAPTURED_INTERNAL_ERROR& e : m_sink.internal_errors)
     ADD_FAILURE() << "unexpected internal error: " << e.condition << " (" << e.file << ":"
                   << e.line << ")";
-  if (!m_temp_dir.empty()) {
-    std::string cmd = "rm -rf '" + m_temp_dir + "'";
-    if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "could not remove " << m_temp_dir;
-  }
+  if (!m_temp_dir.empty() && !remove_tree(m_temp_dir))
+    ADD_FAILURE() << "could not remove " << m_temp_dir;
   cfg_reset_caches();
 }
 
@@ -66,17 +60,5 @@ void TdrTest::forget_messages() {
 }
 
 std::string TdrTest::temp_path(const std::string& name) { return m_temp_dir + "/" + name; }
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void write_file(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-}
 
 std::string source_dir() { return TDR_SOURCE_DIR; }

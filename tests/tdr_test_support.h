@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "harness.h"  // read_file, write_file, remove_tree
 #include "msg.h"
 
 struct CAPTURED_INTERNAL_ERROR {
@@ -56,8 +57,6 @@ class TdrTest : public ::testing::Test {
   std::string m_temp_dir;
 };
 
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& content);
 // The source tree (for examples/ and fixtures).
 std::string source_dir();
 

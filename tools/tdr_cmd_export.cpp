@@ -56,7 +56,8 @@ bool select(TDR_DATA_SESSION* session, const TOOL_ARGS& args, bool want_log, SEL
       if (session->find_active_signal_set(session->get_instance_at(i)))
         sel->instance = session->get_instance_at(i);
     for (int i = session->get_num_instances(); i-- > 0 && !sel->instance;)
-      if (session->get_instance_at(i)->get_last_signal_set()) sel->instance = session->get_instance_at(i);
+      if (session->get_instance_at(i)->get_last_signal_set())
+        sel->instance = session->get_instance_at(i);
   }
   if (!sel->instance) {
     tool_error("the session has no instance with a signal set");
@@ -70,8 +71,9 @@ bool select(TDR_DATA_SESSION* session, const TOOL_ARGS& args, bool want_log, SEL
                args.option("--signal-set").c_str(), sel->instance->get_name());
     return false;
   }
-  sel->trigger = args.has("--trigger") ? sel->signal_set->find_trigger(args.option("--trigger").c_str())
-                                       : sel->signal_set->get_last_trigger();
+  sel->trigger = args.has("--trigger")
+                     ? sel->signal_set->find_trigger(args.option("--trigger").c_str())
+                     : sel->signal_set->get_last_trigger();
   if (!sel->trigger) {
     tool_error("no trigger%s%s in signal set '%s'", args.has("--trigger") ? " named " : "",
                args.option("--trigger").c_str(), sel->signal_set->get_name());
@@ -88,7 +90,8 @@ bool select(TDR_DATA_SESSION* session, const TOOL_ARGS& args, bool want_log, SEL
   return true;
 }
 
-const std::vector<std::string> SELECT_OPTIONS = {"--instance", "--signal-set", "--trigger", "--log"};
+const std::vector<std::string> SELECT_OPTIONS = {"--instance", "--signal-set", "--trigger",
+                                                 "--log"};
 
 }  // namespace
 
@@ -98,7 +101,8 @@ int cmd_export(int argc, char** argv) {
   std::vector<std::string> options = SELECT_OPTIONS;
   for (const char* o : {"--format", "-o", "--samples", "--signals"}) options.push_back(o);
   if (!args.parse(argc, argv, 2, options, "export")) return TOOL_USAGE;
-  if (args.positional.size() != 1) return tool_error("export: expected FILE (see 'tdr export --help')");
+  if (args.positional.size() != 1)
+    return tool_error("export: expected FILE (see 'tdr export --help')");
   std::string format = args.has("--format") ? args.option("--format") : "vcd";
   if (format != "vcd" && format != "csv" && format != "svg")
     return tool_error("export: --format must be vcd, csv or svg, not '%s'", format.c_str());

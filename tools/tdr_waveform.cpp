@@ -2,15 +2,16 @@
 #include "tdr_waveform.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <ctime>
-#include <map>
+#include <cctype>
+#include <string>
+#include <vector>
 
 #include "tdr_data_log.h"
 #include "tdr_data_mnemonics.h"
 #include "tdr_data_signal_set.h"
 #include "tdr_data_signal_view.h"
 #include "tdr_data_signal_wire.h"
+#include "tdr_data_xml_util.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ const char* wire_label(const TDR_DATA_SIGNAL_WIRE* w) {
 // The data-wire indices of a bus's members, bit 0 first.
 std::vector<int> bus_members(const TDR_DATA_SIGNAL_VIEW_NODE& bus) {
   std::vector<int> members;
-  for (TDR_DATA_SIGNAL_VIEW_NODE m = bus.get_first_child(); !m.is_null(); m = m.get_next_sibling()) {
+  for (TDR_DATA_SIGNAL_VIEW_NODE m = bus.get_first_child(); !m.is_null();
+       m = m.get_next_sibling()) {
     if (m.is_bus()) continue;
     TDR_DATA_SIGNAL_WIRE* w = m.get_data_wire(false);
     if (w && w->get_data_wire_index() >= 0) members.push_back(w->get_data_wire_index());
@@ -33,7 +35,8 @@ std::vector<int> bus_members(const TDR_DATA_SIGNAL_VIEW_NODE& bus) {
 }
 
 // Collects every bus below `node` (buses may nest).
-void collect_buses(const TDR_DATA_SIGNAL_VIEW_NODE& first, std::vector<TDR_DATA_SIGNAL_VIEW_NODE>* out) {
+void collect_buses(const TDR_DATA_SIGNAL_VIEW_NODE& first,
+                   std::vector<TDR_DATA_SIGNAL_VIEW_NODE>* out) {
   std::vector<TDR_DATA_SIGNAL_VIEW_NODE> pending{first};
   while (!pending.empty()) {
     TDR_DATA_SIGNAL_VIEW_NODE n = pending.back();
@@ -64,7 +67,8 @@ WAVEFORM::WAVEFORM(TDR_DATA_LOG* log, TDR_DATA_MNEMONICS* mnemonics)
     m_signals.push_back(s);
   }
   std::vector<TDR_DATA_SIGNAL_VIEW_NODE> buses;
-  if (TDR_DATA_SIGNAL_VIEW* view = set->get_data_view()) collect_buses(view->get_first_node(), &buses);
+  if (TDR_DATA_SIGNAL_VIEW* view = set->get_data_view())
+    collect_buses(view->get_first_node(), &buses);
   for (const TDR_DATA_SIGNAL_VIEW_NODE& bus : buses) {
     WAVE_SIGNAL s;
     s.bus = true;
@@ -102,7 +106,8 @@ std::string WAVEFORM::format(const WAVE_SIGNAL& s, int sample) const {
     if (TDR_DATA_MNEMONICS_TABLE* table = m_mnemonics->find_table(s.table.c_str())) {
       // Table values list bit 0 first, as trigger conditions read them.
       std::string bits;
-      for (size_t b = 0; b < s.wires.size(); ++b) bits.push_back(bit(s.wires[b], sample) ? '1' : '0');
+      for (size_t b = 0; b < s.wires.size(); ++b)
+        bits.push_back(bit(s.wires[b], sample) ? '1' : '0');
       if (const char* symbol = table->get_first_symbol(bits.c_str())) return symbol;
     }
   }
@@ -161,7 +166,8 @@ std::string vcd_id(size_t n) {
 // VCD names carry no blanks; a trailing "[n]" stays a bit select.
 std::string vcd_name(const std::string& name) {
   std::string out;
-  for (char c : name) out.push_back(std::isalnum((unsigned char)c) || c == '_' || c == '[' || c == ']' ? c : '_');
+  for (char c : name)
+    out.push_back(std::isalnum((unsigned char)c) || c == '_' || c == '[' || c == ']' ? c : '_');
   return out.empty() ? "_" : out;
 }
 
@@ -195,7 +201,8 @@ void write_vcd(const WAVEFORM& wave, const std::string& scope, FILE* out) {
   for (int s = wave.first(); s < wave.end(); ++s) {
     std::string lines;
     for (size_t i = 0; i < sig.size(); ++i) {
-      std::string v = sig[i].bus ? "b" + wave.binary(sig[i], s) + " " : (wave.bit(sig[i].wires[0], s) ? "1" : "0");
+      std::string v = sig[i].bus ? "b" + wave.binary(sig[i], s) + " "
+                                 : (wave.bit(sig[i].wires[0], s) ? "1" : "0");
       if (v == last[i]) continue;
       last[i] = v;
       lines += v + vcd_id(i) + "\n";
@@ -243,7 +250,9 @@ void write_csv(const WAVEFORM& wave, FILE* out) {
     std::fprintf(out, "%d,%d", i, i == wave.trigger_sample() ? 1 : 0);
     if (wave.segment_size() > 0) std::fprintf(out, ",%d", i / wave.segment_size());
     for (const WAVE_SIGNAL& s : wave.signals())
-      std::fprintf(out, ",%s", s.bus ? csv_field(wave.format(s, i)).c_str() : wave.bit(s.wires[0], i) ? "1" : "0");
+      std::fprintf(out, ",%s",
+                   s.bus ? csv_field(wave.format(s, i)).c_str()
+                         : wave.bit(s.wires[0], i) ? "1" : "0");
     std::fprintf(out, "\n");
   }
 }
@@ -252,18 +261,78 @@ void write_csv(const WAVEFORM& wave, FILE* out) {
 
 namespace {
 
-std::string xml_text(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
+// Where the parts of the picture go.
+struct SVG_LAYOUT {
+  static const int label_width = 220, row = 28, top = 48, trace = 16;
+  int first = 0;  // the window's first sample
+  int depth = 1;  // samples in the window
+  double step = 1;  // pixels per sample
+  int width = 0, height = 0;
+
+  explicit SVG_LAYOUT(const WAVEFORM& wave) {
+    first = wave.first();
+    depth = std::max(1, wave.end() - first);
+    // Wide enough to read a few hundred samples, bounded for deep logs.
+    step = std::max(0.5, std::min(16.0, 1600.0 / depth));
+    width = label_width + int(step * depth) + 20;
+    height = top + row * int(wave.signals().size()) + 30;
   }
-  return out;
+  // The left edge of sample `sample` (a number of the whole log).
+  double x(int sample) const { return label_width + (sample - first) * step; }
+};
+
+// A vertical line at `x` across the traces, with extra attributes.
+void svg_rule(const SVG_LAYOUT& l, double x, const char* attributes, FILE* out) {
+  std::fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" %s/>\n", x, l.top - 8, x,
+               l.height - 24, attributes);
+}
+
+void svg_header(const SVG_LAYOUT& l, const std::string& title, FILE* out) {
+  std::fprintf(out,
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" "
+               "viewBox=\"0 0 %d %d\" font-family=\"monospace\" font-size=\"12\">\n",
+               l.width, l.height, l.width, l.height);
+  std::fprintf(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n");
+  std::fprintf(out, "<text x=\"8\" y=\"20\" font-size=\"14\" font-weight=\"bold\">%s</text>\n",
+               tdr_xml_escape_utf8(title).c_str());
+}
+
+// The sample scale every 10 % of the depth, and the segment boundaries.
+void svg_scale(const WAVEFORM& wave, const SVG_LAYOUT& l, FILE* out) {
+  int tick = std::max(1, l.depth / 10);
+  for (int s = l.first; s <= l.first + l.depth; s += tick) {
+    svg_rule(l, l.x(s), "stroke=\"#ddd\"", out);
+    std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" fill=\"#666\" font-size=\"10\">%d</text>\n",
+                 l.x(s) + 2, l.top - 10, s);
+  }
+  const int segment = wave.segment_size();
+  if (segment > 0)
+    for (int s = (l.first / segment + 1) * segment; s < wave.end(); s += segment)
+      svg_rule(l, l.x(s), "stroke=\"#36c\" stroke-dasharray=\"2,3\"", out);
+}
+
+// A scalar as a line between its low and high levels, `y` the row's top.
+void svg_scalar(const WAVEFORM& wave, const WAVE_SIGNAL& s, const SVG_LAYOUT& l, int y,
+                FILE* out) {
+  const int high = y + 4, low = y + 4 + l.trace;
+  std::string points;
+  char buf[64];
+  bool prev = false;
+  for (int k = wave.first(); k < wave.end(); ++k) {
+    bool v = wave.bit(s.wires[0], k);
+    double x = l.x(k);
+    int yv = v ? high : low;
+    if (k > wave.first() && v != prev) {
+      std::snprintf(buf, sizeof buf, "%.1f,%d ", x, prev ? high : low);
+      points += buf;
+    }
+    std::snprintf(buf, sizeof buf, "%.1f,%d %.1f,%d ", x, yv, x + l.step, yv);
+    points += buf;
+    prev = v;
+  }
+  std::fprintf(out,
+               "<polyline fill=\"none\" stroke=\"#080\" stroke-width=\"1.5\" points=\"%s\"/>\n",
+               points.c_str());
 }
 
 // A bus label for a box `width` wide: whole when it fits, else cut (at a
@@ -284,86 +353,54 @@ std::string fit_label(const std::string& text, double width) {
   return out + "\xE2\x80\xA6";
 }
 
+// A bus: one box per run of equal values, the value inside (shortened when it
+// does not fit) and in full as the box's tooltip.
+void svg_bus(const WAVEFORM& wave, const WAVE_SIGNAL& s, const SVG_LAYOUT& l, int y, FILE* out) {
+  const int high = y + 4, middle = y + 4 + l.trace / 2, low = y + 4 + l.trace;
+  int start = wave.first();
+  for (int k = start + 1; k <= wave.end(); ++k) {
+    if (k < wave.end() && wave.value(s, k) == wave.value(s, start)) continue;
+    double x0 = l.x(start), x1 = l.x(k);
+    double in0 = std::min(x0 + 3, x1), in1 = std::max(x1 - 3, x0);
+    std::string text = wave.format(s, start);
+    std::fprintf(out, "<g><title>%s</title>", tdr_xml_escape_utf8(text).c_str());
+    std::fprintf(out,
+                 "<polygon fill=\"#eef\" stroke=\"#339\" "
+                 "points=\"%.1f,%d %.1f,%d %.1f,%d %.1f,%d %.1f,%d %.1f,%d\"/>\n",
+                 x0, middle, in0, high, in1, high, x1, middle, in1, low, in0, low);
+    std::string shown = fit_label(text, x1 - x0);
+    if (!shown.empty())
+      std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" font-size=\"11\" fill=\"#113\">%s</text>",
+                   x0 + 5, low - 4, tdr_xml_escape_utf8(shown).c_str());
+    std::fprintf(out, "</g>\n");
+    start = k;
+  }
+}
+
+void svg_trigger(const WAVEFORM& wave, const SVG_LAYOUT& l, FILE* out) {
+  if (wave.trigger_sample() < wave.first() || wave.trigger_sample() >= wave.end()) return;
+  double x = l.x(wave.trigger_sample());
+  svg_rule(l, x, "stroke=\"red\" stroke-width=\"2\"", out);
+  std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" fill=\"red\">trigger</text>\n", x + 3,
+               l.height - 10);
+}
+
 }  // namespace
 
 void write_svg(const WAVEFORM& wave, const std::string& title, FILE* out) {
+  const SVG_LAYOUT layout(wave);
+  svg_header(layout, title, out);
+  svg_scale(wave, layout, out);
   const std::vector<WAVE_SIGNAL>& sig = wave.signals();
-  const int label_width = 220, row = 28, top = 48, trace = 16;
-  const int first = wave.first();
-  int depth = std::max(1, wave.end() - first);
-  // Wide enough to read a few hundred samples, bounded for deep logs.
-  double step = std::max(0.5, std::min(16.0, 1600.0 / depth));
-  int width = label_width + int(step * depth) + 20;
-  int height = top + row * int(sig.size()) + 30;
-  std::fprintf(out,
-               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" "
-               "viewBox=\"0 0 %d %d\" font-family=\"monospace\" font-size=\"12\">\n",
-               width, height, width, height);
-  std::fprintf(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n");
-  std::fprintf(out, "<text x=\"8\" y=\"20\" font-size=\"14\" font-weight=\"bold\">%s</text>\n",
-               xml_text(title).c_str());
-  // Sample scale every 10 % of the depth.
-  int tick = std::max(1, depth / 10);
-  for (int s = 0; s <= depth; s += tick) {
-    double x = label_width + s * step;
-    std::fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"#ddd\"/>\n", x,
-                 top - 8, x, height - 24);
-    std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" fill=\"#666\" font-size=\"10\">%d</text>\n", x + 2,
-                 top - 10, first + s);
-  }
-  if (wave.segment_size() > 0)
-    for (int s = (first / wave.segment_size() + 1) * wave.segment_size(); s < wave.end(); s += wave.segment_size())
-      std::fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"#36c\" stroke-dasharray=\"2,3\"/>\n",
-                   label_width + (s - first) * step, top - 8, label_width + (s - first) * step, height - 24);
   for (size_t i = 0; i < sig.size(); ++i) {
-    const WAVE_SIGNAL& s = sig[i];
-    int y = top + int(i) * row;
-    std::fprintf(out, "<text x=\"8\" y=\"%d\">%s</text>\n", y + trace, xml_text(s.name).c_str());
-    if (!s.bus) {
-      std::string points;
-      char buf[64];
-      bool prev = false;
-      for (int k = first; k < wave.end(); ++k) {
-        bool v = wave.bit(s.wires[0], k);
-        double x = label_width + (k - first) * step;
-        int yv = v ? y + 4 : y + 4 + trace;
-        if (k > first && v != prev) {
-          std::snprintf(buf, sizeof buf, "%.1f,%d ", x, prev ? y + 4 : y + 4 + trace);
-          points += buf;
-        }
-        std::snprintf(buf, sizeof buf, "%.1f,%d %.1f,%d ", x, yv, x + step, yv);
-        points += buf;
-        prev = v;
-      }
-      std::fprintf(out, "<polyline fill=\"none\" stroke=\"#080\" stroke-width=\"1.5\" points=\"%s\"/>\n",
-                   points.c_str());
-      continue;
-    }
-    // A bus: one box per run of equal values, the value inside (shortened
-    // when it does not fit) and in full as the box's tooltip.
-    int start = first;
-    for (int k = first + 1; k <= wave.end(); ++k) {
-      if (k < wave.end() && wave.value(s, k) == wave.value(s, start)) continue;
-      double x0 = label_width + (start - first) * step, x1 = label_width + (k - first) * step;
-      std::string text = wave.format(s, start);
-      std::fprintf(out, "<g><title>%s</title>", xml_text(text).c_str());
-      std::fprintf(out,
-                   "<polygon fill=\"#eef\" stroke=\"#339\" points=\"%.1f,%d %.1f,%d %.1f,%d %.1f,%d %.1f,%d %.1f,%d\"/>\n",
-                   x0, y + 4 + trace / 2, std::min(x0 + 3, x1), y + 4, std::max(x1 - 3, x0), y + 4, x1,
-                   y + 4 + trace / 2, std::max(x1 - 3, x0), y + 4 + trace, std::min(x0 + 3, x1), y + 4 + trace);
-      std::string shown = fit_label(text, x1 - x0);
-      if (!shown.empty())
-        std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" font-size=\"11\" fill=\"#113\">%s</text>", x0 + 5,
-                     y + 4 + trace - 4, xml_text(shown).c_str());
-      std::fprintf(out, "</g>\n");
-      start = k;
-    }
+    int y = layout.top + int(i) * layout.row;
+    std::fprintf(out, "<text x=\"8\" y=\"%d\">%s</text>\n", y + layout.trace,
+                 tdr_xml_escape_utf8(sig[i].name).c_str());
+    if (sig[i].bus)
+      svg_bus(wave, sig[i], layout, y, out);
+    else
+      svg_scalar(wave, sig[i], layout, y, out);
   }
-  if (wave.trigger_sample() >= first && wave.trigger_sample() < wave.end()) {
-    double x = label_width + (wave.trigger_sample() - first) * step;
-    std::fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"red\" stroke-width=\"2\"/>\n",
-                 x, top - 8, x, height - 24);
-    std::fprintf(out, "<text x=\"%.1f\" y=\"%d\" fill=\"red\">trigger</text>\n", x + 3, height - 10);
-  }
+  svg_trigger(wave, layout, out);
   std::fprintf(out, "</svg>\n");
 }

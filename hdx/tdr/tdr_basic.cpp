@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "fio.h"
+#include "tdr_data_xml_io.h"
 #include "tdr_msg.h"
 
 using xercesc::DOMException;
@@ -20,7 +21,6 @@ using xercesc::XMLString;
 
 namespace {
 
-const XMLCh k_empty[] = {0};
 const XMLCh k_star[] = {'*', 0};
 
 // Subtrees up to this depth are released by the DOM itself, which recurses
@@ -40,30 +40,6 @@ void release_dom_tree(DOMNode* top) {
       node->release();
     }
   }
-}
-
-// The sanitizer's dynamic-type check on every call into the DOM's deep class
-// hierarchy costs more than the tree walks themselves; the walks only call
-// through the DOM's own interfaces.
-#if defined(__GNUC__)
-#define TDR_BASIC_HOT_WALK __attribute__((no_sanitize("vptr")))
-#else
-#define TDR_BASIC_HOT_WALK
-#endif
-
-// The value of an attribute node. Most values are one text child, read here
-// directly: the DOM's own getter pays for a type check on every call, which
-// dominates a comparison of two large trees.
-TDR_BASIC_HOT_WALK const XMLCh* attribute_value(const DOMNode* attr) {
-  const DOMNode* text = attr->getFirstChild();
-  if (!text) return k_empty;
-  if (!text->getNextSibling() && text->getNodeType() == DOMNode::TEXT_NODE)
-    return text->getNodeValue();
-  return attr->getNodeValue();
-}
-
-bool is_element(const DOMNode* node) {
-  return node->getNodeType() == DOMNode::ELEMENT_NODE;
 }
 
 // Next node after `node` in document order within the subtree of `top`.
@@ -138,18 +114,42 @@ DOMElement* create_element(DOMDocument* doc, const char* tag) {
   }
 }
 
-// Wrappers of the subtree of `top` in pre-order (`top` first).
-std::vector<TDR_BASIC_ELEMENT*> pre_order(TDR_BASIC_ELEMENT* top) {
-  std::vector<TDR_BASIC_ELEMENT*> order;
-  std::vector<TDR_BASIC_ELEMENT*> stack(1, top);
+unsigned child_count(const TDR_BASIC_ELEMENT* element) {
+  return static_cast<unsigned>(element->get_number_of_child_elements(nullptr));
+}
+
+// The one walk of the snapshot code: visit(element, peer, index) for every
+// wrapper below `top` in pre-order (each before its children, children in
+// order), `index` counting from `first`. `peer` is the wrapper at the same
+// place below `top_peer`, null where that tree has none; its children are read
+// after its visit, which may make them. Stops after a visit that returns
+// false. Returns the index after the last wrapper visited.
+template <typename ELEMENT, typename PEER, typename VISIT>
+int walk_pre_order(ELEMENT* top, PEER* top_peer, int first, VISIT visit) {
+  std::vector<std::pair<ELEMENT*, PEER*>> stack;
+  stack.reserve(64);
+  stack.emplace_back(top, top_peer);
+  int next = first;
   while (!stack.empty()) {
-    TDR_BASIC_ELEMENT* element = stack.back();
+    ELEMENT* element = stack.back().first;
+    PEER* peer = stack.back().second;
     stack.pop_back();
-    order.push_back(element);
-    for (unsigned i = element->get_number_of_child_elements(nullptr); i-- > 0;)
-      stack.push_back(element->get_child_element(i));
+    if (!visit(element, peer, next++)) break;
+    const unsigned peer_children = peer ? child_count(peer) : 0;
+    for (unsigned i = child_count(element); i-- > 0;)
+      stack.emplace_back(element->get_child_element(i),
+                         i < peer_children ? peer->get_child_element(i) : nullptr);
   }
-  return order;
+  return next;
+}
+
+// Whether `b` (may be null) has the tag and the number of children of `a`.
+bool same_shape(const TDR_BASIC_ELEMENT* a, const TDR_BASIC_ELEMENT* b) {
+  if (!b || child_count(a) != child_count(b)) return false;
+  const DOMElement* x = a->get_dom_node();
+  const DOMElement* y = b->get_dom_node();
+  if (!x || !y) return x == y;
+  return XMLString::equals(x->getTagName(), y->getTagName());
 }
 
 }  // namespace
@@ -175,25 +175,20 @@ TDR_BASIC_ELEMENT::TDR_BASIC_ELEMENT(const TDR_BASIC_ELEMENT& other)
   if (other.m_dom_element)
     m_dom_element = static_cast<DOMElement*>(other.m_dom_element->cloneNode(false));
   // Wrappers first, in pre-order; the DOM links afterwards.
-  std::vector<std::pair<const TDR_BASIC_ELEMENT*, TDR_BASIC_ELEMENT*>> stack;
   std::vector<TDR_BASIC_ELEMENT*> order;
-  stack.emplace_back(&other, this);
-  while (!stack.empty()) {
-    const TDR_BASIC_ELEMENT* source = stack.back().first;
-    TDR_BASIC_ELEMENT* target = stack.back().second;
-    stack.pop_back();
+  auto copy_children = [&](const TDR_BASIC_ELEMENT* source, TDR_BASIC_ELEMENT* target, int) {
     order.push_back(target);
     target->m_children.reserve(source->m_children.size());
     for (const TDR_BASIC_ELEMENT* child : source->m_children) {
-      DOMElement* clone =
-          child->m_dom_element ? static_cast<DOMElement*>(child->m_dom_element->cloneNode(false))
-                               : nullptr;
+      DOMElement* clone = nullptr;
+      if (child->m_dom_element)
+        clone = static_cast<DOMElement*>(child->m_dom_element->cloneNode(false));
       target->m_children.push_back(new TDR_BASIC_ELEMENT(child->m_session, clone, m_dom_element,
                                                          target, child->m_undo_buffer));
     }
-    for (size_t i = source->m_children.size(); i-- > 0;)
-      stack.emplace_back(source->m_children[i], target->m_children[i]);
-  }
+    return true;
+  };
+  walk_pre_order(&other, this, 0, copy_children);
   // Children are attached deepest first: each append then goes into an element
   // that is still detached, so the DOM's ancestor check stays short.
   for (auto it = order.rbegin(); it != order.rend(); ++it) {
@@ -282,7 +277,7 @@ TDR_BASIC_ELEMENT* TDR_BASIC_ELEMENT::get_child_element(const char* tag, int n) 
   int count = 0;
   for (DOMNode* node = next_in_subtree(m_dom_element, m_dom_element); node;
        node = next_in_subtree(node, m_dom_element)) {
-    if (is_element(node) && tag_matches(node, wanted) && count++ == n) {
+    if (tdr_xml_is_element(node) && tag_matches(node, wanted) && count++ == n) {
       found = node;
       break;
     }
@@ -312,7 +307,7 @@ int TDR_BASIC_ELEMENT::get_number_of_child_elements(const char* tag) const {
   int count = 0;
   for (DOMNode* node = next_in_subtree(m_dom_element, m_dom_element); node;
        node = next_in_subtree(node, m_dom_element))
-    if (is_element(node) && tag_matches(node, xml_tag)) ++count;
+    if (tdr_xml_is_element(node) && tag_matches(node, xml_tag)) ++count;
   return count;
 }
 
@@ -373,7 +368,7 @@ int TDR_BASIC_ELEMENT::populate_element_tree_recurse(TDR_BASIC_UNDO_BUFFER* undo
     if (!wrapper->m_dom_element) continue;
     for (DOMNode* node = wrapper->m_dom_element->getFirstChild(); node;
          node = node->getNextSibling()) {
-      if (!is_element(node)) continue;
+      if (!tdr_xml_is_element(node)) continue;
       TDR_BASIC_ELEMENT* child =
           new TDR_BASIC_ELEMENT(m_session, static_cast<DOMElement*>(node),
                                 wrapper->root_for_children(), wrapper, undo_buffer);
@@ -390,7 +385,6 @@ int TDR_BASIC_ELEMENT::populate_element_tree_recurse(TDR_BASIC_UNDO_BUFFER* undo
 TDR_BASIC_SESSION::TDR_BASIC_SESSION(const char* name, const char* file, bool new_only)
     : m_name(name ? name : ""),
       m_open_count(0),
-      m_parser(nullptr),
       m_dom_doc(nullptr),
       m_dom_session(nullptr),
       m_discarding_document(false) {
@@ -421,10 +415,9 @@ void TDR_BASIC_SESSION::clear_content() {
   for (TDR_BASIC_UNDO_BUFFER* buffer : m_undo_buffers) delete buffer;
   m_undo_buffers.clear();
   if (m_parser)
-    delete m_parser;
+    m_parser.reset();  // releases the document it built
   else if (m_dom_doc)
     m_dom_doc->release();
-  m_parser = nullptr;
   m_dom_doc = nullptr;
   m_dom_session = nullptr;
   m_discarding_document = false;
@@ -432,22 +425,18 @@ void TDR_BASIC_SESSION::clear_content() {
 
 int TDR_BASIC_SESSION::open(const char* file) {
   if (!file) return TDR_BASIC_ERROR_CODE_FILE_ERROR;
-  ZENVOR_DOM_PARSER* parser = nullptr;
-  DOMDocument* doc = tdr_xml_read_file(file, file, &parser);
-  if (!doc) {
-    delete parser;
-    return TDR_BASIC_ERROR_CODE_FILE_ERROR;
-  }
+  std::unique_ptr<ZENVOR_DOM_PARSER> parser = tdr_xml_read_file(file, file);
+  if (!parser) return TDR_BASIC_ERROR_CODE_FILE_ERROR;
   clear_content();
-  m_parser = parser;
-  m_dom_doc = doc;
-  m_dom_session = doc->getDocumentElement();
+  m_parser = std::move(parser);
+  m_dom_doc = m_parser->getDocument();
+  m_dom_session = m_dom_doc->getDocumentElement();
   if (!m_dom_session) {
     MSG_TDR::post(MSG_TDR::E::SOURCE_INVALID_FORMAT());
     return TDR_BASIC_ERROR_CODE_OK;
   }
   for (DOMNode* node = m_dom_session->getFirstChild(); node; node = node->getNextSibling()) {
-    if (!is_element(node)) continue;
+    if (!tdr_xml_is_element(node)) continue;
     TDR_BASIC_UNDO_BUFFER* buffer = new TDR_BASIC_UNDO_BUFFER();
     TDR_BASIC_ELEMENT* element =
         new TDR_BASIC_ELEMENT(this, static_cast<DOMElement*>(node), nullptr, nullptr, buffer);
@@ -697,26 +686,15 @@ void TDR_BASIC_UNDO_BUFFER::set_savepoint() { m_savepoint = live_index(); }
 
 bool TDR_BASIC_UNDO_BUFFER::is_last_savepoint() const { return m_savepoint == live_index(); }
 
-TDR_BASIC_HOT_WALK bool TDR_BASIC_UNDO_BUFFER::is_same_structure(const TDR_BASIC_ELEMENT* a,
-                                                                 const TDR_BASIC_ELEMENT* b) const {
+bool TDR_BASIC_UNDO_BUFFER::is_same_structure(const TDR_BASIC_ELEMENT* a,
+                                              const TDR_BASIC_ELEMENT* b) const {
   if (!a || !b) return a == b;
-  std::vector<std::pair<const TDR_BASIC_ELEMENT*, const TDR_BASIC_ELEMENT*>> stack;
-  stack.emplace_back(a, b);
-  while (!stack.empty()) {
-    const TDR_BASIC_ELEMENT* x = stack.back().first;
-    const TDR_BASIC_ELEMENT* y = stack.back().second;
-    stack.pop_back();
-    if (x->m_children.size() != y->m_children.size()) return false;
-    if (!x->m_dom_element || !y->m_dom_element) {
-      if (x->m_dom_element != y->m_dom_element) return false;
-    } else if (!XMLString::equals(x->m_dom_element->getTagName(),
-                                  y->m_dom_element->getTagName())) {
-      return false;
-    }
-    for (size_t i = 0; i < x->m_children.size(); ++i)
-      stack.emplace_back(x->m_children[i], y->m_children[i]);
-  }
-  return true;
+  bool same = true;
+  walk_pre_order(a, b, 0, [&](const TDR_BASIC_ELEMENT* x, const TDR_BASIC_ELEMENT* y, int) {
+    same = same_shape(x, y);
+    return same;
+  });
+  return same;
 }
 
 bool TDR_BASIC_UNDO_BUFFER::is_full_snapshot_needed() {
@@ -766,7 +744,7 @@ typedef std::map<std::pair<int, std::u16string_view>, const XMLCh*>::const_itera
 // The value element `index` had at the last snapshot for attribute `name`:
 // from the overrides [first, last) of that element, else from the full copy's
 // element `old_dom`. Null when it had none.
-TDR_BASIC_HOT_WALK const XMLCh* old_value(OVERRIDE_ITERATOR first, OVERRIDE_ITERATOR last,
+const XMLCh* old_value(OVERRIDE_ITERATOR first, OVERRIDE_ITERATOR last,
                                           DOMNamedNodeMap* old_attrs, XMLSize_t position,
                                           const XMLCh* name) {
   for (OVERRIDE_ITERATOR it = first; it != last; ++it)
@@ -775,7 +753,7 @@ TDR_BASIC_HOT_WALK const XMLCh* old_value(OVERRIDE_ITERATOR first, OVERRIDE_ITER
   // Same position first: both maps usually hold the same names in order.
   DOMNode* attr = position < old_attrs->getLength() ? old_attrs->item(position) : nullptr;
   if (!attr || !XMLString::equals(attr->getNodeName(), name)) attr = old_attrs->getNamedItem(name);
-  return attr ? attribute_value(attr) : nullptr;
+  return attr ? tdr_xml_attribute_value(attr) : nullptr;
 }
 
 }  // namespace
@@ -783,10 +761,11 @@ TDR_BASIC_HOT_WALK const XMLCh* old_value(OVERRIDE_ITERATOR first, OVERRIDE_ITER
 // Compares `current` with `old_element` as changed by `old_overrides`. With
 // `same_structure` the walk also runs the structure test and stops at the
 // first mismatch (the record is then of no use).
-TDR_BASIC_HOT_WALK int TDR_BASIC_UNDO_BUFFER::differences(
-    const TDR_BASIC_ELEMENT* old_element, const OVERRIDES* old_overrides,
-    const TDR_BASIC_ELEMENT* current, TDR_BASIC_UNDO_ELEMENT* undo_element, int index,
-    bool* same_structure) const {
+int TDR_BASIC_UNDO_BUFFER::differences(const TDR_BASIC_ELEMENT* old_element,
+                                       const OVERRIDES* old_overrides,
+                                       const TDR_BASIC_ELEMENT* current,
+                                       TDR_BASIC_UNDO_ELEMENT* undo_element, int index,
+                                       bool* same_structure) const {
   if (!TDR_CHECK(undo_element != NULL) || !current) return index;
   if (same_structure) *same_structure = true;
   OVERRIDE_ITERATOR pending{}, overrides_end{};
@@ -794,59 +773,32 @@ TDR_BASIC_HOT_WALK int TDR_BASIC_UNDO_BUFFER::differences(
     pending = old_overrides->lower_bound({index, std::u16string_view()});
     overrides_end = old_overrides->end();
   }
-  // A plain array stack: this loop runs once per element of large trees.
-  std::vector<const TDR_BASIC_ELEMENT*> storage(128);
-  const TDR_BASIC_ELEMENT** stack = storage.data();
-  size_t top = 0;
-  stack[top++] = old_element;
-  stack[top++] = current;
-  int next = index;
-  while (top > 0) {
-    const TDR_BASIC_ELEMENT* cur_wrapper = stack[--top];
-    const TDR_BASIC_ELEMENT* old_wrapper = stack[--top];
-    const int element_index = next++;
-    DOMElement* old_dom = old_wrapper ? old_wrapper->m_dom_element : nullptr;
-    DOMElement* cur_dom = cur_wrapper->m_dom_element;
-    const size_t child_count = cur_wrapper->m_children.size();
-    const size_t old_child_count = old_wrapper ? old_wrapper->m_children.size() : 0;
-    if (same_structure &&
-        (!old_wrapper || old_child_count != child_count || !old_dom != !cur_dom ||
-         (cur_dom && !XMLString::equals(old_dom->getTagName(), cur_dom->getTagName())))) {
+  auto compare = [&](const TDR_BASIC_ELEMENT* cur, const TDR_BASIC_ELEMENT* old,
+                     int element_index) {
+    if (same_structure && !same_shape(cur, old)) {
       *same_structure = false;
-      return next;
+      return false;
     }
-    if (old_overrides) {
-      while (pending != overrides_end && pending->first.first < element_index) ++pending;
-    }
+    // The overrides of this element: [first, pending).
+    while (pending != overrides_end && pending->first.first < element_index) ++pending;
     OVERRIDE_ITERATOR first = pending;
-    if (old_overrides) {
-      while (pending != overrides_end && pending->first.first == element_index) ++pending;
+    while (pending != overrides_end && pending->first.first == element_index) ++pending;
+    DOMElement* cur_dom = cur->m_dom_element;
+    if (!cur_dom) return true;
+    DOMElement* old_dom = old ? old->m_dom_element : nullptr;
+    DOMNamedNodeMap* cur_attrs = cur_dom->getAttributes();
+    DOMNamedNodeMap* old_attrs = old_dom ? old_dom->getAttributes() : nullptr;
+    for (XMLSize_t i = 0, count = cur_attrs->getLength(); i < count; ++i) {
+      DOMNode* attr = cur_attrs->item(i);
+      const XMLCh* name = attr->getNodeName();
+      const XMLCh* value = tdr_xml_attribute_value(attr);
+      const XMLCh* before = old_value(first, pending, old_attrs, i, name);
+      if (before && XMLString::equals(before, value)) continue;
+      undo_element->m_modifiers.push_back({element_index, name, value});
     }
-    if (cur_dom) {
-      DOMNamedNodeMap* cur_attrs = cur_dom->getAttributes();
-      DOMNamedNodeMap* old_attrs = old_dom ? old_dom->getAttributes() : nullptr;
-      for (XMLSize_t i = 0, count = cur_attrs->getLength(); i < count; ++i) {
-        DOMNode* attr = cur_attrs->item(i);
-        const XMLCh* name = attr->getNodeName();
-        const XMLCh* value = attribute_value(attr);
-        const XMLCh* before = old_value(first, pending, old_attrs, i, name);
-        if (before && XMLString::equals(before, value)) continue;
-        undo_element->m_modifiers.push_back({element_index, name, value});
-      }
-    }
-    if (top + 2 * child_count > storage.size()) {
-      storage.resize(2 * (top + 2 * child_count));
-      stack = storage.data();
-    }
-    const TDR_BASIC_ELEMENT* const* cur_children = cur_wrapper->m_children.data();
-    const TDR_BASIC_ELEMENT* const* old_children =
-        old_wrapper ? old_wrapper->m_children.data() : nullptr;
-    for (size_t p = child_count; p-- > 0;) {
-      stack[top++] = p < old_child_count ? old_children[p] : nullptr;
-      stack[top++] = cur_children[p];
-    }
-  }
-  return next;
+    return true;
+  };
+  return walk_pre_order(current, old_element, index, compare);
 }
 
 int TDR_BASIC_UNDO_BUFFER::apply_differences(TDR_BASIC_ELEMENT* element,
@@ -865,12 +817,7 @@ int TDR_BASIC_UNDO_BUFFER::apply_differences(TDR_BASIC_ELEMENT* element,
                      return a->m_index < b->m_index;
                    });
   size_t pending = 0;
-  int next = index;
-  std::vector<TDR_BASIC_ELEMENT*> stack(1, element);
-  while (!stack.empty()) {
-    TDR_BASIC_ELEMENT* wrapper = stack.back();
-    stack.pop_back();
-    const int element_index = next++;
+  auto apply = [&](TDR_BASIC_ELEMENT* wrapper, const TDR_BASIC_ELEMENT*, int element_index) {
     for (; pending < modifiers.size() && modifiers[pending]->m_index == element_index;
          ++pending) {
       int result = wrapper->m_dom_element
@@ -880,10 +827,9 @@ int TDR_BASIC_UNDO_BUFFER::apply_differences(TDR_BASIC_ELEMENT* element,
                        : TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT;
       TDR_CHECK(result == TDR_BASIC_ERROR_CODE_OK);
     }
-    for (size_t p = wrapper->m_children.size(); p-- > 0;)
-      stack.push_back(wrapper->m_children[p]);
-  }
-  return next;
+    return true;
+  };
+  return walk_pre_order(element, static_cast<const TDR_BASIC_ELEMENT*>(nullptr), index, apply);
 }
 
 TDR_BASIC_ELEMENT* TDR_BASIC_UNDO_BUFFER::get_copy_at(unsigned undo_index) const {
@@ -898,7 +844,12 @@ TDR_BASIC_ELEMENT* TDR_BASIC_UNDO_BUFFER::get_copy_at(unsigned undo_index) const
   if (full == undo_index) return copy;
   // Same effect as apply_differences(copy, record, 0) for each record in turn,
   // with the pre-order numbering done once instead of once per record.
-  std::vector<TDR_BASIC_ELEMENT*> order = pre_order(copy);
+  std::vector<TDR_BASIC_ELEMENT*> order;
+  walk_pre_order(copy, static_cast<const TDR_BASIC_ELEMENT*>(nullptr), 0,
+                 [&](TDR_BASIC_ELEMENT* element, const TDR_BASIC_ELEMENT*, int) {
+                   order.push_back(element);
+                   return true;
+                 });
   for (unsigned r = full + 1; r <= undo_index; ++r) {
     for (const TDR_BASIC_UNDO_ELEMENT::MODIFIER& modifier : m_undo_vec[r]->m_modifiers) {
       if (modifier.m_index < 0 || static_cast<size_t>(modifier.m_index) >= order.size())
@@ -954,7 +905,7 @@ TDR_BASIC_UNDO_ELEMENT* TDR_BASIC_UNDO_BUFFER::snap_differences() {
 namespace {
 
 // Makes the attributes of `element` exactly `wanted` (name, value pairs).
-TDR_BASIC_HOT_WALK void match_attributes(
+void match_attributes(
     DOMElement* element, const std::vector<std::pair<const XMLCh*, const XMLCh*>>& wanted) {
   DOMNamedNodeMap* attrs = element->getAttributes();
   for (XMLSize_t i = attrs->getLength(); i-- > 0;) {
@@ -969,18 +920,18 @@ TDR_BASIC_HOT_WALK void match_attributes(
   }
   for (const auto& pair : wanted) {
     DOMNode* attr = attrs->getNamedItem(pair.first);
-    if (attr && XMLString::equals(attribute_value(attr), pair.second)) continue;
+    if (attr && XMLString::equals(tdr_xml_attribute_value(attr), pair.second)) continue;
     int result = set_dom_attribute(element, pair.first, pair.second);
     TDR_CHECK(result == TDR_BASIC_ERROR_CODE_OK);
   }
 }
 
 // A rebuilt tree holds elements only.
-TDR_BASIC_HOT_WALK void remove_non_elements(DOMElement* element) {
+void remove_non_elements(DOMElement* element) {
   DOMNode* node = element->getFirstChild();
   while (node) {
     DOMNode* next = node->getNextSibling();
-    if (!is_element(node)) element->removeChild(node)->release();
+    if (!tdr_xml_is_element(node)) element->removeChild(node)->release();
     node = next;
   }
 }
@@ -992,24 +943,17 @@ TDR_BASIC_HOT_WALK void remove_non_elements(DOMElement* element) {
 // the same tree as a copy would give, without copying the DOM. The instance
 // element gets a new wrapper, which takes over the children; the old one is
 // left, empty, to the caller.
-TDR_BASIC_HOT_WALK TDR_BASIC_ELEMENT* TDR_BASIC_UNDO_BUFFER::restore_in_place(
-    const TDR_BASIC_ELEMENT* source) {
-  std::vector<std::pair<const TDR_BASIC_ELEMENT*, TDR_BASIC_ELEMENT*>> stack;
-  stack.emplace_back(source, m_root);
+TDR_BASIC_ELEMENT* TDR_BASIC_UNDO_BUFFER::restore_in_place(const TDR_BASIC_ELEMENT* source) {
   std::vector<std::pair<const XMLCh*, const XMLCh*>> wanted;
   OVERRIDE_ITERATOR pending = m_overrides.begin();
-  int next = 0;
-  while (!stack.empty()) {
-    const TDR_BASIC_ELEMENT* from = stack.back().first;
-    TDR_BASIC_ELEMENT* live = stack.back().second;
-    stack.pop_back();
-    const int element_index = next++;
+  auto restore = [&](TDR_BASIC_ELEMENT* live, const TDR_BASIC_ELEMENT* from, int element_index) {
+    if (!TDR_CHECK(from != NULL)) return false;
     wanted.clear();
     if (from->m_dom_element) {
       DOMNamedNodeMap* attrs = from->m_dom_element->getAttributes();
       for (XMLSize_t i = 0, n = attrs->getLength(); i < n; ++i) {
         DOMNode* attr = attrs->item(i);
-        wanted.emplace_back(attr->getNodeName(), attribute_value(attr));
+        wanted.emplace_back(attr->getNodeName(), tdr_xml_attribute_value(attr));
       }
     }
     while (pending != m_overrides.end() && pending->first.first < element_index) ++pending;
@@ -1027,9 +971,9 @@ TDR_BASIC_HOT_WALK TDR_BASIC_ELEMENT* TDR_BASIC_UNDO_BUFFER::restore_in_place(
       match_attributes(element, wanted);
       remove_non_elements(element);
     }
-    for (size_t p = live->m_children.size(); p-- > 0;)
-      stack.emplace_back(from->m_children[p], live->m_children[p]);
-  }
+    return true;
+  };
+  walk_pre_order(m_root, source, 0, restore);
   TDR_BASIC_ELEMENT* top = new TDR_BASIC_ELEMENT(m_root->m_session, m_root->m_dom_element,
                                                  nullptr, nullptr, source->m_undo_buffer);
   top->m_children.swap(m_root->m_children);

@@ -4,6 +4,7 @@
 #define TDR_BASIC_H
 
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,6 +22,7 @@ enum TDR_BASIC_ERROR_CODE {
 
 class TDR_BASIC_ELEMENT;
 class TDR_BASIC_UNDO_BUFFER;
+class ZENVOR_DOM_PARSER;
 class TDR_BASIC_UNDO_ELEMENT;
 
 // An XML file whose root's element children are the instance elements.
@@ -102,7 +104,7 @@ class TDR_BASIC_SESSION {
   std::vector<TDR_BASIC_ELEMENT*> m_instance_elements;
   std::vector<TDR_BASIC_ELEMENT*> m_temp_instance_elements;
   std::vector<TDR_BASIC_UNDO_BUFFER*> m_undo_buffers;
-  ZENVOR_DOM_PARSER* m_parser;
+  std::unique_ptr<ZENVOR_DOM_PARSER> m_parser;
   DOMDocument* m_dom_doc;
   DOMElement* m_dom_session;
   // Set while everything goes with the document: wrappers then leave their

@@ -21,11 +21,9 @@ std::string join_values(const int* values, int count) {
 
 DOMElement* find_entry(DOMElement* element, const XMLCh* tag, const XMLCh* key) {
   for (DOMNode* n = element->getFirstChild(); n; n = n->getNextSibling()) {
-    if (n->getNodeType() != DOMNode::ELEMENT_NODE) continue;
+    if (!tdr_xml_is_element_named(n, tag)) continue;
     DOMElement* e = static_cast<DOMElement*>(n);
-    if (XMLString::equals(e->getTagName(), tag) &&
-        XMLString::equals(e->getAttribute(TDR_X("attribute")), key))
-      return e;
+    if (XMLString::equals(e->getAttribute(TDR_X("attribute")), key)) return e;
   }
   return nullptr;
 }
@@ -91,7 +89,7 @@ void TDR_DATA_KEYED_BLOCK::read(const DOMElement* element) {
   if (!element) return;
   std::string key, value, size_text;
   for (DOMNode* n = element->getFirstChild(); n; n = n->getNextSibling()) {
-    if (n->getNodeType() != DOMNode::ELEMENT_NODE) continue;
+    if (!tdr_xml_is_element(n)) continue;
     const DOMElement* e = static_cast<const DOMElement*>(n);
     const XMLCh* tag = e->getTagName();
     if (XMLString::equals(tag, TDR_X("single"))) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <xercesc/dom/DOM.hpp>
+#include "tdr_data_xml_fwd.h"
 
 class TDR_DATA_KEYED_BLOCK {
  public:

@@ -8,16 +8,12 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "tdr_data_xml_attr.h"
+#include "tdr_data_xml_util.h"
 #include "tdr_msg.h"
 
 using namespace xercesc;
 
 namespace {
-bool is_element_named(const DOMNode* node, const XMLCh* name) {
-  return node->getNodeType() == DOMNode::ELEMENT_NODE &&
-         XMLString::equals(node->getNodeName(), name);
-}
-
 // Values with edge letters describe transitions, not levels, so they are
 // only ever looked up exactly.
 bool has_edge_letter(const std::string& value) {
@@ -64,7 +60,7 @@ TDR_DATA_MNEMONICS_TABLE::TDR_DATA_MNEMONICS_TABLE(DOMDocument* doc, DOMElement*
   }
   std::string symbol;
   for (DOMNode* n = element->getFirstChild(); n; n = n->getNextSibling()) {
-    if (!is_element_named(n, TDR_X("symbol"))) continue;
+    if (!tdr_xml_is_element_named(n, TDR_X("symbol"))) continue;
     const DOMElement* e = static_cast<const DOMElement*>(n);
     if (!tdr_get_attr_if(e, TDR_X("name"), &symbol) || !tdr_get_attr_if(e, TDR_X("value"), &text))
       continue;
@@ -182,7 +178,7 @@ TDR_DATA_MNEMONICS::TDR_DATA_MNEMONICS(DOMDocument* doc, DOMElement* element)
   }
   std::string name;
   for (DOMNode* n = element->getFirstChild(); n; n = n->getNextSibling()) {
-    if (!is_element_named(n, TDR_X("table"))) continue;
+    if (!tdr_xml_is_element_named(n, TDR_X("table"))) continue;
     DOMElement* e = static_cast<DOMElement*>(n);
     // Decided on the name alone, so a table that will be dropped is never
     // parsed and never warns about its symbols.

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include <xercesc/dom/DOM.hpp>
+#include "tdr_data_xml_fwd.h"
 
 #include "tdr_data_named_list.h"
 

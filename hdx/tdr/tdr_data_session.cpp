@@ -13,6 +13,8 @@
 #include "tdr_data_signal_set.h"
 #include "tdr_data_trigger.h"
 #include "tdr_data_xml_attr.h"
+#include "tdr_data_xml_io.h"
+#include "tdr_file_replace.h"
 #include "tdr_msg.h"
 
 using namespace xercesc;
@@ -69,11 +71,10 @@ TDR_DATA_SESSION::~TDR_DATA_SESSION() {
 
 void TDR_DATA_SESSION::release_document() {
   if (m_parser) {
-    delete m_parser;  // releases the document it built
+    m_parser.reset();  // releases the document it built
   } else if (m_doc) {
     m_doc->release();
   }
-  m_parser = nullptr;
   m_doc = nullptr;
   m_root = m_display_tree = m_global_info = m_embedded_kfb = nullptr;
 }
@@ -114,15 +115,11 @@ bool TDR_DATA_SESSION::parse(const char* file) {
     path.change_path_separators_for_windows_api();
     parser_name = path.fullpath();
   }
-  ZENVOR_DOM_PARSER* parser = nullptr;
-  DOMDocument* doc = tdr_xml_read_file(parser_name.c_str(), file, &parser);
-  if (!doc) {
-    delete parser;
-    return false;
-  }
+  std::unique_ptr<ZENVOR_DOM_PARSER> parser = tdr_xml_read_file(parser_name.c_str(), file);
+  if (!parser) return false;
+  DOMDocument* doc = parser->getDocument();
   DOMElement* root = doc->getDocumentElement();
   if (!root) {
-    delete parser;
     MSG_TDR::post(MSG_TDR::E::SOURCE_INVALID_FORMAT());
     return false;
   }
@@ -132,7 +129,7 @@ bool TDR_DATA_SESSION::parse(const char* file) {
   m_mnemonics = nullptr;
   m_has_active_tree = false;
   release_document();
-  m_parser = parser;
+  m_parser = std::move(parser);
   m_doc = doc;
   m_root = root;
 
@@ -397,9 +394,7 @@ void TDR_DATA_SESSION::reset_active_tree() {
   DOMNode* n = m_display_tree->getFirstChild();
   while (n) {
     DOMNode* next = n->getNextSibling();
-    if (n->getNodeType() == DOMNode::ELEMENT_NODE &&
-        XMLString::equals(static_cast<DOMElement*>(n)->getTagName(), TDR_X("display_branch")))
-      tdr_release_node(n);
+    if (tdr_xml_is_element_named(n, TDR_X("display_branch"))) tdr_release_node(n);
     n = next;
   }
 }

@@ -4,6 +4,7 @@
 #define TDR_DATA_SESSION_H
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "tdr_data_instance.h"
@@ -12,6 +13,7 @@
 #include "tdr_data_xml_util.h"
 
 class TDR_DATA_MNEMONICS;
+class ZENVOR_DOM_PARSER;
 class TDR_DATA_SIGNAL_SET;
 class TDR_DATA_TRIGGER;
 class TDR_DATA_LOG;
@@ -90,7 +92,9 @@ class TDR_DATA_SESSION {
   // removed); the document is left alone.
   void erase_active_branches(const void* object);
 
-  // Embedded programming files.
+  // Embedded programming files. The name and pair getters return text this
+  // session holds until the getter is called again on it; null when the file
+  // or its attribute is missing.
   int get_embedded_kfb_file_count() const;
   DOMElement* get_dom_node_embedded_kfb_at(int index) const;
   const char* get_embedded_kfb_filename_at(int index) const;
@@ -130,12 +134,15 @@ class TDR_DATA_SESSION {
   bool m_has_active_tree = false;
   std::map<TDR_DATA_INSTANCE*, ACTIVE_BRANCH> m_active_tree_map;
   TDR_DATA_NAMED_LIST<TDR_DATA_INSTANCE> m_instances;
-  ZENVOR_DOM_PARSER* m_parser = nullptr;
+  std::unique_ptr<ZENVOR_DOM_PARSER> m_parser;
   DOMDocument* m_doc = nullptr;
   DOMElement* m_root = nullptr;
   DOMElement* m_display_tree = nullptr;
   DOMElement* m_global_info = nullptr;
   DOMElement* m_embedded_kfb = nullptr;
+  // The last answers of the embedded-file getters.
+  mutable std::string m_kfb_name_answer;
+  mutable std::string m_kfb_pairs_answer;
 };
 
 #endif

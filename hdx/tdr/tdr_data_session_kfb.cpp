@@ -56,10 +56,9 @@ DOMElement* TDR_DATA_SESSION::get_dom_node_embedded_kfb_at(int index) const {
 }
 
 const char* TDR_DATA_SESSION::get_embedded_kfb_filename_at(int index) const {
-  static std::string s_buffer;
-  if (!tdr_get_attr_if(get_dom_node_embedded_kfb_at(index), TDR_X("name"), &s_buffer))
+  if (!tdr_get_attr_if(get_dom_node_embedded_kfb_at(index), TDR_X("name"), &m_kfb_name_answer))
     return nullptr;
-  return s_buffer.c_str();
+  return m_kfb_name_answer.c_str();
 }
 
 bool TDR_DATA_SESSION::rename_embedded_kfb_filename_at(int index, const char* new_embedded_name) {
@@ -71,10 +70,10 @@ bool TDR_DATA_SESSION::rename_embedded_kfb_filename_at(int index, const char* ne
 }
 
 const char* TDR_DATA_SESSION::get_embedded_kfb_inst_id_crc_at(int index) const {
-  static std::string s_buffer;
-  if (!tdr_get_attr_if(get_dom_node_embedded_kfb_at(index), TDR_X("id_crc_pairs"), &s_buffer))
+  if (!tdr_get_attr_if(get_dom_node_embedded_kfb_at(index), TDR_X("id_crc_pairs"),
+                       &m_kfb_pairs_answer))
     return nullptr;
-  return s_buffer.c_str();
+  return m_kfb_pairs_answer.c_str();
 }
 
 bool TDR_DATA_SESSION::set_embedded_kfb_inst_id_crc_at(int index, const char* inst_id_crc_str) {

@@ -35,11 +35,6 @@ DOMElement* next_sibling(DOMNode* node, const XMLCh* tag) {
   return TDR_DATA_XML_UTIL::find_next_sibling_element_by_name(node, tag);
 }
 
-bool is_tag(const DOMNode* node, const XMLCh* tag) {
-  return node && node->getNodeType() == DOMNode::ELEMENT_NODE &&
-         XMLString::equals(static_cast<const DOMElement*>(node)->getTagName(), tag);
-}
-
 // First character of an attribute value; 0 when absent or empty.
 XMLCh first_char(const DOMElement* e, const XMLCh* attr) {
   const DOMAttr* a = e->getAttributeNode(attr);
@@ -300,8 +295,9 @@ void TDR_DATA_SIGNAL_SET::build_old_format_views(DOMElement* signal_vec, bool da
   // Collect first: the walk below moves wire elements around.
   std::vector<DOMElement*> wires;
   for (DOMNode* node = signal_vec->getFirstChild(); node;) {
-    if (is_tag(node, TDR_X("wire"))) wires.push_back(static_cast<DOMElement*>(node));
-    if (node->getNodeType() == DOMNode::ELEMENT_NODE && node->getFirstChild()) {
+    if (tdr_xml_is_element_named(node, TDR_X("wire")))
+      wires.push_back(static_cast<DOMElement*>(node));
+    if (tdr_xml_is_element(node) && node->getFirstChild()) {
       node = node->getFirstChild();
       continue;
     }
@@ -370,7 +366,8 @@ void TDR_DATA_SIGNAL_SET::build_old_format_views(DOMElement* signal_vec, bool da
       }
       continue;
     }
-    if (!is_tag(parent, TDR_X("bus"))) continue;  // not a place wires were kept
+    // Not a place wires were kept.
+    if (!tdr_xml_is_element_named(parent, TDR_X("bus"))) continue;
 
     DOMElement* bus = static_cast<DOMElement*>(parent);
     if (named) {
@@ -403,7 +400,7 @@ void TDR_DATA_SIGNAL_SET::build_old_format_views(DOMElement* signal_vec, bool da
 
   for (DOMNode* node = signal_vec->getFirstChild(); node;) {
     DOMNode* next = node->getNextSibling();
-    if (is_tag(node, TDR_X("bus"))) tdr_release_node(node);
+    if (tdr_xml_is_element_named(node, TDR_X("bus"))) tdr_release_node(node);
     node = next;
   }
 }
@@ -414,7 +411,7 @@ void TDR_DATA_SIGNAL_SET::convert_old_format_wires(DOMElement* signal_vec) {
   std::string name, alias, port_name, type;
   for (DOMNode* node = signal_vec->getFirstChild(); node;) {
     DOMNode* next = node->getNextSibling();
-    if (!is_tag(node, TDR_X("wire"))) {
+    if (!tdr_xml_is_element_named(node, TDR_X("wire"))) {
       node = next;
       continue;
     }

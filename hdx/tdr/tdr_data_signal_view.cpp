@@ -14,15 +14,11 @@ using namespace xercesc;
 
 namespace {
 
-bool is_tag(const DOMNode* node, const XMLCh* tag) {
-  return node && node->getNodeType() == DOMNode::ELEMENT_NODE &&
-         XMLString::equals(static_cast<const DOMElement*>(node)->getTagName(), tag);
-}
-
 // Nodes of a view are "net" and "bus" elements; anything else between them
 // (text, comments, a bus's "mnemonics_plugin") is skipped.
 bool is_view_node(const DOMNode* node) {
-  return is_tag(node, TDR_X("net")) || is_tag(node, TDR_X("bus"));
+  return tdr_xml_is_element_named(node, TDR_X("net")) ||
+         tdr_xml_is_element_named(node, TDR_X("bus"));
 }
 
 DOMElement* forward_from(DOMNode* node) {
@@ -99,7 +95,7 @@ TDR_DATA_SIGNAL_VIEW_NODE TDR_DATA_SIGNAL_VIEW::find_bus_node(const char* name) 
   // Document-order walk of the subtree without recursion.
   DOMNode* node = m_element->getFirstChild();
   while (node) {
-    if (is_tag(node, TDR_X("bus"))) {
+    if (tdr_xml_is_element_named(node, TDR_X("bus"))) {
       const DOMElement* e = static_cast<const DOMElement*>(node);
       const XMLCh* bus_name = attr_value(e, TDR_X("name"));
       const XMLCh* alias = attr_value(e, TDR_X("alias"));
@@ -107,7 +103,7 @@ TDR_DATA_SIGNAL_VIEW_NODE TDR_DATA_SIGNAL_VIEW::find_bus_node(const char* name) 
           (alias && XMLString::equals(alias, wanted.c_str())))
         return TDR_DATA_SIGNAL_VIEW_NODE(static_cast<DOMElement*>(node), self);
     }
-    if (node->getNodeType() == DOMNode::ELEMENT_NODE && node->getFirstChild()) {
+    if (tdr_xml_is_element(node) && node->getFirstChild()) {
       node = node->getFirstChild();
       continue;
     }
@@ -205,7 +201,7 @@ void TDR_DATA_SIGNAL_VIEW_NODE::clear_caches() {
 bool TDR_DATA_SIGNAL_VIEW_NODE::is_bus() const { return bus_state() != nullptr; }
 
 TDR_DATA_SIGNAL_VIEW_NODE::BUS_STATE* TDR_DATA_SIGNAL_VIEW_NODE::bus_state() const {
-  if (!m_bus && is_tag(m_element, TDR_X("bus"))) m_bus.reset(new BUS_STATE);
+  if (!m_bus && tdr_xml_is_element_named(m_element, TDR_X("bus"))) m_bus.reset(new BUS_STATE);
   return m_bus.get();
 }
 

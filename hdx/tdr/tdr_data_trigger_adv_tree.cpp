@@ -14,8 +14,7 @@ using namespace xercesc;
 namespace {
 
 bool is_op_node(const DOMNode* node) {
-  return node->getNodeType() == DOMNode::ELEMENT_NODE &&
-         XMLString::equals(node->getNodeName(), TDR_X("op_node"));
+  return tdr_xml_is_element_named(node, TDR_X("op_node"));
 }
 
 DOMElement* op_node_from(DOMNode* node) {

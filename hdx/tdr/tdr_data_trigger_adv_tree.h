@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include <xercesc/dom/DOM.hpp>
+#include "tdr_data_xml_fwd.h"
 
 typedef std::pair<std::string, std::string> TDR_DATA_STRING_PAIR;
 

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <xercesc/dom/DOM.hpp>
+
 using namespace xercesc;
 
 void tdr_narrow_append(const XMLCh* s, std::string* out) {

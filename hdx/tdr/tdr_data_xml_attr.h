@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include <xercesc/dom/DOM.hpp>
+#include "tdr_data_xml_fwd.h"
 
 typedef std::basic_string<XMLCh> TDR_XSTRING;
 

@@ -2,13 +2,14 @@
 // the DOM parser, reading a file and printing a document in the library's layout.
 #define TDR_SOURCE_FILE "tdr_data_xml_util"
 
-#include "tdr_data_xml_util.h"
+#include "tdr_data_xml_io.h"
 
 #include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 #ifdef __SSE2__
@@ -27,6 +28,7 @@
 #include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 #include "tdr_data_xml_attr.h"
+#include "tdr_file_replace.h"
 #include "tdr_msg.h"
 
 using xercesc::DOMNamedNodeMap;
@@ -75,63 +77,61 @@ class LOOKUP_NAME {
   XMLCh* m_heap;
 };
 
-inline bool is_element(const DOMNode* node) {
-  return node->getNodeType() == DOMNode::ELEMENT_NODE;
-}
-
 }  // namespace
+
+const XMLCh* tdr_xml_attribute_value(const DOMNode* attr) {
+  const DOMNode* child = attr->getFirstChild();
+  if (!child) return u"";
+  if (!child->getNextSibling() && child->getNodeType() == DOMNode::TEXT_NODE)
+    return child->getNodeValue();
+  return attr->getNodeValue();
+}
 
 // ---------------------------------------------------------------------------
 // Navigation
 
+namespace {
+
+// The first element from `n` on along its siblings named `name` (any for null).
+DOMElement* first_element_from(DOMNode* n, const XMLCh* name) {
+  for (; n; n = n->getNextSibling())
+    if (name ? tdr_xml_is_element_named(n, name) : tdr_xml_is_element(n))
+      return static_cast<DOMElement*>(n);
+  return nullptr;
+}
+
+}  // namespace
+
 DOMElement* TDR_DATA_XML_UTIL::find_first_child_element_by_name(DOMNode* parent,
                                                                 const char* element_name) {
-  if (!TDR_CHECK(element_name != NULL)) return nullptr;
-  if (!parent) return nullptr;
-  LOOKUP_NAME name(element_name);
-  return find_first_child_element_by_name(parent, name.get());
+  if (!TDR_CHECK(element_name != NULL) || !parent) return nullptr;
+  return first_element_from(parent->getFirstChild(), LOOKUP_NAME(element_name).get());
 }
 
 DOMElement* TDR_DATA_XML_UTIL::find_first_child_element_by_name(DOMNode* parent,
                                                                 const XMLCh* element_name) {
-  if (!TDR_CHECK(element_name != NULL)) return nullptr;
-  if (!parent) return nullptr;
-  for (DOMNode* n = parent->getFirstChild(); n; n = n->getNextSibling())
-    if (is_element(n) && XMLString::equals(n->getNodeName(), element_name))
-      return static_cast<DOMElement*>(n);
-  return nullptr;
+  if (!TDR_CHECK(element_name != NULL) || !parent) return nullptr;
+  return first_element_from(parent->getFirstChild(), element_name);
 }
 
 DOMElement* TDR_DATA_XML_UTIL::find_first_child_element(DOMNode* parent) {
-  if (!parent) return nullptr;
-  for (DOMNode* n = parent->getFirstChild(); n; n = n->getNextSibling())
-    if (is_element(n)) return static_cast<DOMElement*>(n);
-  return nullptr;
+  return parent ? first_element_from(parent->getFirstChild(), nullptr) : nullptr;
 }
 
 DOMElement* TDR_DATA_XML_UTIL::find_next_sibling_element_by_name(DOMNode* node,
                                                                  const char* element_name) {
-  if (!TDR_CHECK(element_name != NULL)) return nullptr;
-  if (!node) return nullptr;
-  LOOKUP_NAME name(element_name);
-  return find_next_sibling_element_by_name(node, name.get());
+  if (!TDR_CHECK(element_name != NULL) || !node) return nullptr;
+  return first_element_from(node->getNextSibling(), LOOKUP_NAME(element_name).get());
 }
 
 DOMElement* TDR_DATA_XML_UTIL::find_next_sibling_element_by_name(DOMNode* node,
                                                                  const XMLCh* element_name) {
-  if (!TDR_CHECK(element_name != NULL)) return nullptr;
-  if (!node) return nullptr;
-  for (DOMNode* n = node->getNextSibling(); n; n = n->getNextSibling())
-    if (is_element(n) && XMLString::equals(n->getNodeName(), element_name))
-      return static_cast<DOMElement*>(n);
-  return nullptr;
+  if (!TDR_CHECK(element_name != NULL) || !node) return nullptr;
+  return first_element_from(node->getNextSibling(), element_name);
 }
 
 DOMElement* TDR_DATA_XML_UTIL::find_next_sibling_element(DOMNode* node) {
-  if (!node) return nullptr;
-  for (DOMNode* n = node->getNextSibling(); n; n = n->getNextSibling())
-    if (is_element(n)) return static_cast<DOMElement*>(n);
-  return nullptr;
+  return node ? first_element_from(node->getNextSibling(), nullptr) : nullptr;
 }
 
 bool TDR_DATA_XML_UTIL::is_valid_xml_text(const XMLCh* text) {
@@ -219,37 +219,41 @@ struct ESCAPE_TABLE {
   int special_count;
 };
 
-ESCAPE_TABLE make_escape_table(XMLFormatter::EscapeFlags mode) {
+// The reference the formatter writes for a character it escapes.
+const char* escape_text(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\t': return "&#x9;";
+    case '\n': return "&#xA;";
+    default: return "&#xD;";  // '\r'
+  }
+}
+
+// A table escaping the characters of `escaped` (among & < > " TAB LF CR).
+ESCAPE_TABLE make_escape_table(const char* escaped) {
   ESCAPE_TABLE t;
   for (int c = 0; c < 128; ++c) {
     t.text[c] = nullptr;
     t.len[c] = 0;
   }
   t.special_count = 0;
-  auto set = [&t](char c, const char* text) {
-    t.text[static_cast<unsigned char>(c)] = text;
-    t.len[static_cast<unsigned char>(c)] = static_cast<unsigned char>(std::strlen(text));
+  for (; *escaped; ++escaped) {
+    const unsigned char c = static_cast<unsigned char>(*escaped);
+    t.text[c] = escape_text(*escaped);
+    t.len[c] = static_cast<unsigned char>(std::strlen(t.text[c]));
     t.specials[t.special_count++] = static_cast<char16_t>(c);
-  };
-  if (mode == XMLFormatter::AttrEscapes) {
-    set('&', "&amp;");
-    set('<', "&lt;");
-    set('"', "&quot;");
-    set('\t', "&#x9;");
-    set('\n', "&#xA;");
-    set('\r', "&#xD;");
-  } else if (mode == XMLFormatter::CharEscapes) {
-    set('&', "&amp;");
-    set('<', "&lt;");
-    set('>', "&gt;");
-    set('\r', "&#xD;");
   }
   return t;
 }
 
-const ESCAPE_TABLE k_no_escapes = make_escape_table(XMLFormatter::NoEscapes);
-const ESCAPE_TABLE k_attr_escapes = make_escape_table(XMLFormatter::AttrEscapes);
-const ESCAPE_TABLE k_char_escapes = make_escape_table(XMLFormatter::CharEscapes);
+// The formatter's three modes, and text for a UTF-8 file of our own.
+const ESCAPE_TABLE k_no_escapes = make_escape_table("");
+const ESCAPE_TABLE k_attr_escapes = make_escape_table("&<\"\t\n\r");
+const ESCAPE_TABLE k_char_escapes = make_escape_table("&<>\r");
+const ESCAPE_TABLE k_utf8_escapes = make_escape_table("&<>\"");
 
 inline char* put_char_ref(char* out, unsigned code) {
   static const char hex[] = "0123456789ABCDEF";
@@ -264,6 +268,72 @@ inline char* put_char_ref(char* out, unsigned code) {
   *out++ = 'x';
   while (n) *out++ = digits[--n];
   *out++ = ';';
+  return out;
+}
+
+// Most bytes one character takes escaped: "&#x10FFFF;".
+const size_t k_max_bytes_per_char = 10;
+
+#ifdef __SSE2__
+// Whether s[0..8) are US-ASCII characters that `table` leaves as they are.
+bool plain_block(const XMLCh* s, const ESCAPE_TABLE& table) {
+  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  __m128i bad = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80)));
+  bad = _mm_xor_si128(_mm_cmpeq_epi16(bad, _mm_setzero_si128()), _mm_set1_epi16(-1));
+  for (int k = 0; k < table.special_count; ++k)
+    bad = _mm_or_si128(
+        bad, _mm_cmpeq_epi16(v, _mm_set1_epi16(static_cast<short>(table.specials[k]))));
+  return _mm_movemask_epi8(bad) == 0;
+}
+#endif
+
+// Writes s[*i..stop) escaped to `out` (room for k_max_bytes_per_char a
+// character) and returns the new end; *i ends at `stop` or one past it.
+// US-ASCII goes out as is unless `table` escapes it. Of an XML string,
+// everything else becomes a hexadecimal character reference; a high surrogate
+// is always combined with the unit after it, which is consumed even when it is
+// not a low surrogate, is escaped or lies at `stop` (the formatter's own rule,
+// kept for broken pairs so the bytes stay identical). Of UTF-8 text, bytes
+// above US-ASCII go out as they are.
+template <typename UNIT>
+char* escape_run(const UNIT* s, size_t* i, size_t stop, const ESCAPE_TABLE& table, char* out) {
+  size_t at = *i;
+  while (at < stop) {
+#ifdef __SSE2__
+    if constexpr (sizeof(UNIT) == sizeof(XMLCh)) {
+      // Eight plain US-ASCII characters at a time: long texts (samples,
+      // Base64) are nearly all such runs.
+      if (at + 8 <= stop && plain_block(s + at, table)) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(v, v));
+        out += 8;
+        at += 8;
+        continue;
+      }
+    }
+#endif
+    const unsigned c = static_cast<std::make_unsigned_t<UNIT>>(s[at]);
+    if (c < 0x80 || sizeof(UNIT) == 1) {
+      const unsigned len = c < 0x80 ? table.len[c] : 0;
+      if (len == 0) {
+        *out++ = static_cast<char>(c);
+      } else {
+        std::memcpy(out, table.text[c], len);
+        out += len;
+      }
+      ++at;
+      continue;
+    }
+    unsigned code = c;
+    if ((c & 0xFC00) == 0xD800) {
+      const unsigned next = static_cast<std::make_unsigned_t<UNIT>>(s[at + 1]);
+      code = ((c - 0xD800u) << 10) + next - 0xDC00u + 0x10000u;
+      ++at;
+    }
+    out = put_char_ref(out, code);
+    ++at;
+  }
+  *i = at;
   return out;
 }
 
@@ -310,7 +380,7 @@ class PRINT_OUT {
   void markup(const XMLCh* s) {
     if (!s) return;
     if (m_direct) {
-      escape_terminated(s, k_no_escapes);
+      escape(s, k_no_escapes);
     } else {
       *m_formatter << XMLFormatter::NoEscapes << s;
     }
@@ -343,7 +413,7 @@ class PRINT_OUT {
   void attr_value(const XMLCh* s) {
     if (!s) s = u"";
     if (m_direct) {
-      escape_terminated(s, k_attr_escapes);
+      escape(s, k_attr_escapes);
     } else {
       *m_formatter << XMLFormatter::AttrEscapes << s;
     }
@@ -392,8 +462,7 @@ class PRINT_OUT {
 
  private:
   static const size_t k_capacity = 1 << 16;
-  static const size_t k_chunk = 1024;             // characters per capacity check
-  static const size_t k_max_bytes_per_char = 10;  // "&#x10FFFF;"
+  static const size_t k_chunk = 1024;  // characters per capacity check
 
   void drain() {
     if (m_pos != m_buf.get()) {
@@ -405,105 +474,16 @@ class PRINT_OUT {
     if (static_cast<size_t>(m_end - m_pos) < n) drain();
   }
 
-  // The formatter's bytes for s[0..n): US-ASCII as is unless the mode escapes
-  // it, everything else a hexadecimal character reference. A high surrogate
-  // is always combined with the character after it, which is consumed even
-  // when it is not a low surrogate, is escaped or lies past `n` (the
-  // formatter's own rule, kept for broken pairs so the bytes stay identical).
+  // The formatter's bytes for s[0..n), `s` readable one character past `n`.
   void escape(const XMLCh* s, XMLSize_t n, const ESCAPE_TABLE& table) {
-    XMLSize_t i = 0;
+    size_t i = 0;
     while (i < n) {
-      XMLSize_t stop = std::min<XMLSize_t>(n, i + k_chunk);
       need(k_chunk * k_max_bytes_per_char);
-      char* out = m_pos;
-      while (i < stop) {
-#ifdef __SSE2__
-        // Eight plain US-ASCII characters at a time: long texts (samples,
-        // Base64) are nearly all such runs.
-        if (i + 8 <= stop && plain_block(s + i, table)) {
-          __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-          _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(v, v));
-          out += 8;
-          i += 8;
-          continue;
-        }
-#endif
-        XMLCh c = s[i];
-        if (c < 0x80) {
-          unsigned len = table.len[c];
-          if (len == 0) {
-            *out++ = static_cast<char>(c);
-          } else {
-            std::memcpy(out, table.text[c], len);
-            out += len;
-          }
-          ++i;
-          continue;
-        }
-        unsigned code = c;
-        XMLSize_t used = 1;
-        if ((c & 0xFC00) == 0xD800) {
-          XMLCh next = s[i + 1];
-          code = ((static_cast<unsigned>(c) - 0xD800u) << 10) + next - 0xDC00u + 0x10000u;
-          used = 2;
-        }
-        out = put_char_ref(out, code);
-        i += used;
-      }
-      m_pos = out;
+      m_pos = escape_run(s, &i, std::min<size_t>(n, i + k_chunk), table, m_pos);
     }
   }
-
-#ifdef __SSE2__
-  static bool plain_block(const XMLCh* s, const ESCAPE_TABLE& table) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-    __m128i bad = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80)));
-    bad = _mm_xor_si128(_mm_cmpeq_epi16(bad, _mm_setzero_si128()), _mm_set1_epi16(-1));
-    for (int k = 0; k < table.special_count; ++k)
-      bad = _mm_or_si128(
-          bad, _mm_cmpeq_epi16(v, _mm_set1_epi16(static_cast<short>(table.specials[k]))));
-    return _mm_movemask_epi8(bad) == 0;
-  }
-#endif
-
-  // The same for a whole terminated string, without measuring it first.
-  void escape_terminated(const XMLCh* s, const ESCAPE_TABLE& table) {
-    for (;;) {
-      need(k_chunk * k_max_bytes_per_char);
-      char* out = m_pos;
-      for (size_t k = 0; k < k_chunk; ++k) {
-        XMLCh c = *s;
-        if (c < 0x80) {
-          if (c == 0) {
-            m_pos = out;
-            return;
-          }
-          unsigned len = table.len[c];
-          if (len == 0) {
-            *out++ = static_cast<char>(c);
-          } else {
-            std::memcpy(out, table.text[c], len);
-            out += len;
-          }
-          ++s;
-          continue;
-        }
-        if ((c & 0xFC00) == 0xD800) {
-          XMLCh next = s[1];
-          out = put_char_ref(out, ((static_cast<unsigned>(c) - 0xD800u) << 10) + next - 0xDC00u +
-                                      0x10000u);
-          if (next == 0) {
-            m_pos = out;
-            return;
-          }
-          s += 2;
-          continue;
-        }
-        out = put_char_ref(out, c);
-        ++s;
-      }
-      m_pos = out;
-    }
+  void escape(const XMLCh* s, const ESCAPE_TABLE& table) {
+    escape(s, XMLString::stringLen(s), table);
   }
 
   std::ostream& m_target;
@@ -513,6 +493,18 @@ class PRINT_OUT {
   char* m_pos = nullptr;
   char* m_end = nullptr;
 };
+
+}  // namespace
+
+std::string tdr_xml_escape_utf8(const std::string& text) {
+  std::string out(text.size() * k_max_bytes_per_char, '\0');
+  size_t i = 0;
+  char* end = escape_run(text.data(), &i, text.size(), k_utf8_escapes, &out[0]);
+  out.resize(static_cast<size_t>(end - out.data()));
+  return out;
+}
+
+namespace {
 
 // Restores the printer's depth when printing ends, by an exception too.
 class DEPTH_GUARD {
@@ -534,7 +526,8 @@ bool text_precedes_layout(DOMNode* text, DOMNode* parent) {
     if (type == DOMNode::TEXT_NODE && is_all_space(s->getNodeValue())) continue;
     return type == DOMNode::ELEMENT_NODE;
   }
-  return parent && is_element(parent) && !XMLString::equals(parent->getNodeName(), k_data_tag);
+  return parent && tdr_xml_is_element(parent) &&
+         !XMLString::equals(parent->getNodeName(), k_data_tag);
 }
 
 // The answer above is shared by a text and the white-space texts after it,
@@ -559,7 +552,7 @@ class LAYOUT_MEMO {
 };
 
 bool is_data_element(const DOMNode* node) {
-  return node && is_element(node) && XMLString::equals(node->getNodeName(), k_data_tag);
+  return node && tdr_xml_is_element_named(node, k_data_tag);
 }
 
 void print_text(PRINT_OUT& out, DOMNode* node, DOMNode* parent, LAYOUT_MEMO& memo) {
@@ -644,16 +637,6 @@ void print_entity(PRINT_OUT& out, xercesc::DOMEntity* entity) {
   out.literal(u">\n");
 }
 
-// An attribute's value. Reads the usual single text child directly: the
-// library's own getter pays a dynamic_cast per call.
-const XMLCh* attribute_value(DOMNode* attr) {
-  DOMNode* child = attr->getFirstChild();
-  if (!child) return u"";
-  if (!child->getNextSibling() && child->getNodeType() == DOMNode::TEXT_NODE)
-    return child->getNodeValue();
-  return attr->getNodeValue();
-}
-
 // Writes an element's start tag; true when it has children to print.
 bool open_element(PRINT_OUT& out, DOMNode* element, DOMNode* parent) {
   int depth = ++TDR_DATA_XML_PRINT::s_depth;
@@ -669,7 +652,7 @@ bool open_element(PRINT_OUT& out, DOMNode* element, DOMNode* parent) {
       out.literal(u" ");
       out.name(attr->getNodeName());
       out.literal(u"=\"");
-      out.attr_value(attribute_value(attr));
+      out.attr_value(tdr_xml_attribute_value(attr));
       out.literal(u"\"");
     }
   }
@@ -782,7 +765,7 @@ std::ostream& operator<<(std::ostream& target, DOMNode* node) {
         parent = ancestors.back();
         in_document = parent->getNodeType() == DOMNode::DOCUMENT_NODE;
       }
-      if (is_element(current)) close_element(out, current);
+      if (tdr_xml_is_element(current)) close_element(out, current);
     }
   }
 }
@@ -826,7 +809,7 @@ bool nested_deeper_than(DOMNode* document, int limit) {
   std::vector<DOMNode*> open;  // elements entered, innermost last
   DOMNode* n = document->getFirstChild();
   while (n) {
-    if (is_element(n)) {
+    if (tdr_xml_is_element(n)) {
       if (static_cast<int>(open.size()) + 1 > limit) return true;
       if (DOMNode* child = n->getFirstChild()) {
         open.push_back(n);
@@ -861,10 +844,8 @@ void ZENVOR_DOM_PARSER::entityDecl(const xercesc::DTDEntityDecl& decl, const boo
   xercesc::XercesDOMParser::entityDecl(decl, is_pe_decl, is_ignored);
 }
 
-DOMDocument* tdr_xml_read_file(const char* file, const char* display_name,
-                               ZENVOR_DOM_PARSER** parser) {
-  if (!TDR_CHECK(parser != NULL)) return nullptr;
-  *parser = nullptr;
+std::unique_ptr<ZENVOR_DOM_PARSER> tdr_xml_read_file(const char* file,
+                                                     const char* display_name) {
   if (!TDR_CHECK(file != NULL)) return nullptr;
   if (!display_name) display_name = file;
   TDR_DATA_XML_UTIL::ensure_xml_initialized();
@@ -876,8 +857,7 @@ DOMDocument* tdr_xml_read_file(const char* file, const char* display_name,
 
   std::string error;
   try {
-    ZENVOR_DOM_PARSER* p = new ZENVOR_DOM_PARSER();
-    *parser = p;
+    std::unique_ptr<ZENVOR_DOM_PARSER> p(new ZENVOR_DOM_PARSER());
     p->setErrorHandler(&error_handler);
     p->setDoNamespaces(false);
     p->setDoSchema(false);
@@ -898,7 +878,7 @@ DOMDocument* tdr_xml_read_file(const char* file, const char* display_name,
       error = "elements nested deeper than " + std::to_string(TDR_XML_MAX_ELEMENT_DEPTH) +
               " levels";
     } else {
-      return document;
+      return p;
     }
   } catch (const xercesc::XMLException& e) {
     error = narrow_message(e.getMessage());

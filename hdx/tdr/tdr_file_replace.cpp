@@ -118,17 +118,8 @@ class TDR_FILE_REPLACE::BUFFER : public std::streambuf {
 
   bool write_all(const char* s, size_t n) {
     if (m_error) return false;
-    while (n > 0) {
-      ssize_t w = ::write(m_fd, s, n);
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        m_error = w < 0 ? errno : EIO;
-        return false;
-      }
-      s += w;
-      n -= static_cast<size_t>(w);
-    }
-    return true;
+    m_error = tdr_write_all(m_fd, s, n);
+    return m_error == 0;
   }
   bool drain() {
     size_t n = static_cast<size_t>(pptr() - pbase());
@@ -140,6 +131,18 @@ class TDR_FILE_REPLACE::BUFFER : public std::streambuf {
   int m_error;
   std::unique_ptr<char[]> m_buf;
 };
+
+int tdr_write_all(int fd, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t w = ::write(fd, p, size);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return w < 0 ? errno : EIO;
+    p += w;
+    size -= static_cast<size_t>(w);
+  }
+  return 0;
+}
 
 TDR_FILE_REPLACE::TDR_FILE_REPLACE(const char* target)
     : m_fd(-1), m_error(0), m_stdio(nullptr), m_buffer(new BUFFER()), m_stream(m_buffer.get()) {

@@ -71,4 +71,9 @@ class TDR_FILE_REPLACE {
   std::ostream m_stream;
 };
 
+// Writes all `size` bytes to the descriptor `fd`, going on after short and
+// interrupted writes. 0 when done, else the errno of the failure (EIO when a
+// write took nothing).
+int tdr_write_all(int fd, const void* data, size_t size);
+
 #endif
