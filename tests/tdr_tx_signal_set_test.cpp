@@ -10,6 +10,7 @@
 #include "tdr_data_manager.h"
 #include "tdr_data_session.h"
 #include "tdr_test_support.h"
+#include "tdr_tx_test_support.h"
 #include "tdr_tx_instance.h"
 #include "tdr_tx_session.h"
 #include "tdr_tx_signal_set.h"
@@ -28,34 +29,10 @@ std::string without_view_defaults(std::string text) {
   return text;
 }
 
-// The first line where two texts differ, for short failure reports.
-std::string first_difference(const std::string& a, const std::string& b) {
-  size_t line = 1, start = 0;
-  for (size_t i = 0; i < a.size() && i < b.size() && a[i] == b[i]; ++i)
-    if (a[i] == '\n') ++line, start = i + 1;
-  auto rest = [&](const std::string& t) { return t.substr(start, t.find('\n', start) - start); };
-  return "line " + std::to_string(line) + ":\n  " + rest(a) + "\n  " + rest(b);
-}
-
-// Automatic names without time stamps, so that saved files compare.
-class COUNTING_NAMES : public TDR_DATA_AUTO_NAME_SOURCE {
- public:
-  bool next_auto_name(const char* base, std::string* name) override {
-    *name = std::string(base) + "#" + std::to_string(m_count++);
-    return true;
-  }
-  int m_count = 0;
-};
-
 class TxSignalSetTest : public TdrTest {
  protected:
-  void SetUp() override {
-    TdrTest::SetUp();
-    m_previous_source = TDR_DATA_MANAGER::set_auto_name_source(&m_names);
-  }
   void TearDown() override {
     m_tx.reset();
-    TDR_DATA_MANAGER::set_auto_name_source(m_previous_source);
     TdrTest::TearDown();
   }
   static std::string data(const std::string& name) {
@@ -81,9 +58,7 @@ class TxSignalSetTest : public TdrTest {
   }
   // Compares with a golden file; TDR_UPDATE_GOLDEN=1 rewrites it instead.
   void expect_golden(const std::string& name, const std::string& text) {
-    if (std::getenv("TDR_UPDATE_GOLDEN")) write_file(data(name), text);
-    std::string golden = read_file(data(name));
-    EXPECT_TRUE(text == golden) << name << " " << first_difference(text, golden);
+    ::expect_golden("tx_signal_set", name, text);
   }
   // Saving again what this layer saved changes nothing.
   void expect_fixed_point(const std::string& saved) {
@@ -100,8 +75,7 @@ class TxSignalSetTest : public TdrTest {
     inst(i)->end_action();
   }
 
-  COUNTING_NAMES m_names;
-  TDR_DATA_AUTO_NAME_SOURCE* m_previous_source = nullptr;
+  COUNTED_NAMES m_names{"#"};
   std::unique_ptr<TDR_TX_SESSION> m_tx;
   std::string m_input = read_file(data("session.xml"));
 };
@@ -207,7 +181,7 @@ TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
   };
   for (const EDIT_ROW& row : rows) {
     SCOPED_TRACE(row.golden);
-    m_names.m_count = 0;
+    m_names.restart();
     open(m_input);
     act(row.instance, row.edit);
     std::string edited = save();

@@ -11,6 +11,7 @@
 #include "tdr_data_manager.h"
 #include "tdr_data_trigger.h"
 #include "tdr_test_support.h"
+#include "tdr_tx_test_support.h"
 #include "tdr_tx_instance.h"
 #include "tdr_tx_script_recorder.h"
 #include "tdr_tx_session.h"
@@ -20,18 +21,6 @@
 namespace {
 
 using EDIT = std::function<void(TDR_TX_TRIGGER&)>;
-
-class COUNTED_NAMES : public TDR_DATA_AUTO_NAME_SOURCE {
- public:
-  void restart() { m_count = 0; }
-  bool next_auto_name(const char* base, std::string* name) override {
-    *name = std::string(base) + "_" + std::to_string(m_count++);
-    return true;
-  }
-
- private:
-  int m_count = 0;
-};
 
 std::string data_file(const std::string& name) {
   return source_dir() + "/tests/data/tx_trigger/" + name;
@@ -60,13 +49,8 @@ std::vector<std::pair<std::string, std::string>> tool_fingerprints(const std::st
 
 class TxTriggerTest : public TdrTest {
  protected:
-  void SetUp() override {
-    TdrTest::SetUp();
-    m_previous_names = TDR_DATA_MANAGER::set_auto_name_source(&m_names);
-  }
   void TearDown() override {
     close();
-    TDR_DATA_MANAGER::set_auto_name_source(m_previous_names);
     TdrTest::TearDown();
   }
 
@@ -111,7 +95,6 @@ class TxTriggerTest : public TdrTest {
 
  private:
   COUNTED_NAMES m_names;
-  TDR_DATA_AUTO_NAME_SOURCE* m_previous_names = nullptr;
   int m_files = 0;
 };
 
@@ -164,9 +147,7 @@ TEST_F(TxTriggerTest, CommittedEditsMatchGoldenFilesAndUndoRestoresTheFile) {
     open();
     act(c.edit);
     std::string saved = save();
-    std::string golden = data_file(c.golden);
-    if (std::getenv("TDR_UPDATE_GOLDEN")) write_file(golden, saved);
-    EXPECT_EQ(saved, read_file(golden));
+    expect_golden("tx_trigger", c.golden, saved);
     auto fingerprints = tool_fingerprints(m_last_saved);
     ASSERT_FALSE(fingerprints.empty());
     for (const auto& f : fingerprints) EXPECT_TRUE(f.first == "-" || f.first == f.second);
