@@ -4,6 +4,7 @@ import io
 import re
 import os
 import subprocess
+import sys
 import warnings
 
 import numpy as np
@@ -162,3 +163,10 @@ def test_docstrings():
     for name in ("open", "edit", "replay", "Session", "Log", "Trigger", "Editor"):
         assert getattr(tdr, name).__doc__
     assert tdr.Log.samples.__doc__ and tdr.Editor.undo.__doc__
+
+
+def test_example_prints_summary(tmp_path):
+    out = subprocess.run([sys.executable, os.path.join(SOURCE, "examples", "analyse_capture.py"),
+                          DEMO, "-o", str(tmp_path / "c.png")], check=True, capture_output=True,
+                         text=True).stdout
+    assert "trigger at sample 32:" in out and "2 segments of 16" in out
