@@ -457,8 +457,8 @@ PYBIND11_MODULE(tdr, m) {
       }, py::arg("name"), py::arg("data"), "Embeds `data` as a programming file named `name`.")
       .def("close", [](const SESSION& s) { s.state->close(); },
            "Closes the session; its objects raise ClosedSessionError from now on.")
-      .def("__enter__", [](const SESSION& s) { return s; })
-      .def("__exit__", [](const SESSION& s, py::args) { s.state->close(); });
+      .def("__enter__", [](const SESSION& s) { return s; }, "Returns the session itself.")
+      .def("__exit__", [](const SESSION& s, py::args) { s.state->close(); }, "Closes the session.");
 
   py::class_<EDITOR>(m, "Editor",
                      "A session opened for editing: undoable edits grouped into actions.")
@@ -531,8 +531,9 @@ PYBIND11_MODULE(tdr, m) {
           raise(g_error, "cannot save to '" + path + "'");
       }, py::arg("path"), "Commits the edits and saves the session to `path`.")
       .def("close", [](EDITOR& e) { e.state->close(); }, "Closes the session without saving.")
-      .def("__enter__", [](const EDITOR& e) { return e; })
-      .def("__exit__", [](EDITOR& e, py::args) { e.state->close(); });
+      .def("__enter__", [](const EDITOR& e) { return e; }, "Returns the editor itself.")
+      .def("__exit__", [](EDITOR& e, py::args) { e.state->close(); },
+           "Closes the session without saving.");
 
   m.def("open", &open_session, py::arg("path"),
         "Opens a session file (XML or legacy) through the session manager.");

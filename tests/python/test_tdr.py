@@ -170,3 +170,10 @@ def test_example_prints_summary(tmp_path):
                           DEMO, "-o", str(tmp_path / "c.png")], check=True, capture_output=True,
                          text=True).stdout
     assert "trigger at sample 32:" in out and "2 segments of 16" in out
+
+
+def test_samples_memory_row():
+    script = os.path.join(SOURCE, "bench", "python_samples_memory.py")
+    out = subprocess.run([sys.executable, script, "demo:" + DEMO], check=True,
+                         capture_output=True, text=True).stdout
+    assert out.splitlines()[1].split()[0] == "demo" and out.rstrip().endswith("ok")
