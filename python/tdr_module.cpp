@@ -226,6 +226,12 @@ struct EDITOR {
     if (!p) raise(PyExc_IndexError, "instance " + std::to_string(i) + " has no such part");
     return p;
   }
+  TDR_TX_TRIGGER* trigger(int i) const { return part(tx()->get_trigger_at(i, true), i); }
+  TDR_TX_SIGNAL_SET* signal_set(int i) const { return part(tx()->get_signal_set_at(i, true), i); }
+  // The setup view's node list (the trigger's) or the data view's (the signal set's).
+  TDR_TX_SIGNAL_NODES* nodes(int i, bool setup) const {
+    return setup ? static_cast<TDR_TX_SIGNAL_NODES*>(trigger(i)) : signal_set(i);
+  }
   // Runs one edit; the data objects handed out before it go stale.
   template <class F>
   bool edit(F&& f) {
@@ -474,55 +480,66 @@ PYBIND11_MODULE(tdr, m) {
       .def("redo", [](EDITOR& e, int i) { return e.edit([&] { return e.instance(i)->redo(); }); },
            py::arg("instance"), "Redoes the last undone action; False when none.")
       .def("set_condition", [](EDITOR& e, int i, int node, int level, TDR_DATA_TRIGGER_CONDITION c) {
-        return e.edit([&] { return e.part(e.tx()->get_trigger_at(i, true), i)->set_trigger_condition(node, level, c); });
+        return e.edit([&] { return e.trigger(i)->set_trigger_condition(node, level, c); });
       }, py::arg("instance"), py::arg("node"), py::arg("level"), py::arg("condition"),
          "Sets the condition of a setup-view node in a trigger level.")
       .def("set_level_count", [](EDITOR& e, int i, int levels) {
-        return e.edit([&] { return e.part(e.tx()->get_trigger_at(i, true), i)->set_trigger_level(levels); });
+        return e.edit([&] { return e.trigger(i)->set_trigger_level(levels); });
       }, py::arg("instance"), py::arg("levels"), "Sets the number of trigger levels.")
-      .def("set_expression", [](EDITOR& e, int i, int level, const std::string& text) {
-        return e.edit([&] { return e.part(e.tx()->get_trigger_at(i, true), i)->set_advanced_expression(level, text.c_str()); });
-      }, py::arg("instance"), py::arg("level"), py::arg("text"), "Sets an advanced level's expression.")
       .def("set_basic", [](EDITOR& e, int i, int level, bool basic) {
-        return e.edit([&] { return e.part(e.tx()->get_trigger_at(i, true), i)->set_trigger_level_basic_condition(level, basic); });
+        return e.edit([&] { return e.trigger(i)->set_trigger_level_basic_condition(level, basic); });
       }, py::arg("instance"), py::arg("level"), py::arg("basic"), "Makes a level basic or advanced.")
+      .def("set_expression", [](EDITOR& e, int i, int level, const std::string& text) {
+        return e.edit([&] { return e.trigger(i)->set_advanced_expression(level, text.c_str()); });
+      }, py::arg("instance"), py::arg("level"), py::arg("text"), "Sets an advanced level's expression.")
+      .def("set_trigger_position", [](EDITOR& e, int i, TDR_DATA_TRIGGER_POSITION position) {
+        return e.edit([&] { return e.trigger(i)->set_trigger_position(position); });
+      }, py::arg("instance"), py::arg("position"), "Places the trigger in the data (a Position).")
+      .def("set_segmented", [](EDITOR& e, int i, bool segmented) {
+        return e.edit([&] {
+          return e.trigger(i)->set_trigger_type(segmented ? TDR_TTYPE_SEGMENTED_TRIGGER
+                                                          : TDR_TTYPE_CIRCULAR_TRIGGER);
+        });
+      }, py::arg("instance"), py::arg("segmented"), "Makes the trigger segmented or circular.")
+      .def("set_segment_size", [](EDITOR& e, int i, int size) {
+        return e.edit([&] { return e.trigger(i)->set_segment_size(size); });
+      }, py::arg("instance"), py::arg("size"), "Sets the samples per segment.")
+      .def("set_sample_depth", [](EDITOR& e, int i, int depth) {
+        return e.edit([&] { return e.signal_set(i)->set_sample_depth(depth); });
+      }, py::arg("instance"), py::arg("depth"), "Sets the signal set's sample depth.")
       .def("nodes", [](EDITOR& e, int i, bool setup) {
-        TDR_TX_SIGNAL_NODES* n = setup ? static_cast<TDR_TX_SIGNAL_NODES*>(e.part(e.tx()->get_trigger_at(i, true), i))
-                                       : e.part(e.tx()->get_signal_set_at(i, true), i);
+        TDR_TX_SIGNAL_NODES* n = e.nodes(i, setup);
         std::vector<std::pair<std::string, std::string>> out;
-        for (int k = 0; k < n->get_node_count(); ++k) out.emplace_back(str(n->get_node_name(k)), str(n->get_node_alias(k)));
+        for (int k = 0; k < n->get_node_count(); ++k)
+          out.emplace_back(str(n->get_node_name(k)), str(n->get_node_alias(k)));
         return out;
       }, py::arg("instance"), py::arg("setup") = false,
-         "(name, alias) of each node of the data (or setup) node list.")
+         "(name, alias) of each node of the data (or, with setup, the setup) node list.")
       .def("append_node", [](EDITOR& e, int i, const std::string& name, bool setup) {
         return e.edit([&] {
-          TDR_TX_SIGNAL_NODES* n = setup ? static_cast<TDR_TX_SIGNAL_NODES*>(e.part(e.tx()->get_trigger_at(i, true), i))
-                                         : e.part(e.tx()->get_signal_set_at(i, true), i);
-          return n->append_node(name.c_str(), TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP);
+          return e.nodes(i, setup)->append_node(name.c_str(), TDR_STYPE_UNKNOWN_SIGNAL,
+                                                TDR_MTYPE_CLASSIC_TAP);
         });
       }, py::arg("instance"), py::arg("name"), py::arg("setup") = false, "Appends a signal node.")
       .def("delete_nodes", [](EDITOR& e, int i, int first, int last, bool setup) {
-        return e.edit([&] {
-          TDR_TX_SIGNAL_NODES* n = setup ? static_cast<TDR_TX_SIGNAL_NODES*>(e.part(e.tx()->get_trigger_at(i, true), i))
-                                         : e.part(e.tx()->get_signal_set_at(i, true), i);
-          return n->delete_node(first, last);
-        });
+        return e.edit([&] { return e.nodes(i, setup)->delete_node(first, last); });
       }, py::arg("instance"), py::arg("first"), py::arg("last"), py::arg("setup") = false,
          "Deletes nodes first..last; returns how many went.")
+      .def("set_node_name", [](EDITOR& e, int i, int node, const std::string& name, bool setup) {
+        return e.edit([&] { return e.nodes(i, setup)->set_node_name(node, name.c_str()); });
+      }, py::arg("instance"), py::arg("node"), py::arg("name"), py::arg("setup") = false,
+         "Renames a node.")
       .def("set_alias", [](EDITOR& e, int i, int node, const std::string& alias, bool setup) {
-        return e.edit([&] {
-          TDR_TX_SIGNAL_NODES* n = setup ? static_cast<TDR_TX_SIGNAL_NODES*>(e.part(e.tx()->get_trigger_at(i, true), i))
-                                         : e.part(e.tx()->get_signal_set_at(i, true), i);
-          return n->set_node_alias(node, alias.c_str());
-        });
+        return e.edit([&] { return e.nodes(i, setup)->set_node_alias(node, alias.c_str()); });
       }, py::arg("instance"), py::arg("node"), py::arg("alias"), py::arg("setup") = false,
          "Sets a node's alias.")
-      .def("set_sample_depth", [](EDITOR& e, int i, int depth) {
-        return e.edit([&] { return e.part(e.tx()->get_signal_set_at(i, true), i)->set_sample_depth(depth); });
-      }, py::arg("instance"), py::arg("depth"), "Sets the signal set's sample depth.")
-      .def("set_trigger_position", [](EDITOR& e, int i, TDR_DATA_TRIGGER_POSITION position) {
-        return e.edit([&] { return e.part(e.tx()->get_trigger_at(i, true), i)->set_trigger_position(position); });
-      }, py::arg("instance"), py::arg("position"), "Places the trigger in the data (a Position).")
+      .def("group_nodes", [](EDITOR& e, int i, int first, int last, bool setup) {
+        return e.edit([&] { return e.nodes(i, setup)->group_node(first, last, nullptr); });
+      }, py::arg("instance"), py::arg("first"), py::arg("last"), py::arg("setup") = false,
+         "Groups nodes first..last into a bus.")
+      .def("ungroup_node", [](EDITOR& e, int i, int node, bool setup) {
+        return e.edit([&] { return e.nodes(i, setup)->ungroup_node(node); });
+      }, py::arg("instance"), py::arg("node"), py::arg("setup") = false, "Dissolves a bus node.")
       .def("set_jtag_device_name", [](EDITOR& e, const std::string& name) {
         e.edit([&] { e.tx()->set_jtag_device_name(name.c_str()); return true; });
       }, py::arg("name"), "Sets the session's JTAG device name.")

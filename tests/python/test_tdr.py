@@ -21,6 +21,11 @@ def tool(*args):
     return subprocess.run([TOOL, *args], check=True, capture_output=True, text=True).stdout
 
 
+def canonical(path):
+    """The file's text with generated names (time stamp and counter) made equal."""
+    return re.sub(r"\d{4}/\d\d/\d\d \d\d:\d\d:\d\d  #\d+", "AUTO", path.read_text())
+
+
 def logs(session):
     for inst in session.instances:
         for sset in inst.signal_sets:
@@ -85,10 +90,7 @@ def test_edit_equals_cpp_replay(tmp_path):
         # The edits undo and redo as whole actions.
         assert e.undo(1) and e.redo(1)
         e.save(str(tmp_path / "py.xml"))
-    # Generated names carry the time they were made at.
-    def text(name):
-        return re.sub(r"\d{4}/\d\d/\d\d \d\d:\d\d:\d\d", "T", (tmp_path / name).read_text())
-    assert text("py.xml") == text("demo_session_batch_edited.xml")
+    assert canonical(tmp_path / "py.xml") == canonical(tmp_path / "demo_session_batch_edited.xml")
 
 
 def test_replay_summary(tmp_path):
@@ -177,3 +179,20 @@ def test_samples_memory_row():
     out = subprocess.run([sys.executable, script, "demo:" + DEMO], check=True,
                          capture_output=True, text=True).stdout
     assert out.splitlines()[1].split()[0] == "demo" and out.rstrip().endswith("ok")
+
+
+def test_node_list_edits_undo_and_redo(tmp_path):
+    with tdr.edit(DEMO) as e:
+        before = e.nodes(1), e.nodes(1, setup=True)
+        e.begin_action(1)
+        assert e.append_node(1, "uart|cts")
+        assert e.set_node_name(1, 0, "uart|txd") and e.set_alias(1, 1, "rx_line", setup=True)
+        assert e.group_nodes(1, 0, 1) and e.set_segmented(1, False)
+        e.end_action(1)
+        after = e.nodes(1), e.nodes(1, setup=True)
+        assert after[0] != before[0] and ("uart|cts", "") in after[0]
+        e.save(str(tmp_path / "edited.xml"))
+        assert e.undo(1) and (e.nodes(1), e.nodes(1, setup=True)) == before
+        assert e.redo(1) and (e.nodes(1), e.nodes(1, setup=True)) == after
+        e.save(str(tmp_path / "redone.xml"))
+    assert canonical(tmp_path / "redone.xml") == canonical(tmp_path / "edited.xml")
