@@ -489,7 +489,7 @@ PYBIND11_MODULE(tdr, m) {
   py::class_<SESSION>(m, "Session", "An open session file; close it or use it in a `with` block.")
       .def_property_readonly(
           "name",
-          [](const SESSION& s) { return str(s.state->session() ? s.get()->get_name() : nullptr); },
+          [](const SESSION& s) { return str(s.get()->get_name()); },
           "The session's file name.")
       .def_property_readonly(
           "closed", [](const SESSION& s) { return s.state->session() == nullptr; },

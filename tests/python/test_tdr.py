@@ -140,7 +140,7 @@ def test_closed_session_objects_raise():
     with tdr.open(DEMO) as s:
         inst = s.instances[0]
         log = inst.signal_sets[0].triggers[0].logs[0]
-    for use in (lambda: s.instances, lambda: inst.name, lambda: log.samples,
+    for use in (lambda: s.instances, lambda: s.name, lambda: inst.name, lambda: log.samples,
                 lambda: s.save_as("/tmp/never.xml")):
         with pytest.raises(tdr.ClosedSessionError):
             use()
