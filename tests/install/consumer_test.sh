@@ -10,6 +10,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 sed -i "s|^prefix=.*|prefix=$prefix|" "$prefix"/lib*/pkgconfig/tdr.pc
 libdir=$(dirname "$(find "$prefix" -name libtdr.so | head -n 1)")
 expected=$(printf 'cpu_probe\nio_probe')
+# The installed tool finds the installed libraries by itself.
+"$prefix/bin/tdr" check "$src/examples/demo_session.xml" >/dev/null
 
 cmake -S "$src/tests/install/consumer" -B "$work/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_CXX_FLAGS="$flags" >/dev/null
