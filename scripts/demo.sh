@@ -46,3 +46,11 @@ echo "== tdr info --json examples/demo_session.xml > $out/demo_session.json"
 "$tdr" info --json examples/demo_session.xml > "$out/demo_session.json"
 head -n 12 "$out/demo_session.json"
 echo "..."
+echo
+python_dir="$(dirname "$tdr")/python"
+if [ -d "$python_dir" ]; then
+  echo "== python3 examples/analyse_capture.py (the Python module)"
+  # The system interpreter, whose numpy the module was built for.
+  py=/usr/bin/python3; [ -x "$py" ] || py=python3
+  PYTHONPATH="$python_dir" "$py" examples/analyse_capture.py -o "$out/capture.png"
+fi

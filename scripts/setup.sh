@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build make libxerces-c-dev flex libfl-dev bison zlib1g-dev
-          libgtest-dev libbenchmark-dev nlohmann-json3-dev "$@")
+          libgtest-dev libbenchmark-dev nlohmann-json3-dev pybind11-dev python3-dev
+          python3-numpy python3-pytest pkg-config "$@")
 
 missing=()
 for p in "${packages[@]}"; do
