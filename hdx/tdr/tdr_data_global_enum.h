@@ -115,6 +115,14 @@ enum TDR_DATA_MNEMONICS_PLUGIN_OPTION_TYPE : int {
   TDR_OTYPE_FILE_OPTION = 2
 };
 
+// Whether a wire of this capture type is sampled for data / for triggering.
+inline bool tdr_captures_data(TDR_DATA_WIRE_CAPTURE_TYPE type) {
+  return type == TDR_WTYPE_DATA_CAPTURE || type == TDR_WTYPE_BOTH_CAPTURE;
+}
+inline bool tdr_captures_trigger(TDR_DATA_WIRE_CAPTURE_TYPE type) {
+  return type == TDR_WTYPE_TRIGGER_CAPTURE || type == TDR_WTYPE_BOTH_CAPTURE;
+}
+
 // Word tables indexed by value. Callers indexing them directly must keep the
 // index inside the declared size (e.g. below TDR_CTYPE_INVALID_COND).
 extern const char* const TDR_DATA_TRIG_CONDITION_STR[TDR_CTYPE_INVALID_COND];

@@ -21,14 +21,6 @@ typedef TDR_TX_SIGNAL_NODES::NODE_TYPE NODE_TYPE;
 
 namespace {
 
-bool captures_data(TDR_DATA_WIRE_CAPTURE_TYPE type) {
-  return type == TDR_WTYPE_DATA_CAPTURE || type == TDR_WTYPE_BOTH_CAPTURE;
-}
-
-bool captures_trigger(TDR_DATA_WIRE_CAPTURE_TYPE type) {
-  return type == TDR_WTYPE_TRIGGER_CAPTURE || type == TDR_WTYPE_BOTH_CAPTURE;
-}
-
 const char* node_name_arg(const NODE_TYPE* node) { return node ? node->name.c_str() : nullptr; }
 
 NODE_TYPE* full_copy(const NODE_TYPE* node) {
@@ -116,14 +108,14 @@ TDR_TX_PLUGIN_MNEMONICS_INFO* TDR_TX_SIGNAL_NODES::new_plugin_info() {
 
 void TDR_TX_SIGNAL_NODES::count_node(const NODE_TYPE* node, int sign) {
   if (!node->is_wire()) return;
-  if (captures_data(node->capture_type)) m_data_wire_count += sign;
-  if (captures_trigger(node->capture_type)) m_trigger_wire_count += sign;
+  if (tdr_captures_data(node->capture_type)) m_data_wire_count += sign;
+  if (tdr_captures_trigger(node->capture_type)) m_trigger_wire_count += sign;
 }
 
 void TDR_TX_SIGNAL_NODES::count_capture_change(TDR_DATA_WIRE_CAPTURE_TYPE from,
                                                TDR_DATA_WIRE_CAPTURE_TYPE to) {
-  m_data_wire_count += int(captures_data(to)) - int(captures_data(from));
-  m_trigger_wire_count += int(captures_trigger(to)) - int(captures_trigger(from));
+  m_data_wire_count += int(tdr_captures_data(to)) - int(tdr_captures_data(from));
+  m_trigger_wire_count += int(tdr_captures_trigger(to)) - int(tdr_captures_trigger(from));
 }
 
 void TDR_TX_SIGNAL_NODES::set_node_changed_flag(TDR_DATA_WIRE_TAP_MODE tap_mode,
@@ -496,9 +488,9 @@ bool TDR_TX_SIGNAL_NODES::set_node_capture_type(int node_index,
   // Headers count in neither total (a group copy does not carry the type).
   if (node->is_wire()) count_capture_change(old_type, capture_type);
   node->capture_type = capture_type;
-  if (captures_trigger(capture_type) && node->trigger_wire_index == -1)
+  if (tdr_captures_trigger(capture_type) && node->trigger_wire_index == -1)
     node->trigger_wire_index = m_next_trigger_wire_index++;
-  if (captures_data(capture_type) && node->data_wire_index == -1)
+  if (tdr_captures_data(capture_type) && node->data_wire_index == -1)
     node->data_wire_index = m_next_data_wire_index++;
   append_atomic_action(change.finish());
   return true;

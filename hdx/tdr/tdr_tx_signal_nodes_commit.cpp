@@ -22,14 +22,6 @@ typedef TDR_TX_SIGNAL_NODES::NODE_TYPE NODE_TYPE;
 
 namespace {
 
-bool captures_data(TDR_DATA_WIRE_CAPTURE_TYPE type) {
-  return type == TDR_WTYPE_DATA_CAPTURE || type == TDR_WTYPE_BOTH_CAPTURE;
-}
-
-bool captures_trigger(TDR_DATA_WIRE_CAPTURE_TYPE type) {
-  return type == TDR_WTYPE_TRIGGER_CAPTURE || type == TDR_WTYPE_BOTH_CAPTURE;
-}
-
 void take_wire_fields(NODE_TYPE* node, TDR_DATA_SIGNAL_WIRE* wire) {
   node->is_debug_port = wire->is_debug_port();
   if (node->is_debug_port && wire->get_debug_port_name())
@@ -376,9 +368,9 @@ bool TDR_TX_SIGNAL_NODES::commit_signal_set(TDR_DATA_SIGNAL_SET* signal_set,
   };
   for (NODE_TYPE* node : *m_node_vec) {
     if (!node || !node->is_wire() || node->name.empty()) continue;
-    if (captures_trigger(node->capture_type))
+    if (tdr_captures_trigger(node->capture_type))
       place(&trigger_slots, &new_trigger, node, node->trigger_wire_index);
-    if (captures_data(node->capture_type))
+    if (tdr_captures_data(node->capture_type))
       place(&data_slots, &new_data, node, node->data_wire_index);
   }
   for (int pass = 0; pass < 4; ++pass) {

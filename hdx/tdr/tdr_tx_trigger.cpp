@@ -28,14 +28,6 @@
 
 namespace {
 
-bool captures_trigger(TDR_DATA_WIRE_CAPTURE_TYPE type) {
-  return type == TDR_WTYPE_TRIGGER_CAPTURE || type == TDR_WTYPE_BOTH_CAPTURE;
-}
-
-bool captures_data(TDR_DATA_WIRE_CAPTURE_TYPE type) {
-  return type == TDR_WTYPE_DATA_CAPTURE || type == TDR_WTYPE_BOTH_CAPTURE;
-}
-
 // The word a recorded call writes for a data-layer object's name.
 std::string recorded_name(const char* name, bool global_temp) {
   if (global_temp) return "USE_GLOBAL_TEMP";
@@ -212,7 +204,7 @@ void TDR_TX_TRIGGER::map_trigger_nodes(TDR_DATA_SIGNAL_SET* signal_set,
                                        std::vector<std::pair<int, int>>* pairs) const {
   pairs->clear();
   for (const NODE_TYPE* node : *m_node_vec) {
-    if (node->is_group() || !captures_trigger(node->capture_type)) continue;
+    if (node->is_group() || !tdr_captures_trigger(node->capture_type)) continue;
     TDR_DATA_SIGNAL_WIRE* wire = find_wire_by_name(signal_set, node->name);
     if (!wire || wire->get_trigger_wire_index() < 0) continue;
     pairs->emplace_back(node->trigger_wire_index, wire->get_trigger_wire_index());
@@ -282,7 +274,7 @@ const std::string& TDR_TX_TRIGGER::get_adv_crc_text(int level) const {
 TDR_DATA_TRIGGER_CONDITION TDR_TX_TRIGGER::get_trigger_condition(int node_index,
                                                                  int level) const {
   const NODE_TYPE* node = get_node(node_index);
-  if (!node || node->is_group() || !captures_trigger(node->capture_type) ||
+  if (!node || node->is_group() || !tdr_captures_trigger(node->capture_type) ||
       node->trigger_wire_index < 0 || level < 0 || level >= m_trigger_level ||
       size_t(level) >= m_trigger_level_config_vec.size()) {
     return TDR_CTYPE_INVALID_COND;
@@ -319,7 +311,7 @@ void TDR_TX_TRIGGER::set_expanded_status(bool expanded) { m_expanded = expanded;
 int TDR_TX_TRIGGER::get_trigger_wire_width_non_inc_rted() const {
   int count = 0;
   for (const NODE_TYPE* node : *m_node_vec) {
-    if (!node->is_group() && captures_trigger(node->capture_type) &&
+    if (!node->is_group() && tdr_captures_trigger(node->capture_type) &&
         node->tap_mode == TDR_MTYPE_CLASSIC_TAP) {
       ++count;
     }
@@ -343,7 +335,7 @@ bool TDR_TX_TRIGGER::is_valid_advanced_trigger_condition_input_node(const char* 
   static const bool show_incremental = cfg_is_on("ted_show_incremental_nodes", false);
   bool any_mode = show_incremental || tx_instance->is_incr_cmp_mode();
   for (const NODE_TYPE* node : *m_node_vec) {
-    if (node->is_group() || !captures_trigger(node->capture_type) || node->name != name) continue;
+    if (node->is_group() || !tdr_captures_trigger(node->capture_type) || node->name != name) continue;
     if (any_mode || node->tap_mode == TDR_MTYPE_CLASSIC_TAP) return true;
   }
   return false;
@@ -517,7 +509,7 @@ bool TDR_TX_TRIGGER::set_trigger_condition(int node_index, int level,
   func.append_argument(condition);
   if (!TDR_CHECK(node_index >= 0)) return false;
   const NODE_TYPE* node = get_node(node_index);
-  if (!node || node->is_group() || !captures_trigger(node->capture_type) ||
+  if (!node || node->is_group() || !tdr_captures_trigger(node->capture_type) ||
       node->trigger_wire_index < 0 || level < 0 || level >= m_trigger_level ||
       size_t(level) >= m_trigger_level_config_vec.size()) {
     return false;
@@ -1566,8 +1558,8 @@ void TDR_TX_TRIGGER::recount_data_trigger_width() {
   m_trigger_wire_count = 0;
   for (const NODE_TYPE* node : *m_node_vec) {
     if (node->is_group()) continue;
-    if (captures_data(node->capture_type)) ++m_data_wire_count;
-    if (captures_trigger(node->capture_type)) ++m_trigger_wire_count;
+    if (tdr_captures_data(node->capture_type)) ++m_data_wire_count;
+    if (tdr_captures_trigger(node->capture_type)) ++m_trigger_wire_count;
   }
 }
 
