@@ -11,18 +11,25 @@ using namespace xercesc;
 
 void tdr_narrow_append(const XMLCh* s, std::string* out) {
   if (!s) return;
-  for (; *s; ++s) {
-    unsigned c = *s;
-    if (c < 0x80) {
-      out->push_back(char(c));
+  while (*s) {
+    // Runs of ASCII, nearly everything a session holds, are copied in one go.
+    const XMLCh* run = s;
+    while (*s && *s < 0x80) ++s;
+    if (s != run) {
+      size_t at = out->size();
+      out->resize(at + size_t(s - run));
+      char* d = &(*out)[at];
+      for (const XMLCh* p = run; p != s; ++p) *d++ = char(*p);
       continue;
     }
+    unsigned c = *s;
     if (c >= 0xD800 && c <= 0xDBFF && s[1] >= 0xDC00 && s[1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (unsigned(s[1]) - 0xDC00);
       ++s;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
+    ++s;
     if (c < 0x800) {
       out->push_back(char(0xC0 | (c >> 6)));
       out->push_back(char(0x80 | (c & 0x3F)));

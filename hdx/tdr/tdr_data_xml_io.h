@@ -62,6 +62,24 @@ class ZENVOR_DOM_PARSER : public xercesc::XercesDOMParser {
   // expansion limit also bounds the expanded text (no quadratic blow-up).
   void entityDecl(const xercesc::DTDEntityDecl& decl, const bool is_pe_decl,
                   const bool is_ignored) override;
+
+  // Element nesting is measured while the document is built, which spares a
+  // walk over the whole tree afterwards. Elements inside entity references
+  // are not counted (the tree keeps them below the reference node).
+  void startElement(const xercesc::XMLElementDecl& decl, const unsigned int url_id,
+                    const XMLCh* const prefix, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
+                    const XMLSize_t attr_count, const bool is_empty, const bool is_root) override;
+  void endElement(const xercesc::XMLElementDecl& decl, const unsigned int url_id,
+                  const bool is_root, const XMLCh* const prefix) override;
+  void startEntityReference(const xercesc::XMLEntityDecl& decl) override;
+  void endEntityReference(const xercesc::XMLEntityDecl& decl) override;
+  // The deepest element nesting of the last parse (the root is at depth 1).
+  int max_element_depth() const { return m_max_depth; }
+
+ private:
+  int m_depth = 0;
+  int m_max_depth = 0;
+  int m_entity_depth = 0;
 };
 
 // Reads `file` into a new parser, which owns the document it holds. On

@@ -804,29 +804,6 @@ class READ_LIMITS : public xercesc::SecurityManager {
   READ_LIMITS() { setEntityExpansionLimit(TDR_XML_MAX_ENTITY_EXPANSIONS); }
 };
 
-// True when elements nest deeper than `limit`; iterative, elements only.
-bool nested_deeper_than(DOMNode* document, int limit) {
-  std::vector<DOMNode*> open;  // elements entered, innermost last
-  DOMNode* n = document->getFirstChild();
-  while (n) {
-    if (tdr_xml_is_element(n)) {
-      if (static_cast<int>(open.size()) + 1 > limit) return true;
-      if (DOMNode* child = n->getFirstChild()) {
-        open.push_back(n);
-        n = child;
-        continue;
-      }
-    }
-    while (!n->getNextSibling()) {
-      if (open.empty()) return false;
-      n = open.back();
-      open.pop_back();
-    }
-    n = n->getNextSibling();
-  }
-  return false;
-}
-
 }  // namespace
 
 ZENVOR_DOM_PARSER::ZENVOR_DOM_PARSER()
@@ -842,6 +819,39 @@ void ZENVOR_DOM_PARSER::entityDecl(const xercesc::DTDEntityDecl& decl, const boo
     throw xercesc::SAXException(text.c_str());
   }
   xercesc::XercesDOMParser::entityDecl(decl, is_pe_decl, is_ignored);
+}
+
+void ZENVOR_DOM_PARSER::startElement(const xercesc::XMLElementDecl& decl,
+                                     const unsigned int url_id, const XMLCh* const prefix,
+                                     const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
+                                     const XMLSize_t attr_count, const bool is_empty,
+                                     const bool is_root) {
+  int outer = m_depth;
+  if (m_entity_depth == 0) {
+    ++m_depth;
+    if (m_depth > m_max_depth) m_max_depth = m_depth;
+  }
+  xercesc::XercesDOMParser::startElement(decl, url_id, prefix, attrs, attr_count, is_empty,
+                                         is_root);
+  // An empty element is closed here, whether or not the base class reported
+  // its end through endElement.
+  if (is_empty) m_depth = outer;
+}
+
+void ZENVOR_DOM_PARSER::endElement(const xercesc::XMLElementDecl& decl, const unsigned int url_id,
+                                   const bool is_root, const XMLCh* const prefix) {
+  if (m_entity_depth == 0 && m_depth > 0) --m_depth;
+  xercesc::XercesDOMParser::endElement(decl, url_id, is_root, prefix);
+}
+
+void ZENVOR_DOM_PARSER::startEntityReference(const xercesc::XMLEntityDecl& decl) {
+  ++m_entity_depth;
+  xercesc::XercesDOMParser::startEntityReference(decl);
+}
+
+void ZENVOR_DOM_PARSER::endEntityReference(const xercesc::XMLEntityDecl& decl) {
+  if (m_entity_depth > 0) --m_entity_depth;
+  xercesc::XercesDOMParser::endEntityReference(decl);
 }
 
 std::unique_ptr<ZENVOR_DOM_PARSER> tdr_xml_read_file(const char* file,
@@ -874,7 +884,7 @@ std::unique_ptr<ZENVOR_DOM_PARSER> tdr_xml_read_file(const char* file,
     DOMDocument* document = p->getDocument();
     if (!document) {
       error = "unexpected internal error";
-    } else if (nested_deeper_than(document, TDR_XML_MAX_ELEMENT_DEPTH)) {
+    } else if (p->max_element_depth() > TDR_XML_MAX_ELEMENT_DEPTH) {
       error = "elements nested deeper than " + std::to_string(TDR_XML_MAX_ELEMENT_DEPTH) +
               " levels";
     } else {
