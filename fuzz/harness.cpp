@@ -886,7 +886,8 @@ void tdr_fuzz_replay(const uint8_t* data, size_t size) {
 }
 
 void tdr_fuzz_edit(const uint8_t* data, size_t size) {
-  // The canonical session: the demo session as the editing layer saves it.
+  // The canonical session: the demo session as the editing layer saves it with
+  // every view rebuilt (an undone edit rebuilds views, which writes defaults).
   static std::string canonical_text;
   std::string canonical = scratch_file("edit_canonical.xml");
   std::string saved = scratch_file("edit_saved.xml");
@@ -894,7 +895,13 @@ void tdr_fuzz_edit(const uint8_t* data, size_t size) {
     const std::string& demo = bundled("examples/demo_session.xml");
     write_file(canonical, demo.data(), demo.size());
     TDR_TX_SESSION tx;
-    if (!tx.open_session(canonical.c_str()) || !tx.save_session(canonical.c_str()))
+    if (!tx.open_session(canonical.c_str()))
+      tdr_fuzz_fail("the demo session cannot be opened through the editing layer");
+    for (int g = 0; g < tx.get_num_groups(); ++g) {
+      tx.get_signal_set_at(g, true)->set_view_rebuild_needed(true);
+      tx.get_trigger_at(g, true)->set_view_rebuild_needed(true);
+    }
+    if (!tx.save_session(canonical.c_str()))
       tdr_fuzz_fail("the demo session cannot be saved through the editing layer");
     tx.close_session();
     canonical_text = read_file(canonical);
