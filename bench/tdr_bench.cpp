@@ -23,6 +23,9 @@
 //   tx_load/P             the editing layer's working objects of every instance
 //                         built over the open session
 //   tx_commit/P           their first commit without edits
+//   tx_session_open/P     TDR_TX_SESSION::open_session by file name (data session
+//                         and working copies)
+//   tx_session_save/P     save_session (commit and save) of an unedited session
 //   tx_edit_commit/P      their commit after one signal of every instance was
 //                         renamed (each instance gets a new signal set)
 //   tx_trigger_init/P     init(data trigger) of a trigger working copy for every
@@ -744,6 +747,25 @@ void BM_tx_trigger_set_condition(benchmark::State& state, const PROFILE* p) {
 void BM_tx(benchmark::State& state, const PROFILE* p, const std::string& op) {
   for (auto _ : state) {
     state.PauseTiming();
+    if (op == "session_open" || op == "session_save") {
+      // The editor's whole road: open by name (data session and working
+      // copies), or commit and save an unedited session.
+      std::unique_ptr<TDR_TX_SESSION> tx(new TDR_TX_SESSION());
+      bool timed_open = op == "session_open";
+      if (timed_open) state.ResumeTiming();
+      bool ok = tx->open_session(p->file.c_str());
+      if (timed_open) state.PauseTiming();
+      if (!timed_open) state.ResumeTiming();
+      if (ok && !timed_open) ok = tx->save_session((p->file + ".tx_saved").c_str());
+      if (!timed_open) state.PauseTiming();
+      tx.reset();
+      if (!ok) {
+        state.SkipWithError("editing-layer session road failed");
+        break;
+      }
+      state.ResumeTiming();
+      continue;
+    }
     std::unique_ptr<TDR_TX_SESSION> tx(new TDR_TX_SESSION());
     TDR_DATA_SESSION* session = manager()->open_session(p->file.c_str());
     bool ok = session != nullptr;
@@ -1206,6 +1228,12 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     row(out, "editing load / open", c_load, "target <= 0.30: " + mark(ok_load));
     row(out, "no-edit commit / open", c_commit, "target <= 0.50: " + mark(ok_commit));
     row(out, "rename + commit / open", c_edit, "target <= 0.50: " + mark(ok_edit));
+    bool ok_session_open = true, ok_session_save = true;
+    row(out, "editor open / data open", ratio("tx_session_open", "open_close", 1.5, &ok_session_open),
+        "target <= 1.50: " + mark(ok_session_open));
+    row(out, "editor commit+save / open",
+        ratio("tx_session_save", "open_close", 1.0, &ok_session_save),
+        "target <= 1.00: " + mark(ok_session_save));
     bool ok_tx_init = true, ok_tx_commit = true;
     std::vector<std::string> c_tx_init = ratio("tx_trigger_init", "open_close", 0.5, &ok_tx_init);
     std::vector<std::string> c_tx_commit =
@@ -1219,8 +1247,8 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     out << "\nAbsolute medians (CPU ms per operation; wall ms in brackets)\n";
     for (const char* b : {"A_xerces_parse", "B_xerces_serialize", "open_close", "save_as",
                           "save_as_nosync", "view_walk", "trigger_crc", "condition_text",
-                          "tx_load", "tx_commit", "tx_edit_commit", "tx_trigger_init",
-                          "tx_trigger_commit"}) {
+                          "tx_load", "tx_commit", "tx_edit_commit", "tx_session_open",
+                          "tx_session_save", "tx_trigger_init", "tx_trigger_commit"}) {
       row(out, b, per_profile([&](const std::string& n) -> std::string {
             VALUE x = value(std::string(b) + "/" + n);
             if (!x.ok) return "n/a";
@@ -1429,7 +1457,7 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("view_walk" + n).c_str(), BM_view_walk, &p)
         ->Unit(benchmark::kMillisecond);
-    for (const char* op : {"load", "commit", "edit_commit"})
+    for (const char* op : {"load", "commit", "edit_commit", "session_open", "session_save"})
       // Every iteration also opens the file untimed: a fixed count keeps runs short.
       benchmark::RegisterBenchmark(("tx_" + std::string(op) + n).c_str(), BM_tx, &p, std::string(op))
           ->Iterations(8)
