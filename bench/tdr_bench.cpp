@@ -2,7 +2,8 @@
 //
 //   tdr_bench --tdr_profile=NAME:FILE [--tdr_profile=...] [--tdr_out_dir=DIR]
 //             [--tdr_no_memory] [--tdr_check] [--tdr_table]
-//             [--tdr_node_list_sizes=SMALL,LARGE] [Google Benchmark flags]
+//             [--tdr_node_list_sizes=SMALL,LARGE] [--tdr_replay_calls=N]
+//             [Google Benchmark flags]
 //
 // For every profile it registers:
 //   A_xerces_parse/P      the XML library alone reading the file with the parser
@@ -35,6 +36,11 @@
 //                         removed again outside the timing)
 //   tx_trigger_set_condition/P  one condition set (and set back) in the working
 //                         copy of the trigger with the most levels x wires
+//   replay_paired/P       a recorded script of --tdr_replay_calls editing calls
+//                         (default 10,000) replayed by the script player, paired
+//                         in every iteration with the same calls made directly
+//                         on a session opened from the same file; counters give
+//                         the share of the replay that is parsing and dispatch
 //   node_list/OP/N        one node-list edit (append, rename, alias, group_32,
 //                         ungroup, move_100, copy_100, delete_100) on a list of
 //                         N = 1,000 or 10,000 nodes (--tdr_node_list_sizes)
@@ -72,6 +78,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <random>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -93,6 +100,7 @@
 #include "tdr_data_signal_view.h"
 #include "tdr_data_signal_wire.h"
 #include "tdr_data_trigger.h"
+#include "tdr_tx_script_player.h"
 #include "tdr_tx_script_recorder.h"
 #include "tdr_tx_tree_object.h"
 #include "tdr_tx_trigger.h"
@@ -795,6 +803,131 @@ void BM_tx(benchmark::State& state, const PROFILE* p, const std::string& op) {
 }
 
 // ---------------------------------------------------------------------------
+// Script replay: how much of a replay is the player's own work (reading the
+// script, turning lines into calls) rather than the editing it asks for.
+
+int g_replay_calls = 10000;
+
+// Light, typical editor calls on random nodes of every instance: actions of
+// alias, capture, inversion and condition edits, with undo and redo between.
+// Returns the number of recorded calls it made.
+int replay_edit_step(TDR_TX_SESSION* tx, std::mt19937* rng) {
+  auto pick = [&](int n) { return n <= 0 ? 0 : int((*rng)() % unsigned(n)); };
+  int g = pick(tx->get_num_groups());
+  TDR_TX_INSTANCE* inst = tx->get_instance_at(g, true);
+  int r = pick(100);
+  if (r < 8) return inst->undo(), 1;
+  if (r < 12) return inst->redo(), 1;
+  TDR_TX_TRIGGER* trig = tx->get_trigger_at(g, true);
+  TDR_TX_SIGNAL_NODES* lists[] = {tx->get_signal_set_at(g, true), trig};
+  int calls = 2;
+  inst->begin_action();
+  for (int k = 1 + pick(4); k > 0; --k, ++calls) {
+    TDR_TX_SIGNAL_NODES* list = lists[pick(2)];
+    int node = pick(list->get_node_count());
+    switch (pick(4)) {
+      case 0: list->set_node_alias(node, ("a" + std::to_string(pick(1000))).c_str()); break;
+      case 1: list->set_node_capture_type(node, TDR_DATA_WIRE_CAPTURE_TYPE(1 + pick(3))); break;
+      case 2: list->set_node_signal_inverted(node, pick(2) == 1); break;
+      default:
+        trig->set_trigger_condition(pick(trig->get_node_count()), pick(trig->get_trigger_level()),
+                                    TDR_DATA_TRIGGER_CONDITION(pick(9)));
+        break;
+    }
+  }
+  inst->end_action();
+  return calls;
+}
+
+// Makes the edits on a session of `file`; with the recorder on, `script` gets
+// the path of the script it writes.
+bool record_edit_session(const std::string& file, unsigned seed, std::string* script) {
+  TDR_TX_SESSION tx;
+  *script = tx.get_script_recorder()->get_script_path();
+  if (!tx.open_session(file.c_str())) return false;
+  std::mt19937 rng(seed);
+  for (int calls = 0; calls < g_replay_calls;) calls += replay_edit_step(&tx, &rng);
+  return true;
+}
+
+// Records the profile's script once (the recorder writes it under its own
+// folder); returns its path, or "" when recording failed.
+std::string replay_script(const PROFILE* p) {
+  static std::map<std::string, std::string> scripts;
+  auto it = scripts.find(p->name);
+  if (it != scripts.end()) return it->second;
+  std::string dir = g_out_dir + "/tdr_bench_replay_" + p->name;
+  mkdir(dir.c_str(), 0777);
+  setenv("tvf_tx_record", "on", 1);
+  setenv("tvf_tx_record_root_path", dir.c_str(), 1);
+  std::string script;
+  bool ok = record_edit_session(p->file, 7, &script);
+  unsetenv("tvf_tx_record");
+  unsetenv("tvf_tx_record_root_path");
+  return scripts[p->name] = ok ? script : std::string();
+}
+
+// Two sessions of the file are opened once, untimed: one takes the calls made
+// directly, the other the replayed script, batch after batch. The calls never
+// add or remove nodes or levels, so every batch is valid on either session
+// whatever came before, and the open of a large file does not hide the
+// player's own cost.
+void BM_replay_paired(benchmark::State& state, const PROFILE* p) {
+  std::string script = replay_script(p);
+  std::string text;
+  if (script.empty() || !read_file(script, &text)) {
+    state.SkipWithError("recording the script failed");
+    return;
+  }
+  std::string dir = script.substr(0, script.rfind('/'));
+  TDR_TX_SESSION direct_tx, replay_tx;
+  if (!direct_tx.open_session(p->file.c_str()) || !replay_tx.open_session(p->file.c_str())) {
+    state.SkipWithError("open_session failed");
+    return;
+  }
+  std::vector<double> overhead, parse_share, replay_s;
+  bool direct_first = true;
+  int calls = 0;
+  for (auto _ : state) {
+    double direct = 0, parse = 0, replay = 0;
+    auto run_direct = [&]() {
+      std::mt19937 rng(7);
+      double t0 = thread_cpu_seconds();
+      for (int n = 0; n < g_replay_calls;) n += replay_edit_step(&direct_tx, &rng);
+      direct = thread_cpu_seconds() - t0;
+      return true;
+    };
+    auto run_replay = [&]() {
+      double t0 = thread_cpu_seconds();
+      TDR_TX_SCRIPT_PLAYER player;
+      bool ok = player.load_text(text, dir, script);
+      double t1 = thread_cpu_seconds();
+      ok = ok && player.run(&replay_tx) == TDR_TX_SCRIPT_PLAYER::REPLAY_OK;
+      double t2 = thread_cpu_seconds();
+      if (!ok) std::fprintf(stderr, "tdr_bench: %s\n", player.get_error().c_str());
+      calls = player.get_calls_replayed();
+      parse = t1 - t0;
+      replay = t2 - t0;
+      return ok;
+    };
+    bool ok = direct_first ? run_direct() && run_replay() : run_replay() && run_direct();
+    if (!ok) {
+      state.SkipWithError("the replay failed");
+      break;
+    }
+    direct_first = !direct_first;
+    if (replay <= 0) continue;
+    replay_s.push_back(replay);
+    overhead.push_back((replay - direct) / replay);
+    parse_share.push_back(parse / replay);
+  }
+  state.counters["calls"] = calls;
+  state.counters["replay_ms"] = 1e3 * quantile(&replay_s, 0.5);
+  state.counters["overhead"] = quantile(&overhead, 0.5);
+  state.counters["parse_share"] = quantile(&parse_share, 0.5);
+}
+
+// ---------------------------------------------------------------------------
 // Node list of the editing layer: one operation on a list of N nodes bound to
 // a real view (groups of 4 to 32 members, every second one linked with the
 // other view's group of the same name), and undo/redo of 1,000 user actions.
@@ -1135,20 +1268,21 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     return per_profile([&](const std::string& n) -> std::string {
       VALUE v = value(bench + "/" + n);
       auto c = v.counters.find(counter);
-      if (!v.ok || c == v.counters.end() || c->second <= 0) return "-";
+      // A ratio must be positive; a share may be zero or, as a difference of
+      // two timings, a little below.
+      if (!v.ok || c == v.counters.end() || (scale == 1 && c->second <= 0)) return "-";
       double median = c->second;
-      double spread = 0;
+      double spread = 0;  // absolute
       auto it = m_samples.find(bench + "/" + n);
       for (const Run& r : it->second.runs) {
         auto rc = r.counters.find(counter);
-        if (rc != r.counters.end())
-          spread = std::max(spread, std::abs(rc->second.value - median) / median);
+        if (rc != r.counters.end()) spread = std::max(spread, std::abs(rc->second.value - median));
       }
       bool over = target > 0 && median > target;
       if (over) *all_ok = false;
       // A share (scaled to percent) spreads in points, a ratio relative to itself.
-      std::string plus = scale == 1 ? fmt(" +-%.1f%%", 100 * spread)
-                                    : fmt(" +-%.1f", spread * median * scale);
+      std::string plus = scale == 1 ? fmt(" +-%.1f%%", 100 * spread / median)
+                                    : fmt(" +-%.1f", spread * scale);
       return fmt(format, median * scale) + (over ? "*" : " ") + plus;
     });
   }
@@ -1241,6 +1375,14 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     row(out, "trigger working copies init / open", c_tx_init, "target <= 0.50: " + mark(ok_tx_init));
     row(out, "trigger commits into new / open", c_tx_commit,
         "target <= 0.50: " + mark(ok_tx_commit));
+    bool ok_replay = true;
+    std::vector<std::string> c_replay =
+        paired("replay_paired", "overhead", 100, "%.1f%%", 0.10, &ok_replay);
+    row(out, "replay: parse+dispatch, % of replay", c_replay,
+        "target <= 10%: " + mark(ok_replay) + "; paired with the same calls made directly");
+    bool ignored_parse = true;
+    row(out, "  of which reading the script",
+        paired("replay_paired", "parse_share", 100, "%.1f%%", 0, &ignored_parse), "");
   }
 
   void print_medians(std::ostream& out) const {
@@ -1415,6 +1557,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tdr_bench: --tdr_node_list_sizes wants SMALL,LARGE (300 at least)\n");
         return 2;
       }
+    } else if (take(argv[i], "--tdr_replay_calls", &value)) {
+      g_replay_calls = std::atoi(value.c_str());
+      if (g_replay_calls < 1) {
+        std::fprintf(stderr, "tdr_bench: --tdr_replay_calls wants a positive count\n");
+        return 2;
+      }
     } else if (!std::strcmp(argv[i], "--tdr_no_memory")) {
       memory = false;
     } else if (!std::strcmp(argv[i], "--tdr_table")) {
@@ -1472,6 +1620,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("trigger_crc" + n).c_str(), BM_trigger_crc, &p)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("condition_text" + n).c_str(), BM_condition_text, &p)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("replay_paired" + n).c_str(), BM_replay_paired, &p)
+        ->Iterations(16)
         ->Unit(benchmark::kMillisecond);
   }
   for (int nodes : g_node_list_sizes) {

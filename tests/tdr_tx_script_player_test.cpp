@@ -370,3 +370,33 @@ TEST_F(TxPlayerTest, RecordedSessionsReplayIdentically) {
   std::printf("record -> replay: %d sessions, %d calls, %d check points identical\n", SESSIONS,
               calls, check_points);
 }
+
+// A batch edit applied to a session the caller keeps: the script's open and
+// close stand for it, opening another is refused, and the session stays open.
+TEST_F(TxPlayerTest, ScriptsRunOnTheCallersSession) {
+  write_file(temp_path("demo.xml"), read_file(source_dir() + "/examples/demo_session.xml"));
+  TDR_TX_SESSION tx;
+  TDR_TX_SCRIPT_PLAYER p;
+  ASSERT_TRUE(p.load_text("open_session 'elsewhere.xml'\n", temp_dir(), "s"));
+  EXPECT_EQ(p.run(&tx), TDR_TX_SCRIPT_PLAYER::REPLAY_FAILED);
+  EXPECT_EQ(p.get_error(), "s: the given session is not open");
+
+  ASSERT_TRUE(tx.open_session(temp_path("demo.xml").c_str()));
+  const PARSE_CASE cases[] = {
+      {"open_session 'elsewhere.xml'\ninstance 0 begin_action\n"
+       "instance 0 data_tab set_node_alias 0 'first'\ninstance 0 end_action\nclose_session\n",
+       ""},
+      {"instance 0 begin_action\ninstance 0 data_tab set_node_alias 0 'second'\n"
+       "instance 0 end_action\nopen_session 'x.xml'\n",
+       "s:4: 'open_session' on a session the caller keeps open"},
+      {"close_session\ninstance 0 undo\n", "s:2: no session is open (the script closed it)"},
+  };
+  for (const PARSE_CASE& c : cases) {
+    ASSERT_TRUE(p.load_text(c.script, temp_dir(), "s")) << p.get_error();
+    EXPECT_EQ(p.run(&tx), *c.expected ? TDR_TX_SCRIPT_PLAYER::REPLAY_FAILED
+                                      : TDR_TX_SCRIPT_PLAYER::REPLAY_OK);
+    EXPECT_EQ(p.get_error(), c.expected);
+  }
+  ASSERT_NE(tx.get_data_session(), nullptr);
+  EXPECT_STREQ(tx.get_signal_set_at(0, true)->get_node_alias(0), "second");
+}

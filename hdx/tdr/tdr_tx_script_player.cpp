@@ -14,6 +14,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 #include <utility>
 
 #include "fio.h"
@@ -324,6 +325,7 @@ struct TDR_TX_SCRIPT_PLAYER::STATE {
 
   // Running.
   TDR_TX_SESSION* tx = nullptr;
+  bool caller_session = false;  // tx is the caller's: not opened, closed or deleted here
   const CALL* current = nullptr;
   int replayed = 0;
   int saved = 0;
@@ -795,6 +797,23 @@ const std::vector<OPERATION>& operations() {
 
 #undef RUN
 
+// The operations of each name, more parameters first: of two readings the one
+// whose quotes close earlier wins. Built once, so a line costs one lookup.
+const std::vector<const OPERATION*>* operations_named(const std::string& name) {
+  static const std::unordered_map<std::string, std::vector<const OPERATION*>> index = [] {
+    std::unordered_map<std::string, std::vector<const OPERATION*>> by_name;
+    for (const OPERATION& op : operations()) by_name[op.name].push_back(&op);
+    for (auto& entry : by_name)
+      std::stable_sort(entry.second.begin(), entry.second.end(),
+                       [](const OPERATION* a, const OPERATION* b) {
+                         return a->kinds.size() > b->kinds.size();
+                       });
+    return by_name;
+  }();
+  auto found = index.find(name);
+  return found == index.end() ? nullptr : &found->second;
+}
+
 bool head_fits(HEAD wanted, HEAD given) {
   if (wanted == H_LIST) return given == H_SETUP || given == H_DATA;
   return wanted == given;
@@ -1002,7 +1021,6 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
   for (std::string& line : lines) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
   }
-  const std::vector<OPERATION>& table = operations();
   for (size_t n = 0; n < lines.size(); ++n) {
     int line_number = int(n) + 1;
     std::string head_text = trim(lines[n]);
@@ -1047,18 +1065,14 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
       }
     }
     std::vector<const OPERATION*> candidates;
-    for (const OPERATION& op : table) {
-      if (word == op.name && head_fits(op.head, call.head)) candidates.push_back(&op);
+    if (const std::vector<const OPERATION*>* named = operations_named(word)) {
+      for (const OPERATION* op : *named)
+        if (head_fits(op->head, call.head)) candidates.push_back(op);
     }
     if (candidates.empty()) {
       st->error = st->where(line_number) + "unknown operation '" + shown(word) + "'";
       return false;
     }
-    // More parameters first: of two readings the one whose quotes close earlier.
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const OPERATION* a, const OPERATION* b) {
-                       return a->kinds.size() > b->kinds.size();
-                     });
     // Arguments; a quote left open continues on the next physical line.
     std::string args = line.substr(pos);
     size_t last = n;
@@ -1104,7 +1118,9 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
   return true;
 }
 
-TDR_TX_SCRIPT_PLAYER::RESULT TDR_TX_SCRIPT_PLAYER::run() {
+TDR_TX_SCRIPT_PLAYER::RESULT TDR_TX_SCRIPT_PLAYER::run() { return run(nullptr); }
+
+TDR_TX_SCRIPT_PLAYER::RESULT TDR_TX_SCRIPT_PLAYER::run(TDR_TX_SESSION* session) {
   STATE* st = m_state;
   if (!st->loaded) {
     if (st->error.empty()) st->error = st->label + ": no script loaded";
@@ -1122,22 +1138,51 @@ TDR_TX_SCRIPT_PLAYER::RESULT TDR_TX_SCRIPT_PLAYER::run() {
                 "verify into another folder";
     return REPLAY_FAILED;
   }
+  if (session && !session->get_data_session()) {
+    st->error = st->label + ": the given session is not open";
+    return REPLAY_FAILED;
+  }
 
   REPLAY_SINK sink(st, msg_get_sink());
   MSG_SINK* previous_sink = msg_set_sink(&sink);
   SCRIPT_NAME_SOURCE names(st);
   TDR_DATA_AUTO_NAME_SOURCE* previous_source = TDR_DATA_MANAGER::set_auto_name_source(&names);
-  {
+  st->caller_session = session != nullptr;
+  if (session) {
+    st->tx = session;
+  } else {
     RECORDING_OFF off;
     delete st->tx;
     st->tx = new TDR_TX_SESSION();
   }
+  bool session_given = st->caller_session, script_closed = false;
 
   for (const CALL& call : st->calls) {
     st->current = &call;
     CONTEXT c{st, st->tx, &call};
-    const std::string& op = call.op->name;
-    bool session_line = call.head == H_SESSION && (op == "open_session" || op == "create_session");
+    const char* op = call.op->name;
+    bool save_line = call.head == H_SESSION && !std::strcmp(op, "save_session");
+    bool session_line = call.head == H_SESSION &&
+                        (!std::strcmp(op, "open_session") || !std::strcmp(op, "create_session"));
+    if (session_line && st->caller_session) {
+      if (session_given && !script_closed) {
+        session_given = false;
+        continue;
+      }
+      st->fail(std::string("'") + op + "' on a session the caller keeps open");
+      break;
+    }
+    session_given = false;
+    // The caller's session outlives the script: its close only ends the
+    // script's use of it.
+    if (st->caller_session && call.head == H_SESSION && !std::strcmp(op, "close_session")) {
+      script_closed = true;
+      continue;
+    }
+    if (script_closed) {
+      st->fail("no session is open (the script closed it)");
+      break;
+    }
     if (!session_line && !st->tx->get_data_session()) {
       if (!st->from_file.empty() && !st->from_used) {
         st->from_used = true;
@@ -1161,17 +1206,19 @@ TDR_TX_SCRIPT_PLAYER::RESULT TDR_TX_SCRIPT_PLAYER::run() {
     }
     if (!st->failed && !st->internal_error) {
       call.op->run(c);
-      bool save_line = call.head == H_SESSION && op == "save_session";
       if (!st->failed && !session_line && !save_line) ++st->replayed;
     }
     if (st->internal_error) st->fail(st->internal_error_text);
     if (st->failed) break;
   }
 
-  // Closed here so that nothing is left for a recovery save.
-  st->tx->close_session();
-  delete st->tx;
+  if (!st->caller_session) {
+    // Closed here so that nothing is left for a recovery save.
+    st->tx->close_session();
+    delete st->tx;
+  }
   st->tx = nullptr;
+  st->caller_session = false;
   TDR_DATA_MANAGER::set_auto_name_source(previous_source);
   msg_set_sink(previous_sink);
   st->current = nullptr;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+class TDR_TX_SESSION;
+
 class TDR_TX_SCRIPT_PLAYER {
  public:
   enum RESULT {
@@ -46,6 +48,11 @@ class TDR_TX_SCRIPT_PLAYER {
   // Runs a loaded script on a new transaction session, closed at the end
   // (without recovery files).
   RESULT run();
+  // Runs a loaded script's calls on `session`, a session the caller has open and
+  // keeps afterwards (an editor applying a batch edit): the script's first
+  // open_session or create_session line stands for it and a close_session line
+  // only ends the script's use of it; opening another session fails.
+  RESULT run(TDR_TX_SESSION* session);
 
   // "SCRIPT:LINE: reason" of the failure, empty when none.
   const std::string& get_error() const;
