@@ -141,7 +141,9 @@ bool xml_print_white_space(int count) {
 class COUNTING_TARGET : public TDR_LANG_TARGET {
  public:
   long calls = 0;
-  int find_trigger_wire_index(const char* name) override { return name[0] == 'a' ? 0 : -1; }
+  int find_trigger_wire_index(const char* name) override {
+    return name[0] == 'a' ? 0 : TDR_LANG_NO_SUCH_WIRE;
+  }
   void set_condition_by_index(int, int, TDR_DATA_TRIGGER_CONDITION, bool) override { ++calls; }
   void set_condition_by_node(const char*, int, TDR_DATA_TRIGGER_CONDITION, bool) override {
     ++calls;
@@ -173,19 +175,19 @@ bool lang_huge_tokens(int chars) {
 }
 
 void BM_basic_snapshot_growth(benchmark::State& state) {
-  run_growth(state, 2000, 15, basic_snapshot_cycle);
+  run_growth(state, 1000, 15, basic_snapshot_cycle);
 }
 void BM_xml_read_save_growth(benchmark::State& state) {
-  run_growth(state, 10000, 15, xml_read_save);
+  run_growth(state, 4000, 15, xml_read_save);
 }
 void BM_xml_print_white_space_growth(benchmark::State& state) {
-  run_growth(state, 6000, 15, xml_print_white_space);
+  run_growth(state, 3000, 15, xml_print_white_space);
 }
 void BM_lang_clauses_growth(benchmark::State& state) {
-  run_growth(state, 20000, 15, lang_clauses);
+  run_growth(state, 10000, 15, lang_clauses);
 }
 void BM_lang_huge_tokens_growth(benchmark::State& state) {
-  run_growth(state, 100000, 15, lang_huge_tokens);
+  run_growth(state, 50000, 15, lang_huge_tokens);
 }
 
 }  // namespace
