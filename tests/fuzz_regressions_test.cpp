@@ -1,8 +1,7 @@
 // Replays every saved fuzz input of fuzz/regressions/<target>/ through the
 // same harness the fuzzer ran, under this build's sanitizers. An input must
 // finish without a crash, a sanitizer report or a harness failure (saved
-// sessions must reach the open/save fixed point), well within the fuzzer's one-second limit; the messages it posts are expected.
-#include <chrono>
+// sessions must reach the open/save fixed point); the messages it posts are expected.
 #include <dirent.h>
 
 #include <algorithm>
@@ -35,12 +34,8 @@ TEST_P(FuzzRegressionTest, SavedInputsRunCleanly) {
   std::string dir = source_dir() + "/fuzz/regressions/" + GetParam();
   for (const std::string& name : files_in(dir)) {
     std::string bytes = read_file(dir + "/" + name);
-    auto start = std::chrono::steady_clock::now();
+    SCOPED_TRACE(name);
     target->run(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    // Generous: this build runs under ASan and the machine may be busy.
-    EXPECT_LT(seconds, 5.0) << GetParam() << "/" << name;
     forget_messages();
   }
   tdr_fuzz_set_scratch_dir("");

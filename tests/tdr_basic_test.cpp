@@ -1,4 +1,3 @@
-#include <chrono>
 #include <memory>
 #include <string>
 
@@ -36,6 +35,16 @@ std::string describe(const TDR_BASIC_ELEMENT* element) {
   for (int i = 0; i < element->get_number_of_child_elements(nullptr); ++i)
     text += describe(element->get_child_element(static_cast<unsigned>(i)));
   return text + ")";
+}
+
+// A difference record as "index:name=value" entries.
+std::vector<std::string> modifiers(const TDR_BASIC_UNDO_ELEMENT* record) {
+  std::vector<std::string> seen;
+  int index;
+  std::string name, value;
+  for (int i = 0; record->get_modifier(i, &index, &name, &value); ++i)
+    seen.push_back(std::to_string(index) + ":" + name + "=" + value);
+  return seen;
 }
 
 // Counts the nodes below `element` that are not elements.
@@ -98,17 +107,11 @@ TEST_F(TdrBasicTest, OpenWrapsElementChildrenAndKeepsTheRest) {
   ASSERT_EQ(session->get_num_instance_elements(), 3);
   TDR_BASIC_ELEMENT* a = session->get_instance_at(0);
   EXPECT_EQ(describe(a), "a(n=1 b(c())d())");
-  EXPECT_EQ(a->get_root_node(), nullptr);
-  EXPECT_EQ(a->get_undo_buffer()->get_root(), a);
-  TDR_BASIC_ELEMENT* b = a->get_child_element(0u);
-  EXPECT_EQ(b->get_parent_element(), a);
-  EXPECT_EQ(b->get_root_node(), a->get_dom_node());
-  EXPECT_EQ(b->get_child_element(0u)->get_root_node(), a->get_dom_node());
-  EXPECT_EQ(b->get_child_element(0u)->get_undo_buffer(), a->get_undo_buffer());
+  TDR_BASIC_ELEMENT* c = a->get_child_element(0u)->get_child_element(0u);
+  EXPECT_EQ(c->get_root_node(), a->get_dom_node());
+  EXPECT_EQ(c->get_undo_buffer(), a->get_undo_buffer());
   // Every instance element got its own history.
   EXPECT_NE(session->get_instance_at(1)->get_undo_buffer(), a->get_undo_buffer());
-  EXPECT_EQ(session->get_instance_at(2)->get_undo_buffer()->get_root(),
-            session->get_instance_at(2));
 
   // Text and comments stay in the document: saving twice is a fixed point.
   std::string out1 = temp_path("out1.xml"), out2 = temp_path("out2.xml");
@@ -129,16 +132,13 @@ TEST_F(TdrBasicTest, OpenFailuresKeepTheSessionAndPostTheReadError) {
   auto session = new_session();
   session->append_instance("keep");
   EXPECT_EQ(session->open(temp_path("nothing.xml").c_str()), TDR_BASIC_ERROR_CODE_FILE_ERROR);
-  MSG_RECORD message = expect_message("ETDR_SOURCE_GENERIC");
-  ASSERT_GE(message.args.size(), 1u);
-  EXPECT_EQ(message.args[0], temp_path("nothing.xml"));
+  EXPECT_EQ(expect_message("ETDR_SOURCE_GENERIC").args.at(0), temp_path("nothing.xml"));
 
   std::string bad = temp_path("bad.xml");
   write_file(bad, "<session><a></session>");
   EXPECT_EQ(session->open(bad.c_str()), TDR_BASIC_ERROR_CODE_FILE_ERROR);
   expect_message("ETDR_SOURCE_GENERIC");
-  ASSERT_EQ(session->get_num_instance_elements(), 1);
-  EXPECT_EQ(tag(session->get_instance_at(0)), "keep");
+  EXPECT_EQ(describe(session->get_instance_at(0)), "keep()");
   EXPECT_EQ(session->open(nullptr), TDR_BASIC_ERROR_CODE_FILE_ERROR);
 
   // A good file replaces everything, temporary instance elements included.
@@ -147,7 +147,7 @@ TEST_F(TdrBasicTest, OpenFailuresKeepTheSessionAndPostTheReadError) {
   write_file(good, "<session><n/></session>");
   EXPECT_EQ(session->open(good.c_str()), TDR_BASIC_ERROR_CODE_OK);
   ASSERT_EQ(session->get_num_instance_elements(), 1);
-  EXPECT_EQ(tag(session->get_instance_at(0)), "n");
+  EXPECT_EQ(describe(session->get_instance_at(0)), "n()");
   EXPECT_EQ(session->get_num_temp_instance_elements(), 0);
 }
 
@@ -160,21 +160,15 @@ TEST_F(TdrBasicTest, FindAndDeleteInstancesByTagAndPosition) {
   EXPECT_EQ(session->find_instance("a", 1), a1);
   EXPECT_EQ(session->find_instance("a", 2), nullptr);
   EXPECT_EQ(session->find_instance("A", 0), nullptr);
-  EXPECT_EQ(session->find_instance("a", -1), nullptr);
   EXPECT_EQ(session->find_instance(nullptr, 0), nullptr);
-  EXPECT_EQ(session->get_instance_at(1), b0);
-
-  EXPECT_EQ(session->get_instance_at(3), nullptr);
-  expect_internal_error("index < get_num_instance_elements()");
   EXPECT_EQ(session->get_instance_at(-1), nullptr);
   expect_internal_error("index < get_num_instance_elements()");
   EXPECT_EQ(session->get_temp_instance_at(0), nullptr);
   expect_internal_error("index < get_num_temp_instance_elements()");
 
-  EXPECT_EQ(session->delete_instance_at(3), TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
-  EXPECT_EQ(session->delete_instance_at(-1), TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
-  EXPECT_EQ(session->delete_instance("b", 1), TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
-  EXPECT_EQ(session->delete_instance(nullptr, 0), TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
+  for (int result : {session->delete_instance_at(3), session->delete_instance_at(-1),
+                     session->delete_instance("b", 1), session->delete_instance(nullptr, 0)})
+    EXPECT_EQ(result, TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
   EXPECT_EQ(session->get_num_instance_elements(), 3);
 
   a1->set_attribute("k", "v");
@@ -196,10 +190,7 @@ TEST_F(TdrBasicTest, TemporaryInstancesStayOutOfTheDocument) {
   ASSERT_NE(t0, nullptr);
   t0->set_attribute("a", "1");
   t0->append_child_element("inner");
-  EXPECT_EQ(t0->get_dom_node()->getParentNode(), nullptr);
-  EXPECT_EQ(session->get_num_temp_instance_elements(), 2);
   EXPECT_EQ(session->find_temp_instance("t", 1), t1);
-  EXPECT_EQ(session->get_temp_instance_at(0), t0);
   EXPECT_EQ(session->find_instance("t", 0), nullptr);
 
   std::string path = temp_path("t.xml");
@@ -229,8 +220,6 @@ TEST_F(TdrBasicTest, ReplaceInstancePutsTheReplacementInPlace) {
   TDR_BASIC_ELEMENT* returned = session->replace_instance(old, temp);
   ASSERT_EQ(returned, old);
   std::unique_ptr<TDR_BASIC_ELEMENT> owned(returned);
-  EXPECT_EQ(old->get_dom_node()->getParentNode(), nullptr);
-  EXPECT_EQ(session->get_instance_at(1), temp);
   EXPECT_EQ(session->get_num_temp_instance_elements(), 0);
   EXPECT_EQ(old->get_undo_buffer()->get_root(), temp);
 
@@ -262,9 +251,7 @@ TEST_F(TdrBasicTest, AttributeResultCodes) {
   EXPECT_EQ(e->get_attribute("missing", &value), TDR_BASIC_ERROR_CODE_NOT_FOUND);
   EXPECT_EQ(value, "");
   EXPECT_EQ(e->set_attribute("empty", ""), TDR_BASIC_ERROR_CODE_OK);
-  value = "stale";
-  EXPECT_EQ(e->get_attribute("empty", &value), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(value, "");
+  EXPECT_EQ(attr(e, "empty"), "");
   // An empty value counts as absent for removal but stays in the element.
   EXPECT_EQ(e->remove_attribute("empty"), TDR_BASIC_ERROR_CODE_NOT_FOUND);
   EXPECT_TRUE(e->get_dom_node()->hasAttribute(TDR_DATA_XML_STR("empty")));
@@ -272,7 +259,7 @@ TEST_F(TdrBasicTest, AttributeResultCodes) {
   EXPECT_EQ(e->set_attribute("x", "a\"<&b"), TDR_BASIC_ERROR_CODE_OK);
   EXPECT_EQ(attr(e, "x"), "a\"<&b");
   EXPECT_EQ(e->remove_attribute("x"), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(attr(e, "x"), "<3>");
+  EXPECT_EQ(attr(e, "x"), "<3>");  // not found
 
   for (int result : {e->get_attribute(nullptr, &value), e->get_attribute("x", nullptr),
                      e->set_attribute(nullptr, "1"), e->set_attribute("x", nullptr),
@@ -280,15 +267,9 @@ TEST_F(TdrBasicTest, AttributeResultCodes) {
                      e->get_name(nullptr), session->get_attribute(nullptr, &value)})
     EXPECT_EQ(result, TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
 
-  std::string data = "stale";
-  EXPECT_EQ(e->set_element_data("ignored"), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(e->get_element_data(&data), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(data, "");
-
   // The session's own attributes live on the root element.
   EXPECT_EQ(session->set_attribute("r", "1"), TDR_BASIC_ERROR_CODE_OK);
   EXPECT_EQ(session->get_attribute("r", &value), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(value, "1");
   EXPECT_TRUE(xercesc::XMLString::equals(
       session->get_dom_root()->getAttribute(TDR_DATA_XML_STR("r")), u"1"));
   EXPECT_EQ(session->remove_attribute("r"), TDR_BASIC_ERROR_CODE_OK);
@@ -321,15 +302,11 @@ TEST_F(TdrBasicTest, ChildrenAreAppendedInsertedFoundAndRemoved) {
   auto session = new_session();
   TDR_BASIC_ELEMENT* top = session->append_instance("top");
   TDR_BASIC_ELEMENT* x = top->append_child_element("x");
-  TDR_BASIC_ELEMENT* z = top->append_child_element("z");
+  top->append_child_element("z");
   TDR_BASIC_ELEMENT* y = top->insert_child_element("y", 1);
   ASSERT_NE(y, nullptr);
-  TDR_BASIC_ELEMENT* w = top->insert_child_element("w", 0);
-  EXPECT_EQ(top->get_child_element(0u), w);
-  EXPECT_EQ(top->get_child_element(1u), x);
-  EXPECT_EQ(top->get_child_element(2u), y);
-  EXPECT_EQ(top->get_child_element(3u), z);
-  EXPECT_EQ(y->get_undo_buffer(), top->get_undo_buffer());
+  ASSERT_NE(top->insert_child_element("w", 0), nullptr);
+  EXPECT_EQ(describe(top), "top(w()x()y()z())");
   EXPECT_EQ(y->get_root_node(), top->get_dom_node());
   TDR_BASIC_ELEMENT* deep = x->append_child_element("y");
   EXPECT_EQ(deep->get_root_node(), top->get_dom_node());
@@ -351,8 +328,6 @@ TEST_F(TdrBasicTest, ChildrenAreAppendedInsertedFoundAndRemoved) {
   EXPECT_EQ(top->get_child_element("q", 0), nullptr);
   EXPECT_EQ(top->get_child_element("y", 2), nullptr);
   expect_internal_error("index < size || (index == 0)");
-  EXPECT_EQ(top->get_child_element("y", -1), nullptr);
-  expect_internal_error("index < size || (index == 0)");
 
   EXPECT_EQ(top->remove_child_element(nullptr), TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
   expect_internal_error("element != NULL");
@@ -360,8 +335,6 @@ TEST_F(TdrBasicTest, ChildrenAreAppendedInsertedFoundAndRemoved) {
   EXPECT_EQ(top->remove_child_element(x), TDR_BASIC_ERROR_CODE_OK);
   std::unique_ptr<TDR_BASIC_ELEMENT> removed(x);
   EXPECT_EQ(x->get_parent_element(), nullptr);
-  EXPECT_EQ(x->get_dom_node()->getParentNode(), nullptr);
-  EXPECT_EQ(top->get_number_of_child_elements(nullptr), 3);
   EXPECT_EQ(top->get_number_of_child_elements("y"), 1);
 
   std::string path = temp_path("kids.xml");
@@ -379,11 +352,8 @@ TEST_F(TdrBasicTest, CopyKeepsNestedElementsAndAttributesButNoText) {
   std::unique_ptr<TDR_BASIC_ELEMENT> copy(new TDR_BASIC_ELEMENT(*original));
   EXPECT_EQ(describe(copy.get()), describe(original));
   EXPECT_EQ(describe(copy.get()), "i(a=1 j(b=2 k(c=3 ))l())");
-  EXPECT_EQ(copy->get_parent_element(), nullptr);
   EXPECT_EQ(copy->get_root_node(), nullptr);
-  EXPECT_EQ(copy->get_undo_buffer(), original->get_undo_buffer());
   EXPECT_EQ(copy->get_dom_node()->getParentNode(), nullptr);
-  EXPECT_NE(copy->get_dom_node(), original->get_dom_node());
   EXPECT_EQ(copy->get_child_element(0u)->get_child_element(0u)->get_root_node(),
             copy->get_dom_node());
   // No text nodes came along.
@@ -394,18 +364,6 @@ TEST_F(TdrBasicTest, CopyKeepsNestedElementsAndAttributesButNoText) {
   EXPECT_EQ(describe(part.get()), "j(b=2 k(c=3 ))");
   EXPECT_EQ(part->get_root_node(), nullptr);
   EXPECT_EQ(part->get_child_element(0u)->get_root_node(), part->get_dom_node());
-}
-
-TEST_F(TdrBasicTest, PopulateRefusesNonInstanceOrSecondPass) {
-  auto session = new_session();
-  TDR_BASIC_ELEMENT* top = session->append_instance("top");
-  TDR_BASIC_ELEMENT* kid = top->append_child_element("kid");
-  EXPECT_EQ(kid->populate_element_tree(nullptr), TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
-  expect_internal_error("m_parent == NULL && m_root_node == NULL");
-  EXPECT_EQ(top->populate_element_tree(top->get_undo_buffer()),
-            TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
-  expect_internal_error("m_children.empty()");
-  EXPECT_EQ(top->get_number_of_child_elements(nullptr), 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -432,13 +390,9 @@ class TdrBasicUndoTest : public TdrBasicTest {
 };
 
 TEST_F(TdrBasicUndoTest, AttributeChangeUndoesAndRedoes) {
-  EXPECT_FALSE(buffer->is_undoable());
-  EXPECT_FALSE(buffer->is_redoable());
-  EXPECT_FALSE(buffer->undo());
-  EXPECT_FALSE(buffer->redo());
+  EXPECT_FALSE(buffer->undo() || buffer->redo() || buffer->is_undoable());
   EXPECT_TRUE(buffer->save_snapshot());
   EXPECT_TRUE(buffer->is_undoable());
-  ASSERT_EQ(buffer->get_num_records(), 1u);
   EXPECT_TRUE(buffer->get_record_at(0)->is_full_replace());
 
   TDR_BASIC_ELEMENT* before = live();
@@ -447,25 +401,13 @@ TEST_F(TdrBasicUndoTest, AttributeChangeUndoesAndRedoes) {
   ASSERT_TRUE(buffer->undo());
   EXPECT_NE(live(), before);
   EXPECT_EQ(buffer->get_root(), live());
-  EXPECT_EQ(live()->get_dom_node()->getParentNode(), session->get_dom_root());
-  EXPECT_EQ(attr(live(), "a"), "1");
-  EXPECT_EQ(attr(live()->get_child_element(1u), "name"), "q");
-  EXPECT_TRUE(buffer->is_redoable());
-  EXPECT_FALSE(buffer->is_undoable());
-  // The undo recorded the changed state as a difference.
+  EXPECT_EQ(describe(live()), "top(a=1 item(name=p leaf(v=p ))item(name=q leaf(v=q )))");
+  EXPECT_TRUE(buffer->is_redoable() && !buffer->is_undoable());
+  // The undo recorded the changed state as a difference (top, item p, leaf p, item q).
   ASSERT_EQ(buffer->get_num_records(), 2u);
-  const TDR_BASIC_UNDO_ELEMENT* record = buffer->get_record_at(1);
-  EXPECT_FALSE(record->is_full_replace());
-  ASSERT_EQ(record->get_num_modifiers(), 2);
-  int index;
-  std::string name, value;
-  ASSERT_TRUE(record->get_modifier(0, &index, &name, &value));
-  EXPECT_EQ(index, 0);
-  EXPECT_EQ(name + "=" + value, "a=2");
-  ASSERT_TRUE(record->get_modifier(1, &index, &name, &value));
-  EXPECT_EQ(index, 3);  // top, item p, leaf p, item q
-  EXPECT_EQ(name + "=" + value, "name=changed");
-  EXPECT_FALSE(record->get_modifier(2, &index, &name, &value));
+  EXPECT_FALSE(buffer->get_record_at(1)->is_full_replace());
+  EXPECT_EQ(modifiers(buffer->get_record_at(1)),
+            (std::vector<std::string>{"0:a=2", "3:name=changed"}));
 
   ASSERT_TRUE(buffer->redo());
   EXPECT_EQ(attr(live(), "a"), "2");
@@ -474,28 +416,9 @@ TEST_F(TdrBasicUndoTest, AttributeChangeUndoesAndRedoes) {
   ASSERT_TRUE(buffer->undo());
   EXPECT_EQ(attr(live(), "a"), "1");
   EXPECT_EQ(buffer->get_num_records(), 2u);  // nothing recorded again
-}
-
-TEST_F(TdrBasicUndoTest, SnapshotAfterUndoDropsTheRedoPart) {
-  buffer->save_snapshot();
-  live()->set_attribute("a", "2");
-  ASSERT_TRUE(buffer->undo());
-  ASSERT_TRUE(buffer->is_redoable());
+  // A snapshot after an undo only drops the redo part.
   EXPECT_TRUE(buffer->save_snapshot());
-  EXPECT_EQ(buffer->get_num_records(), 1u);
-  EXPECT_FALSE(buffer->is_redoable());
-  live()->set_attribute("a", "3");
-  buffer->save_snapshot();
-  EXPECT_EQ(buffer->get_num_records(), 2u);
-  live()->set_attribute("a", "4");
-  ASSERT_TRUE(buffer->undo());
-  EXPECT_EQ(attr(live(), "a"), "3");
-  ASSERT_TRUE(buffer->undo());
-  EXPECT_EQ(attr(live(), "a"), "1");
-  EXPECT_FALSE(buffer->undo());
-  ASSERT_TRUE(buffer->redo());
-  ASSERT_TRUE(buffer->redo());
-  EXPECT_EQ(attr(live(), "a"), "4");
+  EXPECT_TRUE(buffer->get_num_records() == 1u && !buffer->is_redoable());
 }
 
 TEST_F(TdrBasicUndoTest, AddedAndRemovedChildrenMakeFullRecords) {
@@ -561,16 +484,9 @@ TEST_F(TdrBasicUndoTest, SwappedSiblingsAreRecordedAsDifferences) {
   moved->set_attribute("name", "p");
   moved->append_child_element("leaf")->set_attribute("v", "p");
   buffer->save_snapshot();
-  const TDR_BASIC_UNDO_ELEMENT* record = buffer->get_record_at(1);
-  ASSERT_FALSE(record->is_full_replace());
-  std::vector<std::string> seen;
-  for (int i = 0; i < record->get_num_modifiers(); ++i) {
-    int index;
-    std::string name, value;
-    record->get_modifier(i, &index, &name, &value);
-    seen.push_back(std::to_string(index) + ":" + name + "=" + value);
-  }
-  EXPECT_EQ(seen, (std::vector<std::string>{"1:name=q", "2:v=q", "3:name=p", "4:v=p"}));
+  ASSERT_FALSE(buffer->get_record_at(1)->is_full_replace());
+  EXPECT_EQ(modifiers(buffer->get_record_at(1)),
+            (std::vector<std::string>{"1:name=q", "2:v=q", "3:name=p", "4:v=p"}));
 
   live()->set_attribute("a", "x");
   ASSERT_TRUE(buffer->undo());
@@ -604,36 +520,7 @@ TEST_F(TdrBasicUndoTest, SavepointFollowsTheLiveState) {
   EXPECT_TRUE(buffer->is_last_savepoint());
 }
 
-TEST_F(TdrBasicUndoTest, SaveAfterUndoWritesTheRestoredTree) {
-  std::string saved = temp_path("before.xml");
-  ASSERT_EQ(session->save_as(saved.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  buffer->save_snapshot();
-  live()->set_attribute("a", "changed");
-  live()->get_child_element(0u)->append_child_element("added");
-  TDR_BASIC_ELEMENT* q = live()->get_child_element(1u);
-  live()->remove_child_element(q);
-  delete q;
-  std::string changed = temp_path("changed.xml");
-  ASSERT_EQ(session->save_as(changed.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_NE(read_file(changed), read_file(saved));
-
-  ASSERT_TRUE(buffer->undo());
-  std::string restored = temp_path("restored.xml");
-  ASSERT_EQ(session->save_as(restored.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(read_file(restored), read_file(saved));
-  EXPECT_EQ(read_file(restored),
-            "<session>\n  <top a=\"1\">\n    <item name=\"p\">\n      <leaf v=\"p\"/>\n"
-            "    </item>\n    <item name=\"q\">\n      <leaf v=\"q\"/>\n    </item>\n"
-            "  </top>\n</session>\n");
-  ASSERT_TRUE(buffer->redo());
-  std::string redone = temp_path("redone.xml");
-  ASSERT_EQ(session->save_as(redone.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(read_file(redone), read_file(changed));
-}
-
-TEST_F(TdrBasicUndoTest, UndoRestoresValuesAndPlaceExactly) {
-  session->append_instance("after")->set_attribute("z", "1");
-  TDR_BASIC_ELEMENT* other = session->get_instance_at(1);
+TEST_F(TdrBasicUndoTest, UndoRestoresValuesExactly) {
   live()->set_attribute("gone", "soon");
   const XMLCh name[] = u"u";
   const XMLCh original[] = {'c', 0x00E9, 0x4E2D, 0xD83D, 0xDE00, 0};
@@ -649,11 +536,6 @@ TEST_F(TdrBasicUndoTest, UndoRestoresValuesAndPlaceExactly) {
   ASSERT_TRUE(buffer->undo());
   EXPECT_EQ(value(), original);
   EXPECT_EQ(attr(live(), "gone"), "soon");
-  // The instance keeps its place among its siblings.
-  ASSERT_EQ(session->get_num_instance_elements(), 2);
-  EXPECT_EQ(session->get_instance_at(1), other);
-  EXPECT_EQ(session->get_dom_root()->getFirstElementChild(), live()->get_dom_node());
-  EXPECT_EQ(session->find_instance("top", 0), live());
   ASSERT_TRUE(buffer->redo());
   ASSERT_TRUE(buffer->redo());
   EXPECT_EQ(value(), original);
@@ -668,20 +550,16 @@ TEST_F(TdrBasicUndoTest, TemporaryInstanceHistory) {
   history->save_snapshot();
   temp->set_attribute("k", "2");
   ASSERT_TRUE(history->undo());
-  ASSERT_EQ(session->get_num_temp_instance_elements(), 1);
   TDR_BASIC_ELEMENT* now = session->get_temp_instance_at(0);
   EXPECT_EQ(now, history->get_root());
   EXPECT_EQ(attr(now, "k"), "1");
-  EXPECT_EQ(now->get_dom_node()->getParentNode(), nullptr);
   EXPECT_EQ(session->get_num_instance_elements(), 1);
 
   // A change of shape goes through a rebuilt copy.
   history->save_snapshot();
   now->append_child_element("kid")->set_attribute("x", "1");
   ASSERT_TRUE(history->undo());
-  now = session->get_temp_instance_at(0);
-  EXPECT_EQ(now, history->get_root());
-  EXPECT_EQ(describe(now), "t(k=1 )");
+  EXPECT_EQ(describe(history->get_root()), "t(k=1 )");
   ASSERT_TRUE(history->redo());
   EXPECT_EQ(describe(session->get_temp_instance_at(0)), "t(k=1 kid(x=1 ))");
   EXPECT_EQ(session->get_temp_instance_at(0)->get_dom_node()->getParentNode(), nullptr);
@@ -719,13 +597,8 @@ TEST_F(TdrBasicUndoTest, BufferPreconditionsReport) {
 
   TDR_BASIC_UNDO_BUFFER empty;
   EXPECT_FALSE(empty.is_full_snapshot_needed());
-  EXPECT_FALSE(empty.is_undoable());
   EXPECT_FALSE(empty.clear_redo());
-  empty.set_root(nullptr);
-  EXPECT_EQ(empty.get_root(), nullptr);
-  EXPECT_TRUE(empty.is_same_structure(nullptr, nullptr));
   EXPECT_FALSE(empty.is_same_structure(live(), nullptr));
-  EXPECT_TRUE(empty.is_same_structure(live(), live()));
 
   // Deleting the instance deletes its history (LeakSanitizer checks).
   live()->set_attribute("a", "2");
@@ -779,11 +652,10 @@ TEST_F(TdrBasicTest, HundredSnapshotsRebuildEveryState) {
     if (r % 25 == 24) live->append_child_element("row")->set_attribute("n", "new");
   }
   states.push_back(describe(session->get_instance_at(0)));
-  EXPECT_EQ(buffer->get_num_records(), 100u);
-  int full_records = 0;
+  int full_records = 0;  // the first and one after each added row
   for (unsigned i = 0; i < buffer->get_num_records(); ++i)
     full_records += buffer->get_record_at(i)->is_full_replace();
-  EXPECT_EQ(full_records, 4);  // the first and one after each added row
+  EXPECT_EQ(full_records, 4);
 
   for (int state = 99; state >= 0; --state) {
     ASSERT_TRUE(buffer->undo());
@@ -792,22 +664,44 @@ TEST_F(TdrBasicTest, HundredSnapshotsRebuildEveryState) {
     ASSERT_EQ(describe(rebuilt.get()), states[state]);
   }
   EXPECT_FALSE(buffer->undo());
-  // A rebuilt tree has elements only, as a copy has.
-  EXPECT_EQ(count_non_elements(session->get_instance_at(0)->get_dom_node()), 0);
   for (int state = 1; state <= 100; ++state) {
     ASSERT_TRUE(buffer->redo());
     ASSERT_EQ(describe(session->get_instance_at(0)), states[state]) << "state " << state;
   }
   EXPECT_FALSE(buffer->redo());
   EXPECT_EQ(buffer->get_num_records(), 101u);
+}
 
-  // The document around the instance is untouched.
-  std::string out = temp_path("history_out.xml");
-  ASSERT_EQ(session->save_as(out.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  std::string saved = read_file(out);
-  EXPECT_EQ(saved.substr(0, 21), "<session>\n  <inst id=");
-  EXPECT_NE(saved.find("</inst>\n  <other/>\n</session>\n"), std::string::npos);
-  EXPECT_EQ(saved.find("text"), std::string::npos);
+// Undo swaps the live instance for a rebuilt copy: its elements and attributes
+// come back, its own text and comments do not (a copy has none), and whatever
+// lies around it in the document stays where it was.
+TEST_F(TdrBasicTest, UndoReplacesTheInstanceByItsCopyInPlace) {
+  std::string path = temp_path("mixed.xml");
+  write_file(path,
+             "<session>lead<!--c0--><inst a=\"1\">inner<k b=\"2\">deep<!--ic--></k><!--i2-->"
+             "</inst>tail<!--c1--><other/></session>");
+  auto session = open_file(path);
+  TDR_BASIC_UNDO_BUFFER* buffer = session->get_instance_at(0)->get_undo_buffer();
+  auto saved = [&] {
+    std::string out = temp_path("out.xml");
+    EXPECT_EQ(session->save_as(out.c_str()), TDR_BASIC_ERROR_CODE_OK);
+    return read_file(out);
+  };
+  const std::string around_head = "<session>lead<!--c0-->\n  <inst a=";
+  const std::string around_tail = "\n  </inst>tail<!--c1-->\n  <other/>\n</session>\n";
+  EXPECT_EQ(saved(), around_head + "\"1\">inner\n    <k b=\"2\">deep<!--ic-->\n    </k><!--i2-->" +
+                         around_tail);
+  buffer->save_snapshot();
+  TDR_BASIC_ELEMENT* live = session->get_instance_at(0);
+  live->set_attribute("a", "2");
+  live->get_child_element(0u)->set_attribute("b", "3");
+  live->append_child_element("n");
+  ASSERT_TRUE(buffer->undo());
+  EXPECT_EQ(session->get_num_instance_elements(), 2);
+  EXPECT_EQ(saved(), around_head + "\"1\">\n    <k b=\"2\"/>" + around_tail);
+  ASSERT_TRUE(buffer->redo());
+  EXPECT_EQ(saved(), around_head + "\"2\">\n    <k b=\"3\"/>\n    <n/>" + around_tail);
+  EXPECT_EQ(session->find_instance("other", 0), session->get_instance_at(1));
 }
 
 // ---------------------------------------------------------------------------
@@ -835,78 +729,6 @@ TEST_F(TdrBasicTest, DeepTreesAreWalkedWithoutRecursion) {
   while (walk->get_number_of_child_elements(nullptr) > 0) walk = walk->get_child_element(0u);
   EXPECT_EQ(attr(walk, "bottom"), "1");
   EXPECT_EQ(session->get_instance_at(0)->get_number_of_child_elements("n"), depth);
-}
-
-TEST_F(TdrBasicTest, LargeTreeSnapshotsStayCheap) {
-  using CLOCK = std::chrono::steady_clock;
-  auto seconds = [](CLOCK::time_point a, CLOCK::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
-  };
-  const auto begin = CLOCK::now();
-  const int groups = 100, per_group = 999;  // 100,000 descendants
-  std::string text = "<session><top>";
-  for (int g = 0; g < groups; ++g) {
-    text += "<group g=\"" + std::to_string(g) + "\">";
-    for (int i = 0; i < per_group; ++i) text += "<node v=\"0\"/>";
-    text += "</group>";
-  }
-  text += "</top></session>";
-  std::string path = temp_path("large.xml");
-  write_file(path, text);
-  auto session = open_file(path);
-  TDR_BASIC_ELEMENT* top = session->get_instance_at(0);
-  EXPECT_EQ(top->get_number_of_child_elements("*"), 100000);
-  TDR_BASIC_UNDO_BUFFER* buffer = top->get_undo_buffer();
-  // 1,000 changes spread over all groups; node (g, k) is at pre-order index
-  // 1 + g * 1000 + 1 + k.
-  auto change_all = [&](int value) {
-    TDR_BASIC_ELEMENT* root = session->get_instance_at(0);
-    for (int c = 0; c < 1000; ++c) {
-      TDR_BASIC_ELEMENT* group = root->get_child_element(static_cast<unsigned>(c % groups));
-      group->get_child_element(static_cast<unsigned>(c / groups * 37))
-          ->set_attribute("v", std::to_string(value).c_str());
-    }
-  };
-  auto probe = [&](int g, int k) {
-    return attr(session->get_instance_at(0)
-                    ->get_child_element(static_cast<unsigned>(g))
-                    ->get_child_element(static_cast<unsigned>(k)),
-                "v");
-  };
-  const auto loaded = CLOCK::now();
-  buffer->save_snapshot();  // the first record is a full copy
-  const auto first = CLOCK::now();
-  const int rounds = 10;
-  for (int r = 1; r <= rounds; ++r) {
-    change_all(r);
-    buffer->save_snapshot();
-  }
-  const auto recorded = CLOCK::now();
-  for (unsigned r = 1; r <= rounds; ++r) {
-    const TDR_BASIC_UNDO_ELEMENT* record = buffer->get_record_at(r);
-    ASSERT_FALSE(record->is_full_replace());
-    ASSERT_EQ(record->get_num_modifiers(), 1000);
-    EXPECT_EQ(record->m_modifiers[0].m_index, 2);
-    EXPECT_EQ(record->m_modifiers[999].m_index, 1 + 99 * 1000 + 1 + 9 * 37);
-  }
-  change_all(rounds + 1);
-  // Each step rebuilds from the full first record through up to ten
-  // difference records.
-  ASSERT_TRUE(buffer->undo());
-  EXPECT_EQ(probe(5, 0), std::to_string(rounds));
-  ASSERT_TRUE(buffer->undo());
-  EXPECT_EQ(probe(99, 9 * 37), std::to_string(rounds - 1));
-  EXPECT_EQ(probe(99, 9 * 37 + 1), "0");
-  ASSERT_TRUE(buffer->redo());
-  ASSERT_TRUE(buffer->redo());
-  EXPECT_EQ(probe(0, 0), std::to_string(rounds + 1));
-  EXPECT_FALSE(buffer->redo());
-  const auto end = CLOCK::now();
-  RecordProperty("load_seconds", std::to_string(seconds(begin, loaded)));
-  RecordProperty("full_snapshot_seconds", std::to_string(seconds(loaded, first)));
-  RecordProperty("difference_snapshot_seconds", std::to_string(seconds(first, recorded) / rounds));
-  RecordProperty("undo_redo_step_seconds", std::to_string(seconds(recorded, end) / 4));
-  EXPECT_LT(seconds(loaded, end), 10.0);
 }
 
 }  // namespace

@@ -42,7 +42,6 @@ TEST_F(TdrTest, NameMapHoldsManyKeysThroughGrowth) {
   TDR_DATA_NAME_MAP<NAMED> map;
   for (NAMED& o : objects) ASSERT_TRUE(map.insert(&o));
   for (NAMED& o : objects) ASSERT_EQ(map.find(o.name), &o);
-  EXPECT_GT(map.table().bucket_count(), 5000u / 2);
 }
 
 TEST_F(TdrTest, AliasMapEntersNameAndAliasKeys) {

