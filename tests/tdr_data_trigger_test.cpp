@@ -1,9 +1,6 @@
 // Triggers: reading (current and older variants), levels, the five forms of
 // set_trigger_condition with their warnings, setters, logs, hardware queries,
 // removal, and sessions with triggers saved and reopened.
-#include <sys/resource.h>
-
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -553,42 +550,6 @@ TEST_F(TriggerTest, IncrementalRouteAndNodeUse) {
   EXPECT_TRUE(t->is_incremental_node_used_correctly());
   set()->get_trigger_wire_at(6)->set_tap_mode(TDR_MTYPE_ADVANCED_TAP);
   EXPECT_FALSE(t->is_incremental_node_used_correctly());
-}
-
-TEST_F(TriggerTest, ManyLevelsOverManyWiresStayCompact) {
-  // A few megabytes of file: 20,000 wires and 20,000 levels naming the last
-  // wire. Storing every condition of every level would take gigabytes.
-  const int count = 20000;
-  std::string wires, levels;
-  for (int i = 0; i < count; ++i) wires += "<wire name=\"w" + std::to_string(i) + "\"/>";
-  for (int i = 0; i < count; ++i)
-    levels += "<level>'w" + std::to_string(count - 1 - i % 2) + "' == " + (i % 3 ? "low" : "high") +
-              "</level>";
-  struct rusage before, after;
-  getrusage(RUSAGE_SELF, &before);
-  auto start = std::chrono::steady_clock::now();
-  open_text("<session><instance name=\"i\"><signal_set name=\"s\"><signal_vec><trigger_input_vec>" +
-            wires +
-            "</trigger_input_vec></signal_vec><presentation><setup_view/></presentation>"
-            "<trigger name=\"t\"><events>" +
-            levels + "</events></trigger></signal_set></instance></session>");
-  TDR_DATA_TRIGGER* t = trigger();
-  ASSERT_EQ(t->get_event_levels(), count);
-  EXPECT_EQ(t->get_condition(0, count - 1, false), TDR_CTYPE_HIGH_COND);
-  EXPECT_EQ(t->get_condition(1, count - 2, false), TDR_CTYPE_LOW_COND);
-  EXPECT_EQ(t->get_condition(1, count - 1, false), TDR_CTYPE_DONT_CARE_COND);
-  EXPECT_STREQ(t->get_condition_expression(count - 1, false),
-               ("'w" + std::to_string(count - 2) + "' == low").c_str());
-  // Writing a level stays cheap too: the text follows the conditions set.
-  for (int w = 0; w < count; w += 2)
-    EXPECT_TRUE(t->set_trigger_condition(w, 0, TDR_CTYPE_RISING_EDGE_COND, false, false));
-  std::string text = t->get_condition_expression(0, false);
-  EXPECT_EQ(text.compare(0, 26, "'w0' == rising edge && 'w2"), 0);
-  EXPECT_EQ(text.substr(text.size() - 20), " && 'w19999' == high");
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  getrusage(RUSAGE_SELF, &after);
-  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 400 * 1024);  // KiB
-  EXPECT_LT(seconds, 30.0);
 }
 
 // --- sessions ----------------------------------------------------------------------
