@@ -102,12 +102,6 @@ TEST_F(TdrTest, SignalSetNewHasTheEmptySkeleton) {
   EXPECT_TRUE(set.get_connection_status());
   ASSERT_NE(set.get_setup_view(), nullptr);
   EXPECT_EQ(tdr_narrow(set.get_data_view()->get_dom_node()->getTagName()), "data_view");
-  EXPECT_EQ(set.get_data_view()->get_signal_set(), &set);
-  EXPECT_EQ(set.get_data_wire_at(0), nullptr);
-  EXPECT_EQ(set.get_trigger_wire_at(-1), nullptr);
-  EXPECT_EQ(set.get_trigger_wire_alias_at(0), nullptr);
-  EXPECT_EQ(set.get_num_triggers(), 0);
-  EXPECT_EQ(set.get_global_trigger(), nullptr);
   EXPECT_STREQ(set.to_string(),
                "   clock = posedge auto_tvf_external_clock\n   trigger signal width = 0\n"
                "   data signal width = 0\n   sample depth = 128");
@@ -575,20 +569,6 @@ TEST_F(TdrTest, SignalSetTriggersAndTheGlobalTrigger) {
   EXPECT_EQ(set.get_num_triggers(), 1);
   set.get_trigger_name_map().erase("t4");
   delete other;
-}
-
-TEST_F(TdrTest, SignalSetRemoveTakesItOutOfTheDocument) {
-  TEST_XML_DOC d;
-  TDR_DATA_SIGNAL_SET* set = new TDR_DATA_SIGNAL_SET(d.doc, "gone");
-  set->create_trigger("t", false);
-  set->append(set->create_wire("w", TDR_WTYPE_BOTH_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, nullptr),
-              true);
-  // Without a parent element nothing happens.
-  set->remove();
-  expect_internal_error("parent != nullptr");
-  d.root()->appendChild(set->get_dom_node());
-  set->remove();
-  EXPECT_EQ(d.root()->getFirstChild(), nullptr);
 }
 
 TEST_F(TdrTest, SignalSetSurvivesDeeplyNestedOldBuses) {

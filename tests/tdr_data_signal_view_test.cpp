@@ -339,23 +339,6 @@ TEST_F(TdrTest, ViewInsertFirstAppendAndRemoveAll) {
   EXPECT_EQ(print_node(made.get_dom_node()), "<setup_view/>");
 }
 
-TEST_F(TdrTest, ViewHandlesCopyWithoutSharingCaches) {
-  VIEW_FIXTURE f;
-  TDR_DATA_SIGNAL_VIEW_NODE bus = f.data().get_first_node();
-  EXPECT_STREQ(bus.get_name(), "a");
-  TDR_DATA_SIGNAL_VIEW_NODE copy(bus), assigned;
-  assigned = bus;
-  EXPECT_TRUE(assigned.is_bus());
-  EXPECT_TRUE(bus.set_name("renamed"));
-  // Fresh handles read the element anew.
-  EXPECT_STREQ(copy.get_name(), "renamed");
-  EXPECT_STREQ(assigned.get_name(), "renamed");
-  // A cached value stays until this handle's own setter runs.
-  tdr_set_attr(bus.get_dom_node(), TDR_X("name"), "outside");
-  EXPECT_STREQ(copy.get_name(), "renamed");
-  EXPECT_STREQ(TDR_DATA_SIGNAL_VIEW_NODE(bus.get_dom_node(), &f.data()).get_name(), "outside");
-}
-
 TEST_F(TdrTest, PluginRecordLivesOnlyOnPlugInBuses) {
   VIEW_FIXTURE f;
   TDR_DATA_SIGNAL_VIEW_NODE bus = f.setup().get_first_node().get_next_sibling().get_next_sibling();
