@@ -128,10 +128,6 @@ TEST_F(TdrTest, ViewBusReadersAndTheirDefaults) {
     tdr_set_attr(x.get_dom_node(), TDR_X("order"), order);
     EXPECT_FALSE(x.is_lsb_to_msb()) << order;
   }
-  tdr_set_attr(x.get_dom_node(), TDR_X("radix"), "Hex");
-  EXPECT_EQ(x.get_bus_display_type(), TDR_GTYPE_HEX_DISPLAY);
-  tdr_set_attr(x.get_dom_node(), TDR_X("radix"), "ascii");
-  EXPECT_EQ(x.get_bus_display_type(), TDR_GTYPE_ASCII_DISPLAY);
 }
 
 TEST_F(TdrTest, ViewBusSettersWriteTheirWords) {
