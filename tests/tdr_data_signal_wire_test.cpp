@@ -247,15 +247,3 @@ TEST_F(TdrTest, WireConsolidateWithDuplicateAdoptsItsElement) {
   expect_internal_error("gen_strcmp(get_name(), duplicate->get_name()) == 0");
   EXPECT_EQ(wire.get_data_dom_node(), data_element);
 }
-
-// Tap-mode words are covered by the reading test above.
-TEST_F(TdrTest, WireConversionsFollowTheEnumerationWords) {
-  typedef TDR_DATA_SIGNAL_WIRE W;
-  EXPECT_STREQ(W::convert_to_signal_type_str(TDR_STYPE_BIDIR_PIN_SIGNAL), "bidir pin");
-  EXPECT_STREQ(W::convert_to_signal_type_str(static_cast<TDR_DATA_SIGNAL_TYPE>(256)), "unknown");
-  EXPECT_EQ(W::convert_to_signal_type("state"), TDR_STYPE_STATE_MACHINE_SIGNAL);
-  EXPECT_EQ(W::convert_to_signal_type("Register"), TDR_STYPE_UNKNOWN_SIGNAL);
-  EXPECT_STREQ(W::convert_to_capture_type_str(TDR_WTYPE_TRIGGER_CAPTURE), "trigger");
-  EXPECT_EQ(W::convert_to_capture_type("none"), TDR_WTYPE_BOTH_CAPTURE);
-  EXPECT_EQ(W::convert_to_capture_type("data"), TDR_WTYPE_DATA_CAPTURE);
-}

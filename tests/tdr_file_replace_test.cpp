@@ -99,7 +99,6 @@ TEST_F(FileReplaceTest, FailedSaveOfALargeSessionLeavesThePreviousFile) {
     bool directory, killed;
   };
   const CASE cases[] = {
-      {"file-size limit", [&] { return limit_file_size(half); }, 0755, false, false},
       // Root writes into any folder: the child gives its privileges up first.
       {"folder without write permission",
        [] { return geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0); }, 0555, false,

@@ -1,19 +1,23 @@
-// Drives the tdr command-line tool as a user would.
+// Drives the tdr command-line tool as a user and a script would: every
+// command, outputs against golden files (info, info --json, exports),
+// object-level diffs of sessions that differ in one thing, bad input.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
-#include "tdr_data_instance.h"
+#include <nlohmann/json.hpp>
+
 #include "tdr_data_session.h"
-#include "tdr_data_signal_set.h"
-#include "tdr_data_trigger.h"
 #include "tdr_test_support.h"
+#include "tdr_tx_test_support.h"
 
 namespace {
 
@@ -23,11 +27,31 @@ struct RUN {
   std::string err;  // standard error
 };
 
+// Standard output of a shell command.
+std::string shell(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  pclose(p);
+  return out;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
 class ToolTest : public TdrTest {
  protected:
+  // Runs the tool from the source folder, so example paths are as in the README.
   RUN run(const std::string& arguments) {
     std::string err_file = temp_path("stderr.txt");
-    std::string cmd = std::string(TDR_TOOL_PATH) + " " + arguments + " 2>" + err_file;
+    std::string cmd =
+        "cd " + source_dir() + " && " + TDR_TOOL_PATH + " " + arguments + " 2>" + err_file;
     RUN r{-1, "", ""};
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
@@ -115,20 +139,20 @@ TEST_F(ToolTest, NormalizeWritesAFixedPoint) {
                "cannot write");
 }
 
-TEST_F(ToolTest, InfoShowsTheTree) {
-  RUN r = run("info " + example("demo_session.xml"));
+// The tree of the demo session, and of a legacy file once imported, against
+// tests/data/data/info/ (the first line names the file given).
+TEST_F(ToolTest, InfoShowsTheTreeOfSessionsAndImportedLegacyFiles) {
+  std::string imported = temp_path("imported.xml");
+  RUN r = run("import " + example("legacy_capture.tvf") + " " + imported);
   ASSERT_EQ(r.code, 0) << r.err;
-  for (const char* part :
-       {"instance \"cpu_probe\"", "node: manufacturer 110, node id 0, version 4, index 0",
-        "signal set \"bus_capture\"", "clock: sys_clk (posedge)", "sample depth 64, RAM MIDRAM",
-        "trigger wires 5, data wires 6, signals 6", "trigger out: on, pin trig_out_pin",
-        "trigger \"addr_watch\"", "position center, circular, trigger in dont_care",
-        "power-up level 0 (basic): 'cpu|addr[3]' == high",
-        "level 1 (advanced): rising('valid') && !'cpu|addr[3]'",
-        "log \"run1\": depth 64, trigger position 32, check PASS", "mode incremental",
-        "position post, segmented (segment size 16)", "segments of 16",
-        "mnemonic table \"addr_states\": width 4, 4 entries"})
-    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+  for (const std::string& file : {example("demo_session.xml"), imported}) {
+    r = run("info " + file);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "session \"" + file + "\"");
+    std::string name = file == imported ? "imported_legacy_capture.txt" : "demo_session.txt";
+    expect_golden("data/info", name, r.out.substr(r.out.find('\n') + 1));
+  }
+  expect_fails("import " + temp_path("missing.tvf") + " " + imported, 2, "cannot read legacy file");
 }
 
 TEST_F(ToolTest, KfbEmbedListExtract) {
@@ -149,29 +173,12 @@ TEST_F(ToolTest, KfbEmbedListExtract) {
   expect_fails("kfb embed " + session + " " + temp_path("nothing") + " x", 2);
 }
 
-TEST_F(ToolTest, ImportTurnsALegacyFileIntoASession) {
-  std::string out = temp_path("imported.xml");
-  RUN r = run("import " + example("legacy_capture.tvf") + " " + out);
-  ASSERT_EQ(r.code, 0) << r.err;
-  r = run("info " + out);
-  ASSERT_EQ(r.code, 0) << r.err;
-  for (const char* part :
-       {"signal set \"signals_imported\"", "clock: uart_clk (posedge)", "sample depth 512",
-        "trigger wires 6, data wires 6", "trigger \"trigger_imported\"",
-        "level 0 (basic): 'uart|tx' == falling edge && 'fifo|full' == high"})
-    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
-  expect_fails("import " + temp_path("missing.tvf") + " " + out, 2, "cannot read legacy file");
-}
-
 TEST_F(ToolTest, ExportWritesVcdCsvAndSvg) {
   std::string vcd = temp_path("run.vcd");
   RUN r = run("export " + example("demo_session.xml") + " -o " + vcd);
   ASSERT_EQ(r.code, 0) << r.err;
-  std::string text = read_file(vcd);
-  EXPECT_NE(text.find("$var wire 1 % valid $end"), std::string::npos) << text;
-  EXPECT_NE(text.find("$var wire 4 ' addr [3:0] $end"), std::string::npos);
-  EXPECT_NE(text.find("$enddefinitions $end"), std::string::npos);
   // The trigger marker rises at sample 32 and falls after it.
+  std::string text = read_file(vcd);
   size_t at32 = text.find("#32\n");
   ASSERT_NE(at32, std::string::npos);
   EXPECT_EQ(text.find("1(\n"), text.find("1(\n", at32));
@@ -179,14 +186,6 @@ TEST_F(ToolTest, ExportWritesVcdCsvAndSvg) {
     std::string cmd = "vcd2fst " + vcd + " " + temp_path("run.fst") + " >/dev/null 2>&1";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << "vcd2fst refused the file";
   }
-
-  r = run("export " + example("demo_session.xml") + " --format csv");
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
-            "sample,trigger,cpu|addr[0],cpu|addr[1],cpu|addr[2],cpu|addr[3],valid,cpu|ready,addr");
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 65);
-  EXPECT_NE(r.out.find("\n32,1,"), std::string::npos);
-  EXPECT_NE(r.out.find(",FETCH\n"), std::string::npos);  // bus value through its table
 
   r = run("export " + example("demo_session.xml") + " --instance io_probe --format csv");
   ASSERT_EQ(r.code, 0) << r.err;
@@ -205,6 +204,24 @@ TEST_F(ToolTest, ExportWritesVcdCsvAndSvg) {
   r = run("export " + example("demo_session.xml") + " --log nothing");
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.err, "tdr: no log named nothing in trigger 'addr_watch'\n");
+}
+
+// Eight-bit buses over the samples 00 41 2C 22 80 FF 7F in every radix and a
+// table, names with blanks, bars, commas and quotes: the CSV and VCD files.
+TEST_F(ToolTest, ExportWritesEveryRadixQuotesCsvAndCleansVcdNames) {
+  // Windows: rows and changes from FROM on, the trigger only inside; signals
+  // by name, alias and shell pattern, in their own order.
+  const std::pair<const char*, const char*> runs[] = {
+      {"radix_session.csv", "--format csv"},
+      {"radix_session.vcd", ""},
+      {"window.csv", "--format csv --samples 3:5 --signals 'say*,hex bus,lo?bit,d\\[3\\]'"},
+      {"window.vcd", "--samples 1:3 --signals 'top|a b,raw*'"}};
+  for (const auto& run_ : runs) {
+    RUN r = run("export " + source_dir() + "/tests/data/data/export/radix_session.xml " +
+                run_.second);
+    EXPECT_EQ(r.code, 0) << r.err;
+    expect_golden("data/export", run_.first, r.out);
+  }
 }
 
 TEST_F(ToolTest, SimulateAddsALogThatExportsAndChecks) {
@@ -237,16 +254,9 @@ TEST_F(ToolTest, CrcListsStoredAndComputedFingerprintsWithoutChangingTheFile) {
   std::string path = temp_path("crc.xml");
   write_file(path, xml);
 
-  // What the library computes, in the tool's upper-case hexadecimal.
-  auto computed = [&](const char* trigger) {
-    TDR_DATA_SESSION session(path.c_str());
-    char text[24];
-    std::snprintf(text, sizeof text, "%lX", session.find_instance("one")->find_signal_set("s")
-                                                ->find_trigger(trigger)->get_crc_value(true));
-    return std::string(text);
-  };
-  std::string kept = computed("kept"), fresh = computed("fresh");
-  ASSERT_NE(fresh, "0");
+  // Worked out apart from the library: CRC-16/MODBUS of "2|1|L|64|N|N" (L
+  // levels) over that of the names "clk^a;^a;b;^".
+  const std::string kept = "D23B4C20", fresh = "C77B4C20";
   RUN r = run("crc " + path);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "one/s/kept stored=AB12 computed=" + kept + "\none/s/fresh stored=- computed=" +
@@ -305,4 +315,157 @@ TEST_F(ToolTest, ReplayExitCodesAndSummary) {
   write_file(script, "open_session 'x.xml'\ninstance 0 frobnicate\n");
   expect_fails("replay " + script, 2, "tdr: " + script + ":2: unknown operation 'frobnicate'\n");
   expect_fails("replay " + script + " -o " + temp_path("none"), 2, "is not a folder");
+}
+
+namespace {
+
+class ToolJsonTest : public ToolTest {
+ protected:
+  // The demo as the library writes it, the base of every variant.
+  std::string normalized_demo() {
+    std::string path = temp_path("base.xml");
+    EXPECT_EQ(run("normalize examples/demo_session.xml " + path).code, 0);
+    return path;
+  }
+  std::string variant(const std::string& name, const std::string& text) {
+    std::string path = temp_path(name + ".xml");
+    write_file(path, text);
+    return path;
+  }
+};
+
+const char* const PREFIX = "instance 'cpu_probe'/signal set 'bus_capture'/";
+
+}  // namespace
+
+TEST_F(ToolJsonTest, InfoJsonMatchesTheGoldenFiles) {
+  for (const char* name : {"demo_session.xml", "legacy_capture.tvf"}) {
+    RUN r = run(std::string("info --json examples/") + name);
+    ASSERT_EQ(r.code, 0) << name << r.err;
+    std::string stem = std::string(name).substr(0, std::string(name).find('.'));
+    nlohmann::json golden = nlohmann::json::parse(read_file(source_dir() + "/tests/data/info_" + stem + ".json"));
+    EXPECT_EQ(nlohmann::json::parse(r.out), golden) << name << "\n" << r.out;
+  }
+  // The hash is that of the bytes the file unpacks to.
+  RUN r = run("info --json examples/demo_session.xml");
+  nlohmann::json info = nlohmann::json::parse(r.out);
+  std::string extracted = temp_path("board.kfb");
+  ASSERT_EQ(run("kfb extract examples/demo_session.xml 0 " + extracted).code, 0);
+  EXPECT_EQ(shell("sha256sum " + extracted).substr(0, 64), info["embedded_files"][0]["sha256"]);
+}
+
+TEST_F(ToolJsonTest, DiffReportsExactlyTheOneDifference) {
+  std::string base = normalized_demo();
+  std::string text = read_file(base);
+  auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string t = text;
+    for (size_t at = t.find(from); at != std::string::npos; at = t.find(from, at + to.size()))
+      t.replace(at, from.size(), to);
+    return t;
+  };
+  // One sample of the log flipped: the run's data string, offset 100.
+  std::string flipped = text;
+  size_t data = flipped.find("trigger_position=\"32\">") + 22 + 100;
+  flipped[data] = flipped[data] == '0' ? '1' : '0';
+  // The embedded file replaced by other bytes of the same size.
+  std::string kfb = temp_path("other.kfb");
+  write_file(kfb, std::string(2048, 'k'));
+  std::string replaced_kfb = temp_path("kfb.xml");
+  {
+    TDR_DATA_SESSION session(base.c_str());
+    ASSERT_TRUE(session.remove_embedded_kfb_at(0));
+    ASSERT_TRUE(session.embed_kfb_file(kfb.c_str(), "board.kfb"));
+    ASSERT_TRUE(session.save_as(replaced_kfb.c_str(), true, true));
+  }
+  std::string other_sha = shell("sha256sum " + kfb).substr(0, 64);
+
+  struct CASE {
+    std::string name, file;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"renamed wire", variant("wire", replaced("name=\"cpu|ready\"", "name=\"cpu|rdy\"")),
+       {"renamed " + std::string(PREFIX) + "wire 'cpu|ready' -> 'cpu|rdy'",
+        "renamed " + std::string(PREFIX) + "data_view/net 'cpu|ready' -> 'cpu|rdy'"}},
+      {"level condition", variant("cond", replaced("'valid' == rising edge", "'valid' == either edge")),
+       {"changed " + std::string(PREFIX) + "trigger 'addr_watch'/level 0/signal 'valid': "
+                                           "\"rising edge\" -> \"either edge\""}},
+      {"same conditions in other words", variant("words", replaced("'valid' == rising edge &amp;&amp; 'addr' == FETCH",
+                                                                   "'addr' == FETCH &amp;&amp; 'valid' == rising edge")),
+       {}},
+      {"log sample", variant("sample", flipped),
+       {"changed " + std::string(PREFIX) + "trigger 'addr_watch'/log 'run1'/samples: "
+                                           "first difference at sample 16, signal 'valid': 0 -> 1"}},
+      {"embedded file", replaced_kfb,
+       {"changed embedded file 'board.kfb'/sha256: \"90756cd4368709ba88973befb78e0490d6fa35f7ae290fa4f15a0f18425d4c46\" -> \"" +
+        other_sha + "\""}},
+      {"normalized original", "examples/demo_session.xml", {}},
+  };
+  for (const CASE& c : cases) {
+    RUN r = run("diff " + base + " " + c.file);
+    EXPECT_EQ(r.code, c.expected.empty() ? 0 : 1) << c.name << r.err;
+    EXPECT_EQ(lines(r.out), c.expected) << c.name;
+  }
+
+  // The same differences as JSON.
+  RUN r = run("diff --json " + base + " " + cases[3].file);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(nlohmann::json::parse(r.out),
+            nlohmann::json::parse("[{\"change\": \"changed\", \"path\": \"" + std::string(PREFIX) +
+                                  "trigger 'addr_watch'/log 'run1'/samples\", \"sample\": 16, "
+                                  "\"signal\": \"valid\", \"old\": 0, \"new\": 1}]"));
+  r = run("diff --json " + base + " " + cases[0].file);
+  nlohmann::json changes = nlohmann::json::parse(r.out);
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0]["old"], "cpu|ready");
+  EXPECT_EQ(changes[0]["new"], "cpu|rdy");
+}
+
+TEST_F(ToolJsonTest, ExportWindowsOfTheDemoAndItsSvg) {
+  // A window is the rows of the whole export (the layouts are in the export
+  // golden files of the tool test).
+  std::vector<std::string> all = lines(run("export examples/demo_session.xml --format csv").out);
+  ASSERT_EQ(all.size(), 65u);
+  std::vector<std::string> expected = {all[0]};
+  expected.insert(expected.end(), all.begin() + 31, all.begin() + 36);
+  EXPECT_EQ(lines(run("export examples/demo_session.xml --format csv --samples 30:34").out), expected);
+  EXPECT_EQ(run("export examples/demo_session.xml --format svg --samples 40:44").out.find(">trigger</text>"),
+            std::string::npos);
+
+  // SVG: every bus box has its value as a title; labels that do not fit end in an ellipsis.
+  RUN r = run("export examples/demo_session.xml --format svg");
+  size_t boxes = 0, titled = 0;
+  for (const std::string& line : lines(r.out)) {
+    boxes += line.find("<polygon") != std::string::npos;
+    titled += line.find("<g><title>") == 0;
+  }
+  EXPECT_GT(boxes, 0u);
+  EXPECT_EQ(boxes, titled);
+  EXPECT_NE(r.out.find("<title>HIGH_PAGE</title>"), std::string::npos);
+  EXPECT_NE(r.out.find(">HIGH_P\xE2\x80\xA6</text>"), std::string::npos);
+}
+
+TEST_F(ToolJsonTest, BadInput) {
+  const std::string demo = "examples/demo_session.xml";
+  for (const char* window : {"5", "a:b", "3:1", "-1:2", "1:2:3", "64:70", "+1:3"}) {
+    RUN r = run("export " + demo + " --samples '" + window + "'");
+    EXPECT_EQ(r.code, 2) << window;
+    EXPECT_NE(r.err.find("--samples must be FROM:TO"), std::string::npos) << r.err;
+  }
+  RUN r = run("export " + demo + " --format csv --signals nothing");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "tdr: warning: pattern 'nothing' matches no signal\n");
+  EXPECT_EQ(lines(r.out)[0], "sample,trigger");
+  EXPECT_EQ(lines(r.out).size(), 65u);
+
+  std::string not_session = temp_path("notes.txt");
+  write_file(not_session, "shopping list\n");
+  r = run("info --json " + not_session);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("is not a readable session file"), std::string::npos) << r.err;
+  EXPECT_EQ(run("info --json " + temp_path("missing.xml")).code, 2);
+  // diff keeps 1 for "different": trouble is 2.
+  EXPECT_EQ(run("diff " + demo + " " + not_session).code, 2);
+  EXPECT_EQ(run("diff " + demo).code, 2);
+  EXPECT_EQ(run("diff --bogus " + demo + " " + demo).code, 2);
 }
