@@ -9,6 +9,7 @@
 #include "tdr_data_xml_attr.h"
 #include "tdr_test_support.h"
 #include "tdr_tx_instance.h"
+#include "tdr_tx_test_support.h"
 #include "tdr_tx_tree_object.h"
 
 namespace {
@@ -255,18 +256,7 @@ TEST_F(TdrTest, PluginSettingsReadAndWriteTheDataRecord) {
   info.add_internal_option("i", "v");
   info.commit_to_data_node(&record);
   ASSERT_TRUE(session->save_as(temp_path("p.xml").c_str(), true, true));
-  EXPECT_NE(read_file(temp_path("p.xml"))
-                .find("  <mnemonics_plugin plugin_name=\"old\" table_name=\"tbl\">\n"
-                      "    <user_option>\n"
-                      "      <option name=\"a\" type=\"file\" value=\"1\"/>\n"
-                      "      <option name=\"b\" type=\"string\" value=\"2\"/>\n"
-                      "    </user_option>\n"
-                      "    <internal_option>\n"
-                      "      <option name=\"i\" value=\"v\"/>\n"
-                      "    </internal_option>\n"
-                      "  </mnemonics_plugin>\n"),
-            std::string::npos)
-      << read_file(temp_path("p.xml"));
+  expect_golden("tx_plugin", "mnemonics_plugin.xml", read_file(temp_path("p.xml")));
   TDR_DATA_MANAGER::get_data_repository_manager()->close_session(session->get_name());
 }
 
