@@ -10,32 +10,12 @@
 #include "tdr_tx_instance.h"
 #include "tdr_tx_script_recorder.h"
 #include "tdr_tx_session.h"
+#include "tdr_tx_test_support.h"
 
 namespace {
 
-class FIXED_NAMES : public TDR_DATA_AUTO_NAME_SOURCE {
- public:
-  bool next_auto_name(const char* base, std::string* name) override {
-    *name = std::string(base) + ": fixed";
-    return true;
-  }
-};
-
 class TxRecorderTest : public TdrTest {
  protected:
-  void SetUp() override {
-    TdrTest::SetUp();
-    setenv("tvf_tx_record", "on", 1);
-    setenv("tvf_tx_record_root_path", temp_dir().c_str(), 1);
-  }
-  void TearDown() override {
-    for (const char* name : {"tvf_tx_record", "tvf_tx_record_root_path", "tvf_tx_record_low_level",
-                             "tvf_tx_record_file_loc", "tvf_tx_record_allow_ie"}) {
-      unsetenv(name);
-    }
-    TdrTest::TearDown();
-  }
-
   // A short editing session on instance 1's working object; returns the script.
   std::string record(std::string* base) {
     TDR_DATA_MANAGER* manager = TDR_DATA_MANAGER::get_data_repository_manager();
@@ -66,15 +46,13 @@ class TxRecorderTest : public TdrTest {
         func.append_argument(static_cast<const char*>(nullptr));
       }
       {
-        FIXED_NAMES names;
-        TDR_DATA_MANAGER::set_auto_name_source(&names);
+        COUNTED_NAMES names(": fixed");
         TDR_TX_SCRIPT_FUNC func(recorder, "enums");
         func.append_argument(TDR_WTYPE_BOTH_CAPTURE);
         func.append_argument(static_cast<TDR_DATA_GROUP_LINKING_TYPE>(5));
         func.append_argument(TDR_CTYPE_INVALID_COND);
         func.append_argument(TDR_RTYPE_MIDRAM_BLOCK);
         TDR_DATA_MANAGER::auto_name("log");
-        TDR_DATA_MANAGER::set_auto_name_source(nullptr);
       }
       TDR_DATA_MANAGER::auto_name("log");  // between calls: not a dependency of any line
       recorder->make_session_check_point();
@@ -87,6 +65,7 @@ class TxRecorderTest : public TdrTest {
 
 TEST_F(TxRecorderTest, ScriptTextAndSnapshots) {
   std::string base;
+  RECORDING on(temp_dir());
   std::string script = record(&base);
   std::string expected =
       "//\n// This is an auto-generated script used internally by Zenvor Tavrin.\n//\n\n"
@@ -103,7 +82,7 @@ TEST_F(TxRecorderTest, ScriptTextAndSnapshots) {
       "instance 1 set_max_undo_steps 5\n"
       "instance 0 data_tab set_node_alias 3 NULL\n"
       "enums 'both' 'basic|radix' 9 'MIDRAM'\n"
-      "// auto_name 'log: fixed'\n"
+      "// auto_name 'log: fixed0'\n"
       "save_session '" + base + "_0.tvf'\n"
       "\n// Check point 1 saved.\n\n";
   EXPECT_EQ(script, expected);
@@ -118,8 +97,7 @@ TEST_F(TxRecorderTest, ScriptTextAndSnapshots) {
 
   // Low-level recording nests the calls made inside a call; location comments
   // are extra text around the same calls.
-  setenv("tvf_tx_record_low_level", "on", 1);
-  setenv("tvf_tx_record_file_loc", "on", 1);
+  RECORDING nesting(temp_dir(), true, true);
   std::string nested = record(&base);
   EXPECT_NE(nested.find(" /* @loc:tdr_tx_instance.cpp,"), std::string::npos);
   nested = std::regex_replace(nested, std::regex(" /\\* @loc:[a-z_]+\\.cpp,[0-9]+@ \\*/ "), "");
@@ -131,7 +109,7 @@ TEST_F(TxRecorderTest, ScriptTextAndSnapshots) {
 }
 
 TEST_F(TxRecorderTest, UnwritableDirectorySwitchesRecordingOff) {
-  setenv("tvf_tx_record_root_path", "/nonexistent/tdr", 1);
+  RECORDING on("/nonexistent/tdr");
   for (bool allow_ie : {false, true}) {
     setenv("tvf_tx_record_allow_ie", allow_ie ? "on" : "off", 1);
     TDR_TX_SESSION tx;

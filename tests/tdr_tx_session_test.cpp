@@ -21,31 +21,17 @@
 
 namespace {
 
-class TxSessionTest : public TdrTest {
+class TxSessionTest : public TxFileTest {
  protected:
-  void TearDown() override {
-    m_tx.reset();
-    TdrTest::TearDown();
-  }
-  // A fresh transaction session on a copy of `input`.
-  void open(const std::string& input) {
-    m_tx.reset();
-    m_names.restart();
-    std::string path = temp_path("in" + std::to_string(m_files++) + ".xml");
-    write_file(path, read_file(input));
-    m_tx.reset(new TDR_TX_SESSION());
-    ASSERT_TRUE(m_tx->open_session(path.c_str()));
-  }
   void open_demo() { open(source_dir() + "/examples/demo_session.xml"); }
   // The demo as the editing layer writes it once its views were rebuilt (an
   // undone edit rebuilds them), so that undo can give back the same bytes.
   std::string canonical_demo() {
     open_demo();
-    act(0, [&] { EXPECT_TRUE(signals(0)->set_node_alias(6, "rdy")); });
-    EXPECT_TRUE(m_tx->get_instance_at(0, true)->undo());
-    std::string path = temp_path("canonical.xml");
-    EXPECT_TRUE(m_tx->save_session(path.c_str()));
-    return path;
+    act(0, [&] { EXPECT_TRUE(set(0)->set_node_alias(6, "rdy")); });
+    EXPECT_TRUE(inst(0)->undo());
+    save();
+    return m_last_saved;
   }
   void create(int instances) {
     m_tx.reset(new TDR_TX_SESSION());
@@ -53,26 +39,11 @@ class TxSessionTest : public TdrTest {
     ASSERT_TRUE(m_tx->create_session(temp_path("new.xml").c_str()));
     for (int i = 1; i < instances; ++i) ASSERT_TRUE(m_tx->create_tavrin_instance(nullptr));
   }
-  std::string save() {
-    std::string path = temp_path("out" + std::to_string(m_files++) + ".xml");
-    EXPECT_TRUE(m_tx->save_session(path.c_str()));
-    EXPECT_FALSE(m_tx->is_modified()) << "a saved session is unmodified";
-    return read_file(path);
-  }
-  // One user action on instance `index`.
-  void act(int index, const std::function<void()>& edit) {
-    TDR_TX_INSTANCE* instance = m_tx->get_instance_at(index, true);
-    instance->begin_action();
-    edit();
-    instance->end_action();
-  }
-  TDR_TX_SIGNAL_SET* signals(int index) { return m_tx->get_signal_set_at(index, true); }
-  TDR_TX_TRIGGER* trigger(int index) { return m_tx->get_trigger_at(index, true); }
   // Signals named PREFIX0.. appended to instance `index` through its setup list.
   void add_signals(int index, const std::string& prefix, int count) {
     act(index, [&] {
       for (int i = 0; i < count; ++i) {
-        EXPECT_TRUE(trigger(index)->append_node((prefix + std::to_string(i)).c_str(),
+        EXPECT_TRUE(trig(index)->append_node((prefix + std::to_string(i)).c_str(),
                                                 TDR_STYPE_REGISTER_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
       }
     });
@@ -80,8 +51,8 @@ class TxSessionTest : public TdrTest {
   // Road (1): rename a signal, group four signals, two basic conditions and a
   // trigger position on the demo's first instance.
   void road_one() {
-    TDR_TX_SIGNAL_SET* data = signals(0);
-    TDR_TX_TRIGGER* setup = trigger(0);
+    TDR_TX_SIGNAL_SET* data = set(0);
+    TDR_TX_TRIGGER* setup = trig(0);
     act(0, [&] { EXPECT_TRUE(data->set_node_name(data->find_wire_node("cpu|valid"), "cpu|valid_q")); });
     act(0, [&] {
       EXPECT_TRUE(data->ungroup_node(0));
@@ -95,16 +66,12 @@ class TxSessionTest : public TdrTest {
       EXPECT_TRUE(setup->set_trigger_position(TDR_PTYPE_POST_POS));
     });
   }
-
-  COUNTED_NAMES m_names;
-  std::unique_ptr<TDR_TX_SESSION> m_tx;
-  int m_files = 0;
 };
 
 TEST_F(TxSessionTest, RoadOneEditsTheDemoAndUndoRedoWalkTheWholeRoad) {
   open_demo();
   road_one();
-  EXPECT_EQ(signals(0)->get_node_name(0), std::string("cpu|addr[0..3]"));
+  EXPECT_EQ(set(0)->get_node_name(0), std::string("cpu|addr[0..3]"));
   EXPECT_TRUE(m_tx->is_modified());
   expect_golden("tx_session", "road1_demo_edited.xml", save());
 
@@ -118,7 +85,7 @@ TEST_F(TxSessionTest, RoadOneEditsTheDemoAndUndoRedoWalkTheWholeRoad) {
 
   open(canonical);
   road_one();
-  TDR_TX_INSTANCE* instance = m_tx->get_instance_at(0, true);
+  TDR_TX_INSTANCE* instance = inst(0);
   while (instance->is_undo_available()) ASSERT_TRUE(instance->undo());
   EXPECT_FALSE(instance->is_modified());
   EXPECT_EQ(save(), unedited) << "every edit undone gives the unedited file";
@@ -128,19 +95,14 @@ TEST_F(TxSessionTest, RoadOneEditsTheDemoAndUndoRedoWalkTheWholeRoad) {
 }
 
 TEST_F(TxSessionTest, RoadOneRecordsItsScript) {
-  setenv("tvf_tx_record", "on", 1);
-  setenv("tvf_tx_record_root_path", temp_dir().c_str(), 1);
-  open_demo();
-  road_one();
-  std::string out = temp_path("road1.xml");
-  ASSERT_TRUE(m_tx->save_session(out.c_str()));
-  TDR_TX_SCRIPT_RECORDER* recorder = m_tx->get_script_recorder();
-  std::string base = recorder->get_base_name();
-  std::string script = read_file(recorder->get_script_path());
-  unsetenv("tvf_tx_record");
-  unsetenv("tvf_tx_record_root_path");
-  for (const char* suffix : {"_init.tvf", "_0.tvf"}) {
-    EXPECT_FALSE(read_file(temp_path(base + suffix)).empty()) << suffix;
+  std::string script, base;
+  {
+    RECORDING on(temp_dir());
+    open_demo();
+    road_one();
+    ASSERT_TRUE(m_tx->save_session(temp_path("road1.xml").c_str()));
+    base = m_tx->get_script_recorder()->get_base_name();
+    script = read_file(m_tx->get_script_recorder()->get_script_path());
   }
   script = std::regex_replace(script, std::regex(base), "BASE");
   script = std::regex_replace(script, std::regex(std::regex_replace(
@@ -156,14 +118,14 @@ TEST_F(TxSessionTest, RoadTwoLinksTriggerPortsBetweenNewInstances) {
   add_signals(0, "a", 3);
   add_signals(1, "b", 2);
   act(0, [&] {
-    EXPECT_TRUE(signals(0)->set_trigger_out_enabled(true));
-    EXPECT_TRUE(signals(0)->set_trigger_out_node("auto_tavrin_1|trigger_in"));
-    EXPECT_TRUE(signals(0)->set_sample_depth(256));
-    EXPECT_TRUE(signals(0)->set_velarn_ram_type(TDR_RTYPE_TINYRAM_BLOCK));
+    EXPECT_TRUE(set(0)->set_trigger_out_enabled(true));
+    EXPECT_TRUE(set(0)->set_trigger_out_node("auto_tavrin_1|trigger_in"));
+    EXPECT_TRUE(set(0)->set_sample_depth(256));
+    EXPECT_TRUE(set(0)->set_velarn_ram_type(TDR_RTYPE_TINYRAM_BLOCK));
   });
-  EXPECT_TRUE(signals(1)->is_trigger_in_enabled()) << "the other instance follows";
-  EXPECT_STREQ(signals(1)->get_trigger_in_source(), "auto_tavrin_0|trigger_out");
-  EXPECT_TRUE(m_tx->get_instance_at(1, true)->get_change_status()->m_signal_set_property_changed);
+  EXPECT_TRUE(set(1)->is_trigger_in_enabled()) << "the other instance follows";
+  EXPECT_STREQ(set(1)->get_trigger_in_source(), "auto_tavrin_0|trigger_out");
+  EXPECT_TRUE(inst(1)->get_change_status()->m_signal_set_property_changed);
   std::vector<const char*> targets;
   m_tx->get_all_available_trigger_out_target_at(0, &targets);
   ASSERT_EQ(targets.size(), 1u);
@@ -175,7 +137,7 @@ TEST_F(TxSessionTest, RoadThreePowerUpViewsShiftAndDuplicate) {
   create(3);
   for (int i = 0; i < 3; ++i) add_signals(i, "s", 2);
   act(1, [&] {
-    EXPECT_TRUE(trigger(1)->set_trigger_condition(1, 0, TDR_CTYPE_RISING_EDGE_COND));
+    EXPECT_TRUE(trig(1)->set_trigger_condition(1, 0, TDR_CTYPE_RISING_EDGE_COND));
     EXPECT_TRUE(m_tx->set_power_up_trigger_mode(1, true));
     EXPECT_TRUE(m_tx->duplicate_trigger_to_other(1));
   });
@@ -189,9 +151,9 @@ TEST_F(TxSessionTest, RoadThreePowerUpViewsShiftAndDuplicate) {
   EXPECT_EQ(m_tx->get_instance_at(4, false), nullptr);
   EXPECT_EQ(m_tx->get_instance_estimated_lcell_count_at(2), 0);
   EXPECT_GT(m_tx->get_instance_estimated_lcell_count_at(1), 0);
-  trigger(1)->set_power_up_trigger_view(true);
-  EXPECT_EQ(trigger(1)->get_trigger_condition(1, 0), TDR_CTYPE_RISING_EDGE_COND);
-  trigger(1)->set_power_up_trigger_view(false);
+  trig(1)->set_power_up_trigger_view(true);
+  EXPECT_EQ(trig(1)->get_trigger_condition(1, 0), TDR_CTYPE_RISING_EDGE_COND);
+  trig(1)->set_power_up_trigger_view(false);
   expect_golden("tx_session", "road3_power_up.xml", save());
 }
 
@@ -199,7 +161,7 @@ TEST_F(TxSessionTest, RoadFourLogsWithGuiLoggingOff) {
   open_demo();
   TDR_DATA_LOG* run1 = m_tx->get_log_at(0, true);
   ASSERT_NE(run1, nullptr);
-  EXPECT_FALSE(m_tx->get_instance_at(0, true)->is_setup_tab_selected());
+  EXPECT_FALSE(inst(0)->is_setup_tab_selected());
   m_tx->set_gui_logging(false);
   TDR_DATA_LOG* scratch = m_tx->create_new_log(0);
   ASSERT_NE(scratch, nullptr);
@@ -213,7 +175,7 @@ TEST_F(TxSessionTest, RoadFourLogsWithGuiLoggingOff) {
   EXPECT_FALSE(m_tx->is_gui_logging_enabled()) << "logging is switched back off";
   EXPECT_TRUE(m_tx->set_active(0, "bus_capture", "addr_watch", "run1"));
   EXPECT_EQ(m_tx->get_log_at(0, true)->get_name(), std::string("run1"));
-  EXPECT_FALSE(m_tx->get_instance_at(0, true)->is_setup_tab_selected());
+  EXPECT_FALSE(inst(0)->is_setup_tab_selected());
   EXPECT_TRUE(m_tx->remove(0, "bus_capture", "addr_watch", "run1"));
   EXPECT_EQ(m_tx->get_log_at(0, true), nullptr);
   EXPECT_FALSE(m_tx->remove(0, "bus_capture", "addr_watch", "no_such_log"));
@@ -227,8 +189,8 @@ TEST_F(TxSessionTest, RoadFiveRemovesTheMiddleInstance) {
   // The demo's first instance is in power-up mode: views 0 and 1 are its own.
   ASSERT_TRUE(m_tx->remove_tavrin_instance(2));
   EXPECT_EQ(m_tx->get_num_groups(), 2);
-  EXPECT_EQ(m_tx->get_instance_at(1, true)->get_name(false), "third");
-  EXPECT_EQ(m_tx->get_instance_at(1, true)->get_instance_index(), 1);
+  EXPECT_EQ(inst(1)->get_name(false), "third");
+  EXPECT_EQ(inst(1)->get_instance_index(), 1);
   EXPECT_EQ(m_tx->find_instance_index("io_probe"), -1);
   EXPECT_EQ(m_tx->find_instance_index("third"), 1);
   expect_golden("tx_session", "road5_removed.xml", save());
@@ -238,11 +200,11 @@ TEST_F(TxSessionTest, EstimatesFollowTheModel) {
   create(1);
   EXPECT_EQ(m_tx->get_hub_lcell_usage_per_inst(), 101);
   add_signals(0, "w", 8);
-  EXPECT_EQ(signals(0)->get_sample_depth(), 128);
+  EXPECT_EQ(set(0)->get_sample_depth(), 128);
   EXPECT_EQ(m_tx->get_instance_lcell_usage_alone(0), 215);
   EXPECT_EQ(m_tx->get_instance_estimated_lcell_count_at(0), 215 + 101);
   add_signals(0, "x", 8);
-  act(0, [&] { EXPECT_TRUE(signals(0)->set_sample_depth(1024)); });
+  act(0, [&] { EXPECT_TRUE(set(0)->set_sample_depth(1024)); });
   EXPECT_EQ(m_tx->get_instance_ram_bits_usage_at(0), 16384);
   EXPECT_EQ(m_tx->get_instance_ram_type_at(0), TDR_RTYPE_MIDRAM_BLOCK);
   EXPECT_EQ(m_tx->get_instance_ram_type_at(5), 4);
@@ -261,7 +223,7 @@ TEST_F(TxSessionTest, BadInputOpensOrCreatesAndFailedSavesKeepTheFile) {
   std::string missing = temp_path("missing.xml");
   ASSERT_TRUE(m_tx->open_session(missing.c_str()));
   EXPECT_EQ(m_tx->get_num_groups(), 1) << "a new session with its first instance";
-  EXPECT_EQ(m_tx->get_instance_at(0, true)->get_name(false), "auto_tavrin_0");
+  EXPECT_EQ(inst(0)->get_name(false), "auto_tavrin_0");
   bool said = false;
   for (const std::string& line : m_sink.debug_lines) said |= line.find(missing) != std::string::npos;
   EXPECT_TRUE(said) << "a debug line names the file";
@@ -275,7 +237,7 @@ TEST_F(TxSessionTest, BadInputOpensOrCreatesAndFailedSavesKeepTheFile) {
 
   open(source_dir() + "/examples/legacy_capture.tvf");
   EXPECT_GE(m_tx->get_num_groups(), 1);
-  EXPECT_GT(trigger(0)->get_node_count(), 0);
+  EXPECT_GT(trig(0)->get_node_count(), 0);
 
   // A save that fails leaves the previous file and the modified flag.
   open_demo();

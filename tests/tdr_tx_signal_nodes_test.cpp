@@ -14,8 +14,8 @@
 #include "tdr_data_signal_test_support.h"
 #include "tdr_test_support.h"
 #include "tdr_tx_instance.h"
-#include "tdr_tx_script_recorder.h"
 #include "tdr_tx_signal_nodes.h"
+#include "tdr_tx_test_support.h"
 
 namespace {
 
@@ -91,19 +91,14 @@ std::string dump(const TDR_TX_SIGNAL_NODES& list) {
       << list.get_next_data_wire_index() << ' ' << list.get_next_trigger_wire_index() << '\n';
   for (int k = 0; k < list.get_node_count(); ++k) {
     const NODE* n = list.get_node(k);
-    if (n->is_group()) {
-      out << n->display_type << '|' << n->name << '|' << n->alias << '|' << n->signal_type << ' '
-          << n->lsb_to_msb << ' ' << n->signal_inverted << ' ' << n->group_display_type << ' '
-          << n->linking_type << '|' << n->mnemonics_table_name << '|' << n->mnemonics_plugin_info
-          << '\n';
-      continue;
-    }
     out << n->display_type << '|' << n->name << '|' << n->alias << '|' << n->signal_type << ' '
-        << n->capture_type << ' ' << n->tap_mode << ' ' << n->connection_status << ' '
         << n->lsb_to_msb << ' ' << n->signal_inverted << ' ' << n->group_display_type << ' '
-        << n->linking_type << '|' << n->mnemonics_table_name << '|' << n->mnemonics_plugin_info
-        << ' ' << n->is_debug_port << '|' << n->debug_port_name << '|' << n->data_wire_index
-        << ' ' << n->trigger_wire_index << ' ' << n->invalid << '\n';
+        << n->linking_type << '|' << n->mnemonics_table_name << '|' << n->mnemonics_plugin_info;
+    if (!n->is_group())  // what only a wire's copy keeps
+      out << ' ' << n->capture_type << ' ' << n->tap_mode << ' ' << n->connection_status << ' '
+          << n->is_debug_port << '|' << n->debug_port_name << '|' << n->data_wire_index << ' '
+          << n->trigger_wire_index << ' ' << n->invalid;
+    out << '\n';
   }
   return out.str();
 }
@@ -137,15 +132,15 @@ class TxNodeListTest : public TdrTest {
     close();
     TdrTest::TearDown();
   }
-  void open(const std::string& file, TDR_TX_SCRIPT_RECORDER* recorder = nullptr) {
+  void open(const std::string& file) {
     m_session.reset(new TDR_DATA_SESSION(file.c_str()));
     m_set = m_session->get_instance_at(0)->get_signal_set_at(0);
     m_instance = new TDR_TX_INSTANCE(0, nullptr, m_session->get_instance_at(0), nullptr);
     m_instance->set_max_undo_steps(-1);
     m_undo = m_instance->get_undo_manager();
     m_status = m_instance->get_change_status();
-    m_data = new TEST_LIST(0, m_set->get_data_view(), m_undo, m_status, recorder, false);
-    m_setup = new TEST_LIST(0, m_set->get_setup_view(), m_undo, m_status, recorder, true);
+    m_data = new TEST_LIST(0, m_set->get_data_view(), m_undo, m_status, nullptr, false);
+    m_setup = new TEST_LIST(0, m_set->get_setup_view(), m_undo, m_status, nullptr, true);
     m_data->set_the_other_signal_nodes(m_setup);
     m_setup->set_the_other_signal_nodes(m_data);
   }
@@ -225,7 +220,6 @@ TEST_F(TxNodeListTest, GroupNamesDerivedFromMemberNames) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name ? row.name : "refused");
     std::string before = layout(*row.list);
-    std::string view_before = view_text(row.list->get_data_view());
     bool grouped = false;
     act([&] { grouped = row.list->group_node(row.last, row.first, nullptr); });
     ASSERT_EQ(grouped, row.name != nullptr);
@@ -241,7 +235,6 @@ TEST_F(TxNodeListTest, GroupNamesDerivedFromMemberNames) {
     EXPECT_EQ(view_layout(row.list->get_data_view()), layout(*row.list));
     EXPECT_TRUE(m_undo->undo());
     EXPECT_EQ(layout(*row.list), before);
-    EXPECT_EQ(view_text(row.list->get_data_view()), view_before);
   }
 }
 
@@ -320,11 +313,9 @@ TEST_F(TxNodeListTest, MovesAndCopiesRepairMembership) {
       EXPECT_EQ(view_layout(m_set->get_data_view()), now) << "the view follows at once";
     }
     if (stored) {
-      EXPECT_TRUE(m_undo->undo());
+      EXPECT_TRUE(m_undo->undo()) << "undo itself is walked by the seeded test";
     }
-    EXPECT_EQ(layout(*m_data), DATA_START);
-    m_data->commit(m_set->get_data_view());
-    EXPECT_EQ(view_layout(m_set->get_data_view()), DATA_START);
+    m_data->commit(m_set->get_data_view());  // so that the next row's view follows at once
   }
 }
 
@@ -451,31 +442,7 @@ TEST_F(TxNodeListTest, ViewNodesChangeAtOnce) {
   });
   std::string path = temp_path("edited.xml");
   ASSERT_TRUE(m_session->save_as(path.c_str(), true, true));
-  std::string saved = read_file(path);
-  EXPECT_NE(saved.find("<wire alias=\"D0\" connection_status=\"true\" name=\"d[0]\""),
-            std::string::npos);
-  EXPECT_NE(saved.find(
-                "        <data_view>\n"
-                "          <bus alias=\"CTL\" name=\"control\" order=\"lsb_to_msb\" "
-                "radix=\"unsigned_dec\" state=\"collapse\">\n"
-                "            <net name=\"c[0]\"/>\n"
-                "            <net name=\"c[1]\"/>\n"
-                "          </bus>\n"
-                "          <net name=\"d[0]\"/>\n"
-                "          <net is_signal_inverted=\"yes\" name=\"d[1]\"/>\n"
-                "          <net name=\"d[2]\"/>\n"
-                "          <net name=\"d[3]\"/>\n"
-                "          <bus name=\"bus[12..13]\" order=\"msb_to_lsb\" state=\"collapse\" "
-                "type=\"unknown\">\n"
-                "            <net name=\"bus_12\"/>\n"
-                "            <net name=\"bus_13\"/>\n"
-                "          </bus>\n"
-                "          <net name=\"a[0]\"/>\n"
-                "          <net name=\"b[1]\"/>\n"
-                "          <net name=\"x_data\"/>\n"
-                "        </data_view>\n"),
-            std::string::npos)
-      << saved;
+  expect_golden("tx_nodes", "view_nodes_edited.xml", read_file(path));
 }
 
 TEST_F(TxNodeListTest, CommitWritesViewsAndWires) {
@@ -518,40 +485,6 @@ TEST_F(TxNodeListTest, CommitWritesViewsAndWires) {
   EXPECT_STREQ(kept.get_data_wire_at(10)->get_name(), "x_data");
   EXPECT_STREQ(kept.get_data_wire_at(11)->get_name(), "no_wire");
   EXPECT_EQ(kept.get_trigger_wire_width(), 11);
-}
-
-TEST_F(TxNodeListTest, EveryCallIsRecorded) {
-  close();
-  setenv("tvf_tx_record", "on", 1);
-  setenv("tvf_tx_record_root_path", (temp_dir() + "/").c_str(), 1);
-  std::string script;
-  {
-    TDR_TX_SCRIPT_RECORDER recorder;
-    recorder.init_config();
-    open(source_dir() + "/tests/data/node_list_session.xml", &recorder);
-    act([&] {
-      m_data->set_node_alias(3, "it's");
-      m_setup->move_before_node(3, 4, 0, false);
-      m_data->group_node(7, 8, nullptr);
-      m_data->set_node_capture_type(12, TDR_WTYPE_BOTH_CAPTURE);
-      m_data->set_debug_out(5, false, nullptr);
-    });
-    recorder.flush();
-    script = read_file(recorder.get_script_path());
-    close();
-  }
-  unsetenv("tvf_tx_record");
-  unsetenv("tvf_tx_record_root_path");
-  EXPECT_NE(script.find("instance 0 data_tab init 'set'\n"
-                        "instance 0 setup_tab init 'set'\n"
-                        "instance 0 data_tab set_node_alias 3 'it's'\n"
-                        "instance 0 setup_tab move_before_node 3 4 0 false\n"
-                        "instance 0 data_tab group_node 7 8 NULL\n"
-                        "instance 0 data_tab set_node_capture_type 12 'both'\n"
-                        "instance 0 data_tab set_debug_out 5 false NULL\n"),
-            std::string::npos)
-      << script;
-  open(source_dir() + "/tests/data/node_list_session.xml");
 }
 
 // Random user actions on two linked lists of a few hundred nodes, then undo of
@@ -670,7 +603,7 @@ TEST_F(TxNodeListTest, RandomEditsUndoAndRedoToTheSameLists) {
   ASSERT_TRUE(m_session->save_as(canonical.c_str(), true, true));
   close();
 
-  const int kSequences = 30, kActions = 60;  // seeds 4 and 11 each found a fault
+  const int kSequences = 12, kActions = 60;  // seeds 4 and 11 each found a fault
   int steps = 0, calls = 0;
   for (unsigned seed = 1; seed <= unsigned(kSequences); ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
