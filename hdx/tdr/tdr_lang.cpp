@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tdr_lang_internal.h"
 #include "tdr_msg.h"
@@ -94,15 +95,19 @@ void tdr_yyerror(tdr_lang_lexer_yyFlexLexer*, const char*) {
                                         tdr_lang_lexer_token_text()));
 }
 
-bool tdr_lang_parse_condition(std::istream& in, TDR_LANG_TARGET* target, int level,
-                              const char* trigger_name, bool power_up) {
+namespace {
+
+bool start_parse(TDR_LANG_TARGET* target, int level, const char* trigger_name, bool power_up) {
   if (!TDR_CHECK(target != nullptr)) return false;
   if (!TDR_CHECK(!s_parsing)) return false;
   tdr_lang_parse_settings.level = level;
   tdr_lang_parse_settings.trigger_name = trigger_name;
   tdr_lang_parse_settings.power_up = power_up;
-
   s_parsing = true;
+  return true;
+}
+
+bool run_grammar(std::istream& in, TDR_LANG_TARGET* target) {
   tdr_lang_lexer_reset();
   // Nothing is echoed, but give the scanner an output that goes nowhere.
   std::ostream discard(nullptr);
@@ -112,12 +117,95 @@ bool tdr_lang_parse_condition(std::istream& in, TDR_LANG_TARGET* target, int lev
     accepted = tdr_lang_parser_yyparse(&scanner, target) == 0;
   }
   tdr_lang_lexer_reset();
+  return accepted;
+}
+
+// A clause of the layout the trigger writes: the name's place in the text and
+// the level word's condition.
+struct WRITTEN_CLAUSE {
+  size_t name_at;
+  size_t name_length;
+  TDR_DATA_TRIGGER_CONDITION condition;
+};
+
+// The level words of the grammar, spelt as the trigger writes them.
+const TDR_DATA_TRIGGER_CONDITION LEVEL_WORDS[] = {
+    TDR_CTYPE_HIGH_COND,         TDR_CTYPE_LOW_COND,         TDR_CTYPE_RISING_EDGE_COND,
+    TDR_CTYPE_FALLING_EDGE_COND, TDR_CTYPE_EITHER_EDGE_COND, TDR_CTYPE_DONT_CARE_COND};
+
+bool skip(const char** p, const char* expected, size_t length) {
+  if (std::strncmp(*p, expected, length) != 0) return false;
+  *p += length;
+  return true;
+}
+
+// The scanner's blanks.
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+const char* skip_blanks(const char* p) {
+  while (is_blank(*p)) ++p;
+  return p;
+}
+
+// Reads `text` when it has exactly the layout the trigger writes a level in
+// ('name' == word, joined by " && ", no quote or backslash inside a name; the
+// blanks the file's indentation puts around it). Such texts are all that
+// opening a session meets, and scanning them token by token costs as much as
+// the XML parse of their file; this gives the clauses the grammar would give
+// for them. False for any other text (nothing is applied).
+bool read_written_form(const char* text, std::vector<WRITTEN_CLAUSE>* clauses) {
+  const char* p = skip_blanks(text);
+  if (!*p) return true;
+  for (;;) {
+    if (*p != '\'') return false;
+    const char* name = ++p;
+    p += std::strcspn(p, "'\\");
+    WRITTEN_CLAUSE clause{size_t(name - text), size_t(p - name), TDR_CTYPE_INVALID_COND};
+    if (!skip(&p, "' == ", 5)) return false;
+    for (TDR_DATA_TRIGGER_CONDITION c : LEVEL_WORDS) {
+      // The words start with different letters.
+      const char* word = TDR_DATA_TRIG_CONDITION_STR[c];
+      if (*p != *word) continue;
+      size_t length = std::strlen(word);
+      if (std::strncmp(p, word, length) == 0 && (p[length] == '\0' || is_blank(p[length]))) {
+        clause.condition = c;
+        p += length;
+        break;
+      }
+    }
+    if (clause.condition == TDR_CTYPE_INVALID_COND) return false;
+    clauses->push_back(clause);
+    if (!*skip_blanks(p)) return true;
+    if (!skip(&p, " && ", 4)) return false;
+  }
+}
+
+}  // namespace
+
+bool tdr_lang_parse_condition(std::istream& in, TDR_LANG_TARGET* target, int level,
+                              const char* trigger_name, bool power_up) {
+  if (!start_parse(target, level, trigger_name, power_up)) return false;
+  bool accepted = run_grammar(in, target);
   s_parsing = false;
   return accepted;
 }
 
 bool tdr_lang_parse_condition(const char* text, TDR_LANG_TARGET* target, int level,
                               const char* trigger_name, bool power_up) {
-  std::istringstream in(text ? text : "");
-  return tdr_lang_parse_condition(in, target, level, trigger_name, power_up);
+  if (!start_parse(target, level, trigger_name, power_up)) return false;
+  if (!text) text = "";
+  std::vector<WRITTEN_CLAUSE> clauses;
+  bool accepted = true;
+  if (read_written_form(text, &clauses)) {
+    std::string name;
+    for (const WRITTEN_CLAUSE& clause : clauses) {
+      name.assign(text + clause.name_at, clause.name_length);
+      tdr_lang_apply_condition(target, name.c_str(), clause.condition);
+    }
+  } else {
+    std::istringstream in(text);
+    accepted = run_grammar(in, target);
+  }
+  s_parsing = false;
+  return accepted;
 }
