@@ -120,6 +120,44 @@ TEST_F(TdrLangTest, AcceptedTextsApplyEachClauseByItsForm) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
+// Texts in the layout the trigger writes are read by a shortcut; whatever
+// path a text takes, it must apply and report exactly what the grammar does.
+TEST_F(TdrLangTest, TextsGiveTheGrammarsResultWhicheverPathReadsThem) {
+  const std::vector<std::string> texts = {
+      "'a' == high && 'b' == low", "\n    'a' == rising edge && 'probe' == either edge\n  ",
+      "'' == high", "'x\ny' == dont_care", "'\xC3\xA9' == falling edge && 'grp' == low",
+      "'a' == high && 'b' == low && 'a' == dont_care\r\n\t",
+      // Near misses: each must leave the shortcut and still read right.
+      "'a' == rising  edge", "'a' == rising\tedge", "'a' == highx", "'a' == HIGH", "'a' == hi",
+      "'a' == high&& 'b' == low", "'a' == high &&'b' == low", "'a' == high  && 'b' == low",
+      "'a' == high\t&& 'b' == low", "'a' == high && ", "'a' == high && 'b' == low &&",
+      "'a' ==  high", "'a'  == high", "'a'== high", "'a' ==high", "'a == high", "'a' == 'high'",
+      "'it\\'s' == low", "'a\\\\b' == low", "'a' == high 'b' == low", "'a' == high && b == low",
+      "'a' == dont_carex", "'a' == either edgex", "'a' == edge", "'a' == 5", "'a' == h1F",
+      "'a' = high", "'a' === high", "'a' == high && && 'b' == low", "'a' == high &", "'",
+      "'a' == low && 'b' == rising edge && 'c' == x.y && 'd' == falling",
+  };
+  for (const std::string& text : texts) {
+    std::vector<std::pair<bool, CALLS>> results;
+    std::vector<std::vector<std::string>> messages;
+    for (int stream = 0; stream < 2; ++stream) {
+      target.calls.clear();
+      std::istringstream in(text);
+      bool accepted = stream ? tdr_lang_parse_condition(in, &target, 2, "trig", true) : parse(text);
+      results.emplace_back(accepted, target.calls);
+      std::vector<std::string> posted;
+      for (const MSG_RECORD& r : m_sink.messages) {
+        posted.push_back(r.id);
+        posted.insert(posted.end(), r.args.begin(), r.args.end());
+      }
+      messages.push_back(posted);
+      forget_messages();
+    }
+    EXPECT_EQ(results[0], results[1]) << text;
+    EXPECT_EQ(messages[0], messages[1]) << text;
+  }
+}
+
 TEST_F(TdrLangTest, NumbersKeepTheir32LowBits) {
   const std::string zeros300(300, '0');
   const std::vector<std::pair<std::string, long>> cases = {

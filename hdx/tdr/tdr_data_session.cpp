@@ -237,9 +237,9 @@ void TDR_DATA_SESSION::set_kfb_file_name(const char* name) {
 
 bool TDR_DATA_SESSION::is_gui_logging_enabled() const {
   if (!m_display_tree) return true;
-  const DOMAttr* a = m_display_tree->getAttributeNode(TDR_X("gui_logging_enabled"));
-  if (!a || !a->getValue() || !*a->getValue()) return true;
-  return a->getValue()[0] == '1';
+  const XMLCh* v = tdr_attr_value(m_display_tree, TDR_X("gui_logging_enabled"));
+  if (!v || !*v) return true;
+  return v[0] == '1';
 }
 
 void TDR_DATA_SESSION::set_gui_logging(bool enabled) {

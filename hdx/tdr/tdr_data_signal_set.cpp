@@ -37,13 +37,13 @@ DOMElement* next_sibling(DOMNode* node, const XMLCh* tag) {
 
 // First character of an attribute value; 0 when absent or empty.
 XMLCh first_char(const DOMElement* e, const XMLCh* attr) {
-  const DOMAttr* a = e->getAttributeNode(attr);
-  return a && a->getValue() ? a->getValue()[0] : 0;
+  const XMLCh* v = tdr_attr_value(e, attr);
+  return v ? v[0] : 0;
 }
 
 bool attr_equals(const DOMElement* e, const XMLCh* attr, const XMLCh* word) {
-  const DOMAttr* a = e->getAttributeNode(attr);
-  return a && XMLString::equals(a->getValue(), word);
+  const XMLCh* v = tdr_attr_value(e, attr);
+  return v && XMLString::equals(v, word);
 }
 
 // "connection_mode" of the older layouts: d data, t trigger, else both.
@@ -209,6 +209,19 @@ void TDR_DATA_SIGNAL_SET::read_config() {
 }
 
 void TDR_DATA_SIGNAL_SET::read_triggers() {
+  // Level texts name the trigger wires in order, each by the key the trigger
+  // writes for it: knowing those keys spares a hash lookup per clause.
+  std::vector<const char*> keys(m_trigger_wires.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const char* key = get_trigger_wire_alias_at(int(i));
+    TDR_DATA_SIGNAL_WIRE* found = get_wire(key);
+    if (found == m_trigger_wires[i] && found->get_trigger_wire_index() == int(i)) keys[i] = key;
+  }
+  struct KEYS_SCOPE {
+    const std::vector<const char*>*& held;
+    ~KEYS_SCOPE() { held = nullptr; }
+  } scope{m_written_keys};
+  m_written_keys = &keys;
   for (DOMElement* e = first_child(m_element, TDR_X("trigger")); e;
        e = next_sibling(e, TDR_X("trigger"))) {
     TDR_DATA_TRIGGER* trigger = new TDR_DATA_TRIGGER(m_doc, e, this);

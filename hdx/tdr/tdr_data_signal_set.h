@@ -88,6 +88,10 @@ class TDR_DATA_SIGNAL_SET {
   TDR_DATA_SIGNAL_WIRE* get_wire(const char* name_or_alias) const {
     return m_wire_map.find(name_or_alias);
   }
+  // While the triggers are being read: for each trigger wire, the key its
+  // conditions are written with when that key finds it (else null); null
+  // at any other time.
+  const std::vector<const char*>* written_trigger_keys() const { return m_written_keys; }
 
   // --- setters ---
   // Renames within the instance; false (old name kept) when the name is taken.
@@ -214,6 +218,7 @@ class TDR_DATA_SIGNAL_SET {
   TDR_DATA_NAME_ALIAS_MAP<TDR_DATA_SIGNAL_WIRE> m_wire_map;
   std::vector<TDR_DATA_SIGNAL_WIRE*> m_data_wires;
   std::vector<TDR_DATA_SIGNAL_WIRE*> m_trigger_wires;
+  const std::vector<const char*>* m_written_keys = nullptr;
   TDR_DATA_NAMED_LIST<TDR_DATA_TRIGGER> m_triggers;
   TDR_DATA_INSTANCE* m_instance = nullptr;
   std::string m_text;

@@ -55,11 +55,6 @@ bool place_child(DOMNode* parent, DOMNode* child, DOMNode* before) {
   return true;
 }
 
-const XMLCh* attr_value(const DOMElement* e, const XMLCh* name) {
-  const DOMAttr* a = e ? e->getAttributeNode(name) : nullptr;
-  return a ? a->getValue() : nullptr;
-}
-
 }  // namespace
 
 // --- view -----------------------------------------------------------------
@@ -97,8 +92,8 @@ TDR_DATA_SIGNAL_VIEW_NODE TDR_DATA_SIGNAL_VIEW::find_bus_node(const char* name) 
   while (node) {
     if (tdr_xml_is_element_named(node, TDR_X("bus"))) {
       const DOMElement* e = static_cast<const DOMElement*>(node);
-      const XMLCh* bus_name = attr_value(e, TDR_X("name"));
-      const XMLCh* alias = attr_value(e, TDR_X("alias"));
+      const XMLCh* bus_name = tdr_attr_value(e, TDR_X("name"));
+      const XMLCh* alias = tdr_attr_value(e, TDR_X("alias"));
       if ((bus_name && XMLString::equals(bus_name, wanted.c_str())) ||
           (alias && XMLString::equals(alias, wanted.c_str())))
         return TDR_DATA_SIGNAL_VIEW_NODE(static_cast<DOMElement*>(node), self);
@@ -289,12 +284,12 @@ std::unique_ptr<TDR_DATA_BUS_MNEMONICS_PLUGIN> TDR_DATA_SIGNAL_VIEW_NODE::get_mn
 
 bool TDR_DATA_SIGNAL_VIEW_NODE::is_bus_expanded() const {
   if (!is_bus()) return true;
-  const XMLCh* state = attr_value(m_element, TDR_X("state"));
+  const XMLCh* state = tdr_attr_value(m_element, TDR_X("state"));
   return !(state && XMLString::equals(state, TDR_X("collapse")));
 }
 
 bool TDR_DATA_SIGNAL_VIEW_NODE::is_lsb_to_msb() const {
-  const XMLCh* order = attr_value(m_element, TDR_X("order"));
+  const XMLCh* order = tdr_attr_value(m_element, TDR_X("order"));
   return !order || XMLString::equals(order, TDR_X("lsb_to_msb"));
 }
 

@@ -32,11 +32,6 @@ TDR_DATA_WIRE_TAP_MODE tap_mode_from_first(XMLCh first) {
   return TDR_MTYPE_CLASSIC_TAP;
 }
 
-const XMLCh* attr_value(const DOMElement* e, const XMLCh* name) {
-  const DOMAttr* a = e->getAttributeNode(name);
-  return a ? a->getValue() : nullptr;
-}
-
 }  // namespace
 
 TDR_DATA_SIGNAL_WIRE::TDR_DATA_SIGNAL_WIRE(DOMDocument* doc, const char* name,
@@ -86,16 +81,16 @@ void TDR_DATA_SIGNAL_WIRE::read_element(DOMElement* element) {
     m_has_alias = true;
     m_alias = text;
   }
-  const XMLCh* value = attr_value(element, TDR_X("debug_port"));
+  const XMLCh* value = tdr_attr_value(element, TDR_X("debug_port"));
   m_debug_port = value && XMLString::equals(value, TDR_X("yes"));
   if (tdr_get_attr_if(element, TDR_X("type"), &text)) m_signal_type = convert_to_signal_type(text.c_str());
 
-  value = attr_value(element, TDR_X("tap_mode"));
+  value = tdr_attr_value(element, TDR_X("tap_mode"));
   m_tap_mode = tap_mode_from_first(value ? value[0] : 0);
   // Every element ends up with the normalised word.
   write_attr(TDR_X("tap_mode"), tap_mode_word(m_tap_mode));
 
-  value = attr_value(element, TDR_X("connection_status"));
+  value = tdr_attr_value(element, TDR_X("connection_status"));
   set_connection_status(!(value && value[0] == 'f'));
 
   if (tdr_get_attr_if(element, TDR_X("debug_port_name"), &text)) {
@@ -118,8 +113,8 @@ namespace {
 // normalised words back on every wire.
 void set_attr_if_different(DOMElement* e, const XMLCh* name, const XMLCh* value) {
   if (!e) return;
-  const DOMAttr* attr = e->getAttributeNode(name);
-  if (attr && XMLString::equals(attr->getValue(), value)) return;
+  const XMLCh* current = tdr_attr_value(e, name);
+  if (current && XMLString::equals(current, value)) return;
   e->setAttribute(name, value);
 }
 

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <unordered_map>
 
 #include "cfg.h"
@@ -93,10 +94,20 @@ class TDR_DATA_TRIGGER::LANG_TARGET : public TDR_LANG_TARGET {
 
   int find_trigger_wire_index(const char* name) override {
     TDR_DATA_SIGNAL_SET* set = m_trigger->m_signal_set;
-    TDR_DATA_SIGNAL_WIRE* wire = set ? set->get_wire(name) : nullptr;
+    if (!set) return TDR_LANG_NO_SUCH_WIRE;
+    // A written level names the wires in order: try the one after the last.
+    if (const std::vector<const char*>* keys = set->written_trigger_keys()) {
+      if (m_next_wire < keys->size()) {
+        const char* key = (*keys)[m_next_wire];
+        if (key && std::strcmp(key, name) == 0) return int(m_next_wire++);
+      }
+    }
+    TDR_DATA_SIGNAL_WIRE* wire = set->get_wire(name);
     if (!wire) return TDR_LANG_NO_SUCH_WIRE;
     int index = wire->get_trigger_wire_index();
-    return index >= 0 ? index : TDR_LANG_NOT_TRIGGER_WIRE;
+    if (index < 0) return TDR_LANG_NOT_TRIGGER_WIRE;
+    m_next_wire = size_t(index) + 1;
+    return index;
   }
   void set_condition_by_index(int wire, int level, TDR_DATA_TRIGGER_CONDITION condition,
                               bool power_up) override {
@@ -120,6 +131,7 @@ class TDR_DATA_TRIGGER::LANG_TARGET : public TDR_LANG_TARGET {
 
  private:
   TDR_DATA_TRIGGER* m_trigger;
+  size_t m_next_wire = 0;
   std::unordered_map<std::string, DOMElement*> m_bus_cache;
 };
 

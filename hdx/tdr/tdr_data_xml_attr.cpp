@@ -99,21 +99,29 @@ TDR_XSTRING tdr_widen(const std::string& text) {
   return out;
 }
 
+const XMLCh* tdr_attr_value(const DOMElement* e, const XMLCh* name) {
+  const DOMAttr* a = e ? e->getAttributeNode(name) : nullptr;
+  if (!a) return nullptr;
+  // An attribute keeps its value in one text node. The DOM's getValue()
+  // reaches it through several dynamic casts, which made it the dearest call
+  // of opening a session; entity references inside a value still go there.
+  const DOMNode* child = a->getFirstChild();
+  if (child && child->getNodeType() == DOMNode::TEXT_NODE && !child->getNextSibling())
+    return child->getNodeValue();
+  return a->getValue();
+}
+
 bool tdr_has_attr(const DOMElement* e, const XMLCh* name) {
   return e && e->getAttributeNode(name) != nullptr;
 }
 
 std::string tdr_get_attr(const DOMElement* e, const XMLCh* name) {
-  if (!e) return std::string();
-  const DOMAttr* a = e->getAttributeNode(name);
-  return a ? tdr_narrow(a->getValue()) : std::string();
+  const XMLCh* v = tdr_attr_value(e, name);
+  return v ? tdr_narrow(v) : std::string();
 }
 
 bool tdr_get_attr_if(const DOMElement* e, const XMLCh* name, std::string* value) {
-  if (!e) return false;
-  const DOMAttr* a = e->getAttributeNode(name);
-  if (!a) return false;
-  const XMLCh* v = a->getValue();
+  const XMLCh* v = tdr_attr_value(e, name);
   if (!v || !*v) return false;
   value->clear();
   tdr_narrow_append(v, value);
@@ -151,9 +159,8 @@ void tdr_release_node(DOMNode* node) {
 }
 
 bool tdr_is_global_temp_element(const DOMElement* e) {
-  if (!e) return false;
-  const DOMAttr* a = e->getAttributeNode(TDR_X("global_temp"));
-  return a && a->getValue() && a->getValue()[0] == '1';
+  const XMLCh* v = tdr_attr_value(e, TDR_X("global_temp"));
+  return v && v[0] == '1';
 }
 
 void tdr_mark_global_temp_element(DOMElement* e) {

@@ -25,6 +25,8 @@ TDR_XSTRING tdr_widen(const std::string& text);
   }())
 
 // Attribute access on an element with a literal (ASCII) attribute name.
+// The value, null when absent or `e` is null.
+const XMLCh* tdr_attr_value(const xercesc::DOMElement* e, const XMLCh* name);
 bool tdr_has_attr(const xercesc::DOMElement* e, const XMLCh* name);
 // The value, "" when absent.
 std::string tdr_get_attr(const xercesc::DOMElement* e, const XMLCh* name);
