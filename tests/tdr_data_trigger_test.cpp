@@ -1,6 +1,8 @@
 // Triggers: reading (current and older variants), levels, the five forms of
 // set_trigger_condition with their warnings, setters, logs, hardware queries,
 // removal, and sessions with triggers saved and reopened.
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -206,6 +208,34 @@ TEST_F(TriggerTest, ConditionsByWireIndex) {
   EXPECT_EQ(t->get_condition(0, 7, false), TDR_CTYPE_RISING_EDGE_COND);
   EXPECT_EQ(level_text(level_element(t, 0)),
             "'a' == high && 'B' == low && 'c' == falling edge && 'late' == rising edge");
+}
+
+// Rows are appended in order and re-ordered lazily; any mix of sets, removals
+// and reads must agree with a plain ordered map.
+TEST(ConditionRowTest, AgreesWithAnOrderedMap) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 40; ++round) {
+    TDR_DATA_CONDITION_ROW row;
+    std::map<int, TDR_DATA_TRIGGER_CONDITION> model;
+    int wires = 1 + round % 13;
+    for (int op = 0; op < 60; ++op) {
+      int wire = int(random() % unsigned(wires));
+      auto c = TDR_DATA_TRIGGER_CONDITION(TDR_CTYPE_HIGH_COND + int(random() % 6));
+      // In-order runs as a file gives them, then scattered sets.
+      if (round % 2 == 0 && op < 20) wire = op < wires ? op : wires - 1;
+      row.set(wire, c);
+      if (c == TDR_CTYPE_DONT_CARE_COND) model.erase(wire); else model[wire] = c;
+      if (random() % 4 == 0) {
+        int probe = int(random() % unsigned(wires));
+        auto found = model.find(probe);
+        EXPECT_EQ(row.get(probe), found == model.end() ? TDR_CTYPE_DONT_CARE_COND : found->second);
+      }
+      if (random() % 5 == 0) {
+        EXPECT_EQ(row.entries(), std::vector<TDR_DATA_CONDITION_ROW::ENTRY>(model.begin(), model.end()));
+      }
+    }
+    EXPECT_EQ(row.entries(), std::vector<TDR_DATA_CONDITION_ROW::ENTRY>(model.begin(), model.end()));
+  }
 }
 
 TEST_F(TriggerTest, ConditionsByNodeCoverEveryMember) {

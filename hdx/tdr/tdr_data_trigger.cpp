@@ -4,6 +4,7 @@
 
 #include "tdr_data_trigger.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -134,6 +135,56 @@ class TDR_DATA_TRIGGER::LANG_TARGET : public TDR_LANG_TARGET {
   size_t m_next_wire = 0;
   std::unordered_map<std::string, DOMElement*> m_bus_cache;
 };
+
+// --- condition rows ----------------------------------------------------------------
+
+void TDR_DATA_CONDITION_ROW::set(int wire, TDR_DATA_TRIGGER_CONDITION condition) {
+  bool dont_care = condition == TDR_CTYPE_DONT_CARE_COND;
+  if (m_ordered == m_entries.size()) {
+    if (m_entries.empty() || m_entries.back().first < wire) {
+      if (dont_care) return;
+      m_entries.emplace_back(wire, condition);
+      m_ordered = m_entries.size();
+      return;
+    }
+    auto at = std::lower_bound(m_entries.begin(), m_entries.end(), wire,
+                               [](const ENTRY& e, int w) { return e.first < w; });
+    if (at != m_entries.end() && at->first == wire) {
+      // A dont-care stays as a mark until the row is next read.
+      at->second = condition;
+      m_has_dont_care = m_has_dont_care || dont_care;
+      return;
+    }
+    if (dont_care) return;
+  }
+  m_entries.emplace_back(wire, condition);
+  m_has_dont_care = m_has_dont_care || dont_care;
+}
+
+TDR_DATA_TRIGGER_CONDITION TDR_DATA_CONDITION_ROW::get(int wire) const {
+  const std::vector<ENTRY>& row = entries();
+  auto at = std::lower_bound(row.begin(), row.end(), wire,
+                             [](const ENTRY& e, int w) { return e.first < w; });
+  return at != row.end() && at->first == wire ? at->second : TDR_CTYPE_DONT_CARE_COND;
+}
+
+void TDR_DATA_CONDITION_ROW::put_in_order() const {
+  // The ordered part is merged with the later entries sorted; stable sorting
+  // and merging keep a wire's later entries after its earlier ones, and the
+  // last of each wire is the one that holds.
+  auto by_wire = [](const ENTRY& a, const ENTRY& b) { return a.first < b.first; };
+  auto middle = m_entries.begin() + std::ptrdiff_t(m_ordered);
+  std::stable_sort(middle, m_entries.end(), by_wire);
+  std::inplace_merge(m_entries.begin(), middle, m_entries.end(), by_wire);
+  size_t kept = 0;
+  for (size_t i = 0; i < m_entries.size(); ++i) {
+    if (i + 1 < m_entries.size() && m_entries[i + 1].first == m_entries[i].first) continue;
+    if (m_entries[i].second != TDR_CTYPE_DONT_CARE_COND) m_entries[kept++] = m_entries[i];
+  }
+  m_entries.resize(kept);
+  m_ordered = kept;
+  m_has_dont_care = false;
+}
 
 // --- construction -----------------------------------------------------------------
 
@@ -341,10 +392,7 @@ TDR_DATA_TRIGGER_CONDITION TDR_DATA_TRIGGER::get_condition(int level, int wire,
                                                            bool power_up) const {
   if (level < 0 || level >= get_event_levels() || wire < 0 || wire >= trigger_wire_count())
     return TDR_CTYPE_DONT_CARE_COND;
-  const std::map<int, TDR_DATA_TRIGGER_CONDITION>& c =
-      m_levels[size_t(level)].conditions[power_up ? 1 : 0];
-  auto found = c.find(wire);
-  return found == c.end() ? TDR_CTYPE_DONT_CARE_COND : found->second;
+  return m_levels[size_t(level)].conditions[power_up ? 1 : 0].get(wire);
 }
 
 bool TDR_DATA_TRIGGER::is_global_temp() const { return tdr_is_global_temp_element(m_element); }
@@ -468,12 +516,7 @@ bool TDR_DATA_TRIGGER::store_condition(int wire, int level, TDR_DATA_TRIGGER_CON
                                        bool power_up) {
   if (level < 0 || level >= get_event_levels() || wire < 0 || wire >= trigger_wire_count())
     return false;
-  std::map<int, TDR_DATA_TRIGGER_CONDITION>& c =
-      m_levels[size_t(level)].conditions[power_up ? 1 : 0];
-  if (condition == TDR_CTYPE_DONT_CARE_COND)
-    c.erase(wire);
-  else
-    c[wire] = condition;
+  m_levels[size_t(level)].conditions[power_up ? 1 : 0].set(wire, condition);
   return true;
 }
 
@@ -650,7 +693,7 @@ const char* TDR_DATA_TRIGGER::get_condition_expression(int level, bool power_up)
   if (level < 0 || level >= get_event_levels()) return m_text.c_str();
   int wires = trigger_wire_count();
   // Only conditions other than dont-care are stored, in wire order.
-  for (const auto& entry : m_levels[size_t(level)].conditions[power_up ? 1 : 0]) {
+  for (const auto& entry : m_levels[size_t(level)].conditions[power_up ? 1 : 0].entries()) {
     if (entry.first >= wires) break;
     if (!m_text.empty()) m_text += " && ";
     m_text += '\'';

@@ -5,7 +5,6 @@
 #ifndef TDR_DATA_TRIGGER_H
 #define TDR_DATA_TRIGGER_H
 
-#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -21,6 +20,30 @@ class TDR_DATA_SIGNAL_VIEW_NODE;
 class TDR_DATA_LOG;
 class TCI_ADVANCED_TRIGGER_FACTORY;
 class TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP;
+
+// The conditions other than dont-care of one side of a level, by trigger-wire
+// index, in wire order: memory follows what the file or the caller set, not
+// levels x wires. A level read from a file names its wires in order, so its
+// conditions are appended one after the other; one set out of order is
+// appended too, and the row is put in order again when next read.
+class TDR_DATA_CONDITION_ROW {
+ public:
+  typedef std::pair<int, TDR_DATA_TRIGGER_CONDITION> ENTRY;
+  // TDR_CTYPE_DONT_CARE_COND removes the wire's condition.
+  void set(int wire, TDR_DATA_TRIGGER_CONDITION condition);
+  TDR_DATA_TRIGGER_CONDITION get(int wire) const;
+  // In wire order, one entry a wire, no dont-care.
+  const std::vector<ENTRY>& entries() const {
+    if (m_ordered < m_entries.size() || m_has_dont_care) put_in_order();
+    return m_entries;
+  }
+
+ private:
+  void put_in_order() const;
+  mutable std::vector<ENTRY> m_entries;
+  mutable size_t m_ordered = 0;  // entries before this are in order, one a wire
+  mutable bool m_has_dont_care = false;
+};
 
 class TDR_DATA_TRIGGER {
  public:
@@ -218,9 +241,7 @@ class TDR_DATA_TRIGGER {
   struct LEVEL {
     bool enabled[2] = {true, true};
     bool basic = true;
-    // The conditions other than dont-care, by trigger-wire index: memory
-    // follows what the file or the caller set, not levels x wires.
-    std::map<int, TDR_DATA_TRIGGER_CONDITION> conditions[2];
+    TDR_DATA_CONDITION_ROW conditions[2];
     DOMElement* element = nullptr;           // "level"
     DOMElement* power_up_element = nullptr;  // its "power_up"
     xercesc::DOMText* text[2] = {nullptr, nullptr};

@@ -129,7 +129,7 @@ void TDR_DATA_TRIGGER::compose_critical_crc_string_V4(std::string& out) {
       if (!level.basic) continue;
       // Only conditions other than dont-care are stored, in wire order: walk
       // them beside the wires instead of looking each wire up.
-      const std::map<int, TDR_DATA_TRIGGER_CONDITION>& stored = level.conditions[1];
+      const std::vector<TDR_DATA_CONDITION_ROW::ENTRY>& stored = level.conditions[1].entries();
       auto next = stored.begin();
       for (int wire = 0; wire < wires; ++wire) {
         TDR_DATA_TRIGGER_CONDITION c = TDR_CTYPE_DONT_CARE_COND;
