@@ -278,6 +278,12 @@ TEST_F(XmlUtilTest, OtherNodeKindsPrintInPlace) {
             "  <e/><!--tail-->\n"
             "</r>\n"
             "<!--after-->\n");
+  // A kind it does not know is named on standard error and left out.
+  xercesc::DOMDocumentFragment* fragment = d->createDocumentFragment();
+  add(fragment, u"inside");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(print(fragment), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unrecognized node type = 11\n");
 }
 
 TEST_F(XmlUtilTest, AttributesComeOutSortedByName) {
