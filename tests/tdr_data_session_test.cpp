@@ -138,12 +138,7 @@ TEST_F(SessionTest, ReadingRepairsAndReordersTheRootChildren) {
 // values would change on every cycle.
 TEST_F(SessionTest, FurtherKeyedBlocksAreDroppedSoValuesStayAcrossSaves) {
   std::string path = temp_path("two.xml");
-  write_file(path,
-             "<session><global_info><single attribute=\"k\" value=\"1\"/></global_info>"
-             "<instance name=\"i\"><position_info><single attribute=\"x\" value=\"3\"/>"
-             "</position_info><position_info><single attribute=\"x\" value=\"4\"/>"
-             "</position_info></instance><display_tree/>"
-             "<global_info><single attribute=\"k\" value=\"2\"/></global_info></session>");
+  write_file(path, test_data("data/session/two_keyed_blocks.xml"));
   std::string first;
   for (int cycle = 0; cycle < 3; ++cycle) {
     TDR_DATA_SESSION session(path.c_str());
@@ -358,19 +353,8 @@ TEST_F(SessionTest, DamagedEmbeddedFilesFailCleanly) {
 namespace {
 // Two instances; "a" has signal sets s1 and a global-temp copy with a global
 // trigger and log; logs sit in "t1".
-const char* const DISPLAY_TREE_FILE =
-    "<session><instance name=\"a\">"
-    "<signal_set name=\"s1\"><signal_vec/>"
-    "<trigger name=\"t1\"><data name=\"l1\"/><data name=\"lg\" global_temp=\"1\"/></trigger>"
-    "<trigger name=\"t2\"/></signal_set>"
-    "<signal_set name=\"gs\" global_temp=\"1\"><signal_vec/>"
-    "<trigger name=\"gt\" global_temp=\"1\"><data name=\"gl\" global_temp=\"1\"/></trigger>"
-    "</signal_set></instance>"
-    "<instance name=\"b\"/>"
-    "%TREE%</session>";
-
 std::string display_tree_file(const std::string& tree) {
-  std::string text = DISPLAY_TREE_FILE;
+  std::string text = test_data("data/session/display_tree.xml");
   return text.replace(text.find("%TREE%"), 6, tree);
 }
 }  // namespace
