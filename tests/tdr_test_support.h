@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 
 #include <string>
 #include <vector>
@@ -64,6 +65,32 @@ std::string source_dir();
 // The bytes of tests/data/NAME.
 inline std::string test_data(const std::string& name) {
   return read_file(source_dir() + "/tests/data/" + name);
+}
+// The rows of the text table tests/data/NAME: a row a line, its fields split
+// by TAB; blank lines and lines starting with '#' are skipped. In a field \n,
+// \r, \t, \\ and \xHH stand for their bytes.
+inline std::vector<std::vector<std::string>> test_table(const std::string& name) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(test_data(name));
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    rows.emplace_back(1);
+    for (size_t i = 0; i < line.size(); ++i) {
+      char c = line[i];
+      if (c == '\t') {
+        rows.back().emplace_back();
+        continue;
+      }
+      if (c == '\\' && i + 1 < line.size()) {
+        c = line[++i];
+        if (c == 'x') c = char(std::stoi(line.substr(i + 1, 2), nullptr, 16)), i += 2;
+        else if (c == 'n' || c == 'r' || c == 't') c = c == 'n' ? '\n' : c == 'r' ? '\r' : '\t';
+      }
+      rows.back().back() += c;
+    }
+  }
+  if (rows.empty()) ADD_FAILURE() << "no rows in tests/data/" << name;
+  return rows;
 }
 
 // The first line where two texts differ, for short failure reports.
