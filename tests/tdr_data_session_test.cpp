@@ -373,23 +373,8 @@ TEST_F(SessionTest, DisplayTreeResolvesBranchesAndGlobalTempCopies) {
     return name(session.find_active_signal_set(a)) + "/" + name(session.find_active_trigger(a)) +
            "/" + name(session.find_active_log(a));
   };
-  // A global-temp log is found by its own name too; the first branch wins.
-  EXPECT_EQ(active("<display_tree>"
-                   "<display_branch instance=\"a\" signal_set=\"s1\" trigger=\"t1\" log=\"lg\"/>"
-                   "<display_branch instance=\"a\" signal_set=\"s1\" trigger=\"t2\"/>"
-                   "<display_branch instance=\"b\" signal_set=\"none\"/>"
-                   "<display_branch instance=\"zz\" signal_set=\"s1\"/>"
-                   "</display_tree>"),
-            "s1/t1/lg");
-  // With GUI logging off, a branch of an instance with a global-temp copy
-  // shows that copy whatever the branch names.
-  EXPECT_EQ(active("<display_tree gui_logging_enabled=\"0\">"
-                   "<display_branch instance=\"a\" signal_set=\"s1\" trigger=\"t1\"/>"
-                   "</display_tree>"),
-            "gs/gt/gl");
-  EXPECT_EQ(active("<display_tree><display_branch instance=\"a\" signal_set=\"USE_GLOBAL_TEMP\" "
-                   "trigger=\"USE_GLOBAL_TEMP\" log=\"USE_GLOBAL_TEMP\"/></display_tree>"),
-            "gs/gt/gl");
+  for (const auto& row : test_table("data/session/display_trees.txt"))
+    EXPECT_EQ(active(row.at(0)), row.at(1)) << row[0];
   forget_messages();  // the sketchy signal sets warn about their missing parts
 }
 
