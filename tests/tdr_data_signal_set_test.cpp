@@ -157,23 +157,12 @@ TEST_F(TdrTest, SignalSetReadsTheCurrentFormatAndWritesItBack) {
 }
 
 TEST_F(TdrTest, SignalSetSampleDepthIsCorrectedAndWrittenBack) {
-  struct CASE {
-    const char* text;
-    int depth;
-    const char* written;
-  } cases[] = {{"100", 64, "64"},     {"65536", 65536, "65536"}, {"0", 0, "0"},
-               {"-5", 0, "0"},        {"1", 64, "64"},           {"200", 128, "128"},
-               {"1073741824", 1073741824, "1073741824"},
-               {"1073741825", 1073741824, "1073741824"},
-               {"99999999999999999999", 1073741824, "1073741824"},
-               {"-99999999999999999999", 0, "0"},
-               {"abc", 0, "abc"}};  // reads as 0, which is valid
-  for (const CASE& c : cases) {
-    SCOPED_TRACE(c.text);
-    SET_FILE f(std::string("<signal_set name=\"s\"><clock name=\"k\"/><config sample_depth=\"") +
-               c.text + "\"/><signal_vec><trigger_input_vec/></signal_vec></signal_set>");
-    EXPECT_EQ(f.set->get_sample_depth(), c.depth);
-    EXPECT_EQ(tdr_get_attr(f.doc.find("config"), TDR_X("sample_depth")), c.written);
+  for (const auto& row : test_table("data/signal_set/sample_depths.txt")) {
+    SCOPED_TRACE(row.at(0));
+    SET_FILE f("<signal_set name=\"s\"><clock name=\"k\"/><config sample_depth=\"" + row[0] +
+               "\"/><signal_vec><trigger_input_vec/></signal_vec></signal_set>");
+    EXPECT_EQ(f.set->get_sample_depth(), std::stoi(row.at(1)));
+    EXPECT_EQ(tdr_get_attr(f.doc.find("config"), TDR_X("sample_depth")), row.at(2));
   }
   // Absent keeps the default and writes nothing.
   SET_FILE absent("<signal_set name=\"s\"><config/><signal_vec/></signal_set>");

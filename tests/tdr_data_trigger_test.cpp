@@ -72,7 +72,8 @@ TEST_F(TriggerTest, OldVariantsAreConvertedOnReading) {
   open_text(trigger_session_xml(
       "<trigger name=\"t\" sample_depth=\"100\" trigger_in=\"disable\"><events/>"
       "<power_up_trigger trigger_out=\"disable\"/></trigger>",
-      false, "<config sample_depth=\"1024\" trigger_in_enable=\"yes\" trigger_out_enable=\"yes\"/>"));
+      false,
+      "<config sample_depth=\"1024\" trigger_in_enable=\"yes\" trigger_out_enable=\"yes\"/>"));
   TDR_DATA_TRIGGER* t = trigger();
   // The depth moved to the set (corrected there), the ports were switched off.
   EXPECT_EQ(set()->get_sample_depth(), 64);

@@ -24,8 +24,9 @@
 // Data wires (index): a 0, c 1, x 2 (x feeds no trigger).
 // Setup-view buses: "bus" (d0..d3, table "states"), "rbus" (d0..d3, msb
 // first), "grp" (a, ghost, a nameless net, x, c), "plain" (d0, d1, no table).
-inline std::string trigger_session_xml(const std::string& triggers, bool mnemonics = true,
-                                       const std::string& config = "<config sample_depth=\"128\"/>") {
+inline std::string trigger_session_xml(
+    const std::string& triggers, bool mnemonics = true,
+    const std::string& config = "<config sample_depth=\"128\"/>") {
   // Line 1: the mnemonics; line 2: the session around them.
   std::string parts = read_file(source_dir() + "/tests/data/data/trigger/session_template.xml");
   size_t line_end = parts.find('\n');
