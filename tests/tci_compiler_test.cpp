@@ -62,17 +62,8 @@ class TciTest : public TdrTest {
 };
 
 TEST_F(TciTest, LanguageVerdicts) {
-  const char* accepted[] = {
-      "a", "'a'", " a ", "\ta\n&&\r\nb", "a & b | c ^ d", "a || b", "!!~a", "a != b",
-      "((a && (b)))", "falling (b)", "either_edge(a && b)", "rising(rising(a))", "0", "1'B1",
-      "a && 1", "'top|cnt[3]'", "top|cnt[3] | a", "'it\\'s'", "rising", "'\\a'",
-      "top|cnt[3]||a", "a|(b)"};
-  for (const char* text : accepted) EXPECT_TRUE(valid(text)) << text;
-  const char* rejected[] = {
-      "", "   ", "a &&", "&& a", "(a", "a)", "()", "a b", "x", "a = b", "2", "10", "00",
-      "1a", "1'b2", "1'b", "a ~^ b", "rising()", "rising a", "'a", "'a\\", "a | | b",
-      "rising(a, b)", "a|b", "'a' 'b'", "''", "a ! b", "(a))", "falling(", "\"a\"", "A"};
-  for (const char* text : rejected) EXPECT_FALSE(valid(text)) << text;
+  for (const auto& row : test_table("core/compiler/verdicts.txt"))
+    EXPECT_EQ(valid(row.at(1)), row[0] == "accept") << row[1];
   EXPECT_FALSE(
       U::create_expression_tree(static_cast<const char*>(nullptr), build("a").get(), true));
   m_sink.debug_lines.clear();
@@ -105,33 +96,19 @@ TEST_F(TciTest, LanguageVerdicts) {
 }
 
 TEST_F(TciTest, CanonicalTextLatencyAndLogicUsage) {
-  const std::pair<const char*, const char*> texts[] = {
-      {"a", "IN0|L1"}, {"a ^ b != c", "XOR(IN0,IN1,IN2)|L2"}, {"1'b0 || 1", "OR(0,1)|L2"},
-      {"a || b && c", "OR(IN0,AND(IN1,IN2))|L2"}, {"a | b & c", "OR(IN0,AND(IN1,IN2))|L2"},
-      {"a && b || c", "OR(AND(IN0,IN1),IN2)|L2"}, {"a ^ b | c", "OR(XOR(IN0,IN1),IN2)|L2"},
-      {"a | b && c", "AND(OR(IN0,IN1),IN2)|L2"}, {"!a == b", "XNOR(NOT(IN0),IN1)|L2"},
-      {"a ^ b & c", "XOR(IN0,AND(IN1,IN2))|L2"}, {"!(a == b)", "NOT(XNOR(IN0,IN1))|L2"},
-      {"a & b == c", "AND(IN0,XNOR(IN1,IN2))|L2"}, {"a == b == c", "XNOR(XNOR(IN0,IN1),IN2)|L2"},
-      {"rising(a) && falling(b) || either_edge(c)", "OR(AND(RISE(IN0),FALL(IN1)),EDGE(IN2))|L3"},
-      {"rising && rising(rising)", "AND(IN6,RISE(IN6))|L3"},
-      {"'it\\'s' & u1/q.x:y[0]$", "AND(IN5,IN7)|L2"}};
-  for (const auto& t : texts) EXPECT_EQ(crc(t.first), t.second) << t.first;
+  for (const auto& row : test_table("core/compiler/canonical_texts.txt"))
+    EXPECT_EQ(crc(row.at(0)), row.at(1)) << row[0];
   EXPECT_EQ(crc("a", true), "IN0|L1|P");
 
   // Latency and logic cells; 0: not checked.
   struct Case { std::string text; int latency; int cells; };
-  const Case cases[] = {
-      {"a", 1, 1}, {"!a", 1, 1}, {"1", 1, 0}, {"a && b", 2, 2}, {"a == b", 2, 2},
-      {"rising(a)", 2, 2}, {"rising(a) && b", 3, 0}, {"rising(a && b)", 3, 0},
-      {"rising(rising(a))", 3, 0}, {"rising(a) && falling(b) || either_edge(c)", 0, 6},
-      {"a&b&c&d", 2, 0},  // one LUT level
-      {"a && b && c && d", 0, 2}, {"a && b && c && d && a", 0, 3},
+  std::vector<Case> cases = {
       {repeat("a&", 16) + "a", 2, 0},    // 17 operands: three levels
       {repeat("a&", 256) + "a", 3, 0},   // 257 operands: five levels
       {repeat("a | ", 9) + "a", 0, 4},   // ten operands: three LUTs
-      {"((a & b) | c) ^ (d == a) & b", 2, 0},       // three levels
-      {"!(!(a & b) | c) ^ (d == (a & !b))", 2, 0},  // inverters are free
-      {"((((a & b) | c) ^ d) == a) & b", 3, 0}};    // five levels
+  };
+  for (const auto& row : test_table("core/compiler/latency_and_cells.txt"))
+    cases.push_back({row.at(0), std::stoi(row.at(1)), std::stoi(row.at(2))});
   for (const Case& c : cases) {
     Factory factory = build(c.text);
     ASSERT_TRUE(factory) << c.text;

@@ -112,6 +112,12 @@ TEST_F(TdrBasicTest, OpenWrapsElementChildrenAndKeepsTheRest) {
   EXPECT_EQ(c->get_undo_buffer(), a->get_undo_buffer());
   // Every instance element got its own history.
   EXPECT_NE(session->get_instance_at(1)->get_undo_buffer(), a->get_undo_buffer());
+  // Wrapping is for an instance element, once.
+  EXPECT_EQ(c->populate_element_tree(nullptr), TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
+  expect_internal_error("m_parent == NULL && m_root_node == NULL");
+  EXPECT_EQ(a->populate_element_tree(nullptr), TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
+  expect_internal_error("m_children.empty()");
+  EXPECT_EQ(describe(a), "a(n=1 b(c())d())");
 
   // Text and comments stay in the document: saving twice is a fixed point.
   std::string out1 = temp_path("out1.xml"), out2 = temp_path("out2.xml");

@@ -89,6 +89,13 @@ TEST_F(TdrTest, EnumTriggerWordsReadBackOrFallBack) {
   check_enum<TDR_DATA_TRIGGER_TYPE>({0, 1}, TDR_TTYPE_CIRCULAR_TRIGGER, {"Segmented", "x", "", "c"},
                                     {2, -1}, "");
   EXPECT_EQ(read_word<TDR_DATA_TRIGGER_TYPE>("split"), TDR_TTYPE_SEGMENTED_TRIGGER);
+  // A missing out-parameter is reported, both ways.
+  using G = TDR_DATA_GLOBAL_ENUM;
+  G::convert_enum_to_string(TDR_CTYPE_HIGH_COND, static_cast<const char**>(nullptr));
+  G::convert_enum_to_string(TDR_LTYPE_RADIX_LINK, static_cast<std::string*>(nullptr));
+  G::convert_string_to_enum("r", static_cast<TDR_DATA_SIGNAL_TYPE*>(nullptr));
+  for (const char* condition : {"text != nullptr", "text != nullptr", "value != nullptr"})
+    expect_internal_error(condition);
 }
 
 TEST_F(TdrTest, EnumGroupAndNodeDisplayTypes) {

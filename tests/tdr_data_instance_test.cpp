@@ -30,14 +30,7 @@ class InstanceTest : public TdrTest {
 }  // namespace
 
 TEST_F(InstanceTest, ReadingFillsDefaultsAndNormalisesAttributes) {
-  TDR_DATA_SESSION* s = open(
-      "<instance name=\"a\" is_expanded=\"FALSE\" is_auto_node=\"TRUE\" "
-      "compilation_mode=\"Incremental\" entity_name=\"\"/>"
-      "<instance name=\"b\" is_expanded=\"no\" is_auto_node=\"2\">"
-      "<node_ip_info mfg_id=\"110\" node_id=\"2\" version=\"3\" instance_id=\"300\"/></instance>"
-      "<instance name=\"c\" is_auto_node=\"abc\" source_file=\"x.v\">"
-      "<node_ip_info mfg_id=\"110\" node_id=\"1\"/></instance>"
-      "<instance name=\"d\" is_auto_node=\"0\"/>");
+  TDR_DATA_SESSION* s = open(test_data("data/session/instances_in.xml"));
   ASSERT_EQ(s->get_num_instances(), 4);
   // a's flags and names are checked in the saved bytes below.
   TDR_DATA_INSTANCE* a = s->find_instance("a");

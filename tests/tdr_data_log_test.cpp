@@ -77,14 +77,7 @@ TEST_F(LogTest, SamplesAreLaidOutRowAfterRow) {
 }
 
 TEST_F(LogTest, DataElementsAreRead) {
-  open_triggers(
-      "<trigger name=\"t\">"
-      "<data name=\"L\" sample_depth=\"8\" segment_size=\"2\" trigger_position=\"-1\" "
-      "power_up_mode=\"TRUE\" unconnected_ports=\"101\">110011</data>"
-      "<data sample_depth=\"x\"><x/>1111</data><data name=\"W\"> </data>"
-      "<data name=\"N\" power_up_mode=\"yes\" sample_depth=\"-7\" "
-      "trigger_position=\"99999999999\"/>"
-      "</trigger>");
+  open_triggers(test_data("data/log/data_elements.xml"));
   TDR_DATA_TRIGGER* t = trigger();
   TDR_DATA_LOG* l = t->find_log("L");
   ASSERT_NE(l, nullptr);
@@ -200,12 +193,7 @@ TEST_F(LogTest, StoringWritesTheAttributesThatDescribeTheData) {
 }
 
 TEST_F(LogTest, CopyingData) {
-  open_triggers(
-      "<trigger name=\"t\"><data name=\"src\" sample_depth=\"2\" trigger_position=\"1\" "
-      "power_up_mode=\"true\" unconnected_ports=\"011\">110001</data>"
-      "<data name=\"plain\" sample_depth=\"1\" trigger_position=\"0\">111</data>"
-      "<data name=\"empty\" sample_depth=\"5\" unconnected_ports=\"000\"/>"
-      "<data name=\"dst\" unconnected_ports=\"111\"/></trigger>");
+  open_triggers(test_data("data/log/copy_in.xml"));
   TDR_DATA_TRIGGER* t = trigger();
   TDR_DATA_LOG* dst = t->find_log("dst");
   dst->copy_data(t->find_log("src"));
@@ -331,13 +319,7 @@ TEST_F(LogTest, SegmentedDataAreCheckedAtEverySegmentStart) {
 
   // Read from a file: sizes as recorded, bad ones refused, a huge depth over a
   // short text checked.
-  open_triggers(
-      "<trigger name=\"t\" trigger_type=\"segmented\"><events><level>'c' == low</level></events>"
-      "<data name=\"zero\" segment_size=\"0\" sample_depth=\"4\">000000000000</data>"
-      "<data name=\"neg\" segment_size=\"-4\" sample_depth=\"4\">000000000000</data>"
-      "<data name=\"huge\" segment_size=\"1\" sample_depth=\"2147483647\">000000</data>"
-      "<data name=\"hi\" segment_size=\"1\" sample_depth=\"2147483647\">001001</data>"
-      "</trigger>");
+  open_triggers(test_data("data/log/segment_sizes.xml"));
   TDR_DATA_TRIGGER* t = trigger();
   EXPECT_FALSE(t->find_log("zero")->sanity_check_data_validity(false));
   EXPECT_FALSE(t->find_log("neg")->sanity_check_data_validity(false));

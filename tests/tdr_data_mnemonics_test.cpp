@@ -180,22 +180,7 @@ TEST_F(TdrTest, MnemonicsReaderWarnsOnConflictingSymbol) {
 }
 
 TEST_F(TdrTest, MnemonicsReaderSkipsBadTablesAndSymbols) {
-  MNEMONICS_FILE f(
-      "<session><mnemonics>\n  <!-- comment -->\n"
-      "  <table name=\"a\" width=\"2\">\n"
-      "    <symbol name=\"ONE\" value=\"01\"/>\n    <symbol value=\"10\"/>\n"
-      "    <symbol name=\"NOVALUE\"/>\n    <symbol name=\"\" value=\"11\"/>\n"
-      "    <symbol name=\"EMPTY\" value=\"\"/>\n    <other name=\"OTHER\" value=\"00\"/>\n"
-      "    <symbol name=\"TWO\" value=\"10\"><symbol name=\"NESTED\" value=\"11\"/></symbol>\n"
-      "  </table>\n"
-      "  <table width=\"2\"><symbol name=\"X\" value=\"00\"/></table>\n"
-      "  <table name=\"\" width=\"2\"/>\n"
-      "  <table name=\"a\" width=\"8\">"
-      "<symbol name=\"ONE\" value=\"00000010\"/><symbol name=\"ONE\" value=\"00000011\"/></table>\n"
-      "  <tables name=\"c\"/>\n  <table name=\"b\"/>\n  <table name=\"w\" width=\"junk\"/>\n"
-      "  <table name=\"n\" width=\"-3\"><symbol name=\"N\" value=\"\"/></table>\n"
-      "  <table name=\"s\" width=\" 3\"/>\n"
-      "</mnemonics></session>");
+  MNEMONICS_FILE f(test_data("data/mnemonics/bad_tables.xml"));
   TDR_DATA_MNEMONICS& m = f.m;
   // The duplicate "a" is dropped without reading it, so its conflicting symbols stay quiet.
   EXPECT_EQ(m.get_num_tables(), 5);

@@ -138,12 +138,7 @@ TEST_F(SessionTest, ReadingRepairsAndReordersTheRootChildren) {
 // values would change on every cycle.
 TEST_F(SessionTest, FurtherKeyedBlocksAreDroppedSoValuesStayAcrossSaves) {
   std::string path = temp_path("two.xml");
-  write_file(path,
-             "<session><global_info><single attribute=\"k\" value=\"1\"/></global_info>"
-             "<instance name=\"i\"><position_info><single attribute=\"x\" value=\"3\"/>"
-             "</position_info><position_info><single attribute=\"x\" value=\"4\"/>"
-             "</position_info></instance><display_tree/>"
-             "<global_info><single attribute=\"k\" value=\"2\"/></global_info></session>");
+  write_file(path, test_data("data/session/two_keyed_blocks.xml"));
   std::string first;
   for (int cycle = 0; cycle < 3; ++cycle) {
     TDR_DATA_SESSION session(path.c_str());
@@ -358,19 +353,8 @@ TEST_F(SessionTest, DamagedEmbeddedFilesFailCleanly) {
 namespace {
 // Two instances; "a" has signal sets s1 and a global-temp copy with a global
 // trigger and log; logs sit in "t1".
-const char* const DISPLAY_TREE_FILE =
-    "<session><instance name=\"a\">"
-    "<signal_set name=\"s1\"><signal_vec/>"
-    "<trigger name=\"t1\"><data name=\"l1\"/><data name=\"lg\" global_temp=\"1\"/></trigger>"
-    "<trigger name=\"t2\"/></signal_set>"
-    "<signal_set name=\"gs\" global_temp=\"1\"><signal_vec/>"
-    "<trigger name=\"gt\" global_temp=\"1\"><data name=\"gl\" global_temp=\"1\"/></trigger>"
-    "</signal_set></instance>"
-    "<instance name=\"b\"/>"
-    "%TREE%</session>";
-
 std::string display_tree_file(const std::string& tree) {
-  std::string text = DISPLAY_TREE_FILE;
+  std::string text = test_data("data/session/display_tree.xml");
   return text.replace(text.find("%TREE%"), 6, tree);
 }
 }  // namespace
@@ -389,23 +373,8 @@ TEST_F(SessionTest, DisplayTreeResolvesBranchesAndGlobalTempCopies) {
     return name(session.find_active_signal_set(a)) + "/" + name(session.find_active_trigger(a)) +
            "/" + name(session.find_active_log(a));
   };
-  // A global-temp log is found by its own name too; the first branch wins.
-  EXPECT_EQ(active("<display_tree>"
-                   "<display_branch instance=\"a\" signal_set=\"s1\" trigger=\"t1\" log=\"lg\"/>"
-                   "<display_branch instance=\"a\" signal_set=\"s1\" trigger=\"t2\"/>"
-                   "<display_branch instance=\"b\" signal_set=\"none\"/>"
-                   "<display_branch instance=\"zz\" signal_set=\"s1\"/>"
-                   "</display_tree>"),
-            "s1/t1/lg");
-  // With GUI logging off, a branch of an instance with a global-temp copy
-  // shows that copy whatever the branch names.
-  EXPECT_EQ(active("<display_tree gui_logging_enabled=\"0\">"
-                   "<display_branch instance=\"a\" signal_set=\"s1\" trigger=\"t1\"/>"
-                   "</display_tree>"),
-            "gs/gt/gl");
-  EXPECT_EQ(active("<display_tree><display_branch instance=\"a\" signal_set=\"USE_GLOBAL_TEMP\" "
-                   "trigger=\"USE_GLOBAL_TEMP\" log=\"USE_GLOBAL_TEMP\"/></display_tree>"),
-            "gs/gt/gl");
+  for (const auto& row : test_table("data/session/display_trees.txt"))
+    EXPECT_EQ(active(row.at(0)), row.at(1)) << row[0];
   forget_messages();  // the sketchy signal sets warn about their missing parts
 }
 

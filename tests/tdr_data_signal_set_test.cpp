@@ -84,12 +84,7 @@ TEST_F(TdrTest, SignalSetFilesAreReadAndWrittenBack) {
 TEST_F(TdrTest, SignalSetNewHasTheEmptySkeleton) {
   TEST_XML_DOC d;
   TDR_DATA_SIGNAL_SET set(d.doc, "s1");
-  EXPECT_EQ(print_node(set.get_dom_node()),
-            "<signal_set name=\"s1\">\n  <clock name=\"auto_tvf_external_clock\"/>\n  <config/>\n"
-            "  <top_entity/>\n  <signal_vec>\n    <trigger_input_vec/>\n    <data_input_vec/>\n"
-            "  </signal_vec>\n  <presentation>\n    <data_view/>\n    <setup_view/>\n"
-            "  </presentation>\n"
-            "</signal_set>");
+  EXPECT_EQ(print_node(set.get_dom_node()), test_data("data/signal_set/new.saved.xml"));
   EXPECT_EQ(set.get_dom_node()->getParentNode(), nullptr);
   // Defaults the empty "config" does not show.
   EXPECT_EQ(set.get_sample_depth(), 128);
@@ -162,23 +157,12 @@ TEST_F(TdrTest, SignalSetReadsTheCurrentFormatAndWritesItBack) {
 }
 
 TEST_F(TdrTest, SignalSetSampleDepthIsCorrectedAndWrittenBack) {
-  struct CASE {
-    const char* text;
-    int depth;
-    const char* written;
-  } cases[] = {{"100", 64, "64"},     {"65536", 65536, "65536"}, {"0", 0, "0"},
-               {"-5", 0, "0"},        {"1", 64, "64"},           {"200", 128, "128"},
-               {"1073741824", 1073741824, "1073741824"},
-               {"1073741825", 1073741824, "1073741824"},
-               {"99999999999999999999", 1073741824, "1073741824"},
-               {"-99999999999999999999", 0, "0"},
-               {"abc", 0, "abc"}};  // reads as 0, which is valid
-  for (const CASE& c : cases) {
-    SCOPED_TRACE(c.text);
-    SET_FILE f(std::string("<signal_set name=\"s\"><clock name=\"k\"/><config sample_depth=\"") +
-               c.text + "\"/><signal_vec><trigger_input_vec/></signal_vec></signal_set>");
-    EXPECT_EQ(f.set->get_sample_depth(), c.depth);
-    EXPECT_EQ(tdr_get_attr(f.doc.find("config"), TDR_X("sample_depth")), c.written);
+  for (const auto& row : test_table("data/signal_set/sample_depths.txt")) {
+    SCOPED_TRACE(row.at(0));
+    SET_FILE f("<signal_set name=\"s\"><clock name=\"k\"/><config sample_depth=\"" + row[0] +
+               "\"/><signal_vec><trigger_input_vec/></signal_vec></signal_set>");
+    EXPECT_EQ(f.set->get_sample_depth(), std::stoi(row.at(1)));
+    EXPECT_EQ(tdr_get_attr(f.doc.find("config"), TDR_X("sample_depth")), row.at(2));
   }
   // Absent keeps the default and writes nothing.
   SET_FILE absent("<signal_set name=\"s\"><config/><signal_vec/></signal_set>");
@@ -380,15 +364,7 @@ TEST_F(TdrTest, SignalSetWiresAreCreatedAndAppended) {
   EXPECT_EQ(wire_names(set, false), (NAMES{"n", "m", "loose"}));
   EXPECT_EQ(wire_names(set, true), (NAMES{"n", "m"}));
   EXPECT_STREQ(set.get_signal_connections(), "01");
-  EXPECT_EQ(print_node(d.doc->getElementsByTagName(TDR_X("signal_vec"))->item(0)),
-            "<signal_vec>\n  <trigger_input_vec>\n"
-            "    <wire alias=\"N\" connection_status=\"false\" name=\"n\" tap_mode=\"probeonly\"/>\n"
-            "    <wire connection_status=\"true\" name=\"m\" tap_mode=\"classic\" type=\"unknown\"/>\n"
-            "  </trigger_input_vec>\n  <data_input_vec>\n"
-            "    <wire alias=\"N\" connection_status=\"false\" name=\"n\" tap_mode=\"probeonly\"/>\n"
-            "    <wire connection_status=\"true\" name=\"m\" tap_mode=\"classic\" type=\"unknown\"/>\n"
-            "  </data_input_vec>\n"
-            "</signal_vec>");
+  EXPECT_EQ(print_node(d.find("signal_vec")), test_data("data/signal_set/created_wires.saved.xml"));
 
   EXPECT_EQ(set.create_wire(nullptr, TDR_WTYPE_DATA_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, nullptr),
             nullptr);
@@ -581,17 +557,7 @@ TEST_F(TdrTest, SignalSetSurvivesDeeplyNestedOldBuses) {
 
 TEST_F(TdrTest, SignalSetInsideASessionFile) {
   std::string path = temp_path("in.xml");
-  write_file(path,
-             "<session><instance name=\"i\" compilation_mode=\"incremental\">"
-             "<signal_set name=\"s1\"><clock name=\"clk\"/>"
-             "<signal_vec><trigger_input_vec><wire name=\"a\"/></trigger_input_vec>"
-             "<data_input_vec><wire name=\"a\"/></data_input_vec></signal_vec>"
-             "<presentation><data_view/><setup_view/></presentation>"
-             "<trigger name=\"t1\"/><trigger name=\"t2\"/></signal_set>"
-             "<signal_set name=\"s2\"><signal_vec><wire name=\"x\" connection_mode=\"t\"/>"
-             "</signal_vec></signal_set></instance><display_tree>"
-             "<display_branch instance=\"i\" signal_set=\"s1\" trigger=\"t1\"/>"
-             "</display_tree></session>");
+  write_file(path, test_data("data/signal_set/inside_session.xml"));
   std::unique_ptr<TDR_DATA_SESSION> session(new TDR_DATA_SESSION(path.c_str()));
   TDR_DATA_INSTANCE* instance = session->find_instance("i");
   ASSERT_NE(instance, nullptr);

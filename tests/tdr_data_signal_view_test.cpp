@@ -8,25 +8,10 @@
 
 namespace {
 
-const char* const VIEW_FILE =
-    "<session><signal_set name=\"s\">"
-    "<clock name=\"clk\"/><config sample_depth=\"128\"/><top_entity/>"
-    "<signal_vec><trigger_input_vec>"
-    "<wire name=\"a[0]\" alias=\"A0\" type=\"register\"/><wire name=\"a[1]\"/>"
-    "<wire name=\"t\" tap_mode=\"probeonly\"/></trigger_input_vec><data_input_vec>"
-    "<wire name=\"a[0]\" alias=\"A0\" type=\"register\"/><wire name=\"a[1]\"/><wire name=\"c\"/>"
-    "</data_input_vec></signal_vec><presentation><data_view>\n  <!-- first -->\n"
-    "<bus name=\"a\" alias=\"bus_a\" mnemonics=\"tbl\" radix=\"bin\" state=\"collapse\" "
-    "order=\"MSB_TO_LSB\" link=\"radix|basic\" type=\"output\" is_signal_inverted=\"true\">"
-    "<net name=\"A0\"/>text<net name=\"a[1]\"/><mnemonics_plugin plugin_name=\"p\"/></bus>"
-    "<net name=\"c\" is_signal_inverted=\"YES\"/><other/></data_view><setup_view>"
-    "<bus name=\"outer\"><bus name=\"inner\" alias=\"a\"><net name=\"t\"/></bus></bus>"
-    "<bus name=\"x\" alias=\"inner\"/><bus name=\"a\" radix=\"mnemonics_plug_in\"/>"
-    "<net name=\"gone\"/></setup_view></presentation>"
-    "</signal_set></session>";
-
 struct VIEW_FIXTURE {
-  VIEW_FIXTURE() : doc(VIEW_FILE), set(doc.doc, doc.find("signal_set"), nullptr) {}
+  VIEW_FIXTURE()
+      : doc(read_file(source_dir() + "/tests/data/data/signal_set/view.xml")),
+        set(doc.doc, doc.find("signal_set"), nullptr) {}
   TEST_XML_DOC doc;
   TDR_DATA_SIGNAL_SET set;
   TDR_DATA_SIGNAL_VIEW& data() { return *set.get_data_view(); }
@@ -355,12 +340,7 @@ TEST_F(TdrTest, PluginRecordLivesOnlyOnPlugInBuses) {
   record->reset_internal_option();
   record->add_internal_option("k", "v");
   EXPECT_EQ(print_node(bus.get_dom_node()),
-            "<bus name=\"a\" radix=\"mnemonics_plug_in\">\n"
-            "  <mnemonics_plugin plugin_name=\"decoder\" table_name=\"opcodes\" width=\"8\">\n"
-            "    <user_option>\n      <option name=\"mode\" type=\"integer\" value=\"fast\"/>\n"
-            "      <option name=\"file\" type=\"file\" value=\"/tmp/x\"/>\n    </user_option>\n"
-            "    <internal_option>\n      <option name=\"k\" value=\"v\"/>\n"
-            "    </internal_option>\n  </mnemonics_plugin>\n</bus>");
+            test_data("data/signal_set/plugin_record.saved.xml"));
   // Navigation in the bus ignores the settings element.
   EXPECT_TRUE(bus.get_first_child().is_null());
 

@@ -60,17 +60,12 @@ class AdvTest : public TriggerTest {
   }
 };
 
-const char* const ADVANCED_LEVELS =
-    "<trigger name=\"t\"><events>"
-    "<level type=\"advanced\"><power_up><power_up_expression><![CDATA[rising(d0)]]>"
-    "</power_up_expression></power_up><expression><![CDATA[a && B]]></expression></level>"
-    "<level type=\"advanced\"><power_up/><expression><![CDATA[rising(a) && c]]></expression>"
-    "</level></events></trigger>";
+std::string advanced_levels() { return test_data("data/trigger/advanced_levels.xml"); }
 
 }  // namespace
 
 TEST_F(AdvTest, ExpressionsAreReadLazilyReplacedAndSaved) {
-  open_triggers(ADVANCED_LEVELS);
+  open_triggers(advanced_levels());
   TDR_DATA_TRIGGER* t = trigger();
   EXPECT_STREQ(t->get_advanced_trigger_expression(0, false), "a && B");
   EXPECT_STREQ(t->get_advanced_trigger_expression(0, true), "rising(d0)");
@@ -119,7 +114,7 @@ TEST_F(AdvTest, ExpressionsAreReadLazilyReplacedAndSaved) {
 }
 
 TEST_F(AdvTest, FactoriesAreBuiltOnDemandOncePerLevelAndSide) {
-  open_triggers(ADVANCED_LEVELS);
+  open_triggers(advanced_levels());
   TDR_DATA_TRIGGER* t = trigger();
   EXPECT_EQ(t->get_name_index_map(), nullptr);
   TCI_ADVANCED_TRIGGER_FACTORY* f = t->get_advanced_trigger_factory(0, false);
@@ -155,7 +150,7 @@ TEST_F(AdvTest, AdvancedCrcTextIsComputedOnceFromThePowerUpModeSide) {
     TCI_ADVANCED_TRIGGER_CRC_GENERATOR::create_advanced_trigger_crc(f->get_root(), out, power_up);
     return out;
   };
-  open_triggers(ADVANCED_LEVELS);
+  open_triggers(advanced_levels());
   TDR_DATA_TRIGGER* t = trigger();
   std::string normal = compiled(t->get_advanced_trigger_factory(0, false), false);
   ASSERT_FALSE(normal.empty());
@@ -165,7 +160,7 @@ TEST_F(AdvTest, AdvancedCrcTextIsComputedOnceFromThePowerUpModeSide) {
   EXPECT_EQ(t->get_advanced_trigger_crc_string(0), normal);
   EXPECT_STREQ(t->get_advanced_trigger_crc_string(9), "");
 
-  open_triggers(ADVANCED_LEVELS);
+  open_triggers(advanced_levels());
   t = trigger();
   t->set_power_up_mode(true);
   std::string power_up = compiled(t->get_advanced_trigger_factory(0, true), true);
@@ -177,7 +172,7 @@ TEST_F(AdvTest, AdvancedCrcTextIsComputedOnceFromThePowerUpModeSide) {
 }
 
 TEST_F(AdvTest, NameMapHoldsNamesAliasesTheIncrementalSplitOrPositionsForNodeIdTwo) {
-  open_triggers(ADVANCED_LEVELS);
+  open_triggers(advanced_levels());
   TDR_DATA_TRIGGER* t = trigger();
   set()->get_trigger_wire_at(6)->set_tap_mode(TDR_MTYPE_ADVANCED_TAP);
   set()->set_reserved_trigger_node_size(9);
@@ -197,7 +192,7 @@ TEST_F(AdvTest, NameMapHoldsNamesAliasesTheIncrementalSplitOrPositionsForNodeIdT
   EXPECT_EQ(t->get_name_index_map()->find_port_index("B"), 1);
 
   // Node id 2 knows its inputs by position only.
-  open_triggers(ADVANCED_LEVELS);
+  open_triggers(advanced_levels());
   set_node(2);
   set()->get_trigger_wire_at(6)->set_tap_mode(TDR_MTYPE_ADVANCED_TAP);
   t = trigger();
@@ -303,7 +298,7 @@ TEST_F(AdvTest, RecreatingARootLeavesOneEmptyOpNodeLast) {
 }
 
 TEST_F(AdvTest, FinalizeCoordinatesLatenciesAndWarnsOnceAboutUnusedInputs) {
-  open_triggers(ADVANCED_LEVELS);
+  open_triggers(advanced_levels());
   set_node(0, 4);
   TDR_DATA_TRIGGER* t = trigger();
   EXPECT_TRUE(t->finalize_triggers());
@@ -323,7 +318,7 @@ TEST_F(AdvTest, FinalizeCoordinatesLatenciesAndWarnsOnceAboutUnusedInputs) {
   EXPECT_TRUE(m_sink.messages.empty());
 
   // Power-up mode: its expressions read d0..d3, every input is used.
-  open_triggers(ADVANCED_LEVELS);
+  open_triggers(advanced_levels());
   t = trigger();
   t->set_power_up_mode(true);
   ASSERT_TRUE(t->set_advanced_trigger_expression(1, "d1 && d2 && d3", true));
@@ -331,7 +326,7 @@ TEST_F(AdvTest, FinalizeCoordinatesLatenciesAndWarnsOnceAboutUnusedInputs) {
   EXPECT_TRUE(t->get_advanced_trigger_factory(0, true)->get_root()->is_latency_coordinated());
   EXPECT_TRUE(m_sink.messages.empty());
 
-  open_triggers(ADVANCED_LEVELS);
+  open_triggers(advanced_levels());
   t = trigger();
   t->append_new_level(true);  // basic
   EXPECT_TRUE(t->finalize_triggers());

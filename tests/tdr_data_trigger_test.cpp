@@ -39,13 +39,7 @@ std::vector<int> settings(const TDR_DATA_TRIGGER* t, bool power_up) {
 // --- reading -------------------------------------------------------------------------
 
 TEST_F(TriggerTest, ReadsSettingsAndNormalisesTheFlags) {
-  open_triggers(
-      "<trigger name=\"t\" is_expanded=\"FALSE\" power_up_trigger_mode=\"TRUE\" "
-      "segment_size=\"16abc\" trigger_type=\"s\" position=\"center\" trigger_in=\"low\" "
-      "trigger_out=\"active low\">"
-      "<power_up_trigger segment_size=\"4\" trigger_type=\"Segmented\" position=\"sideways\" "
-      "trigger_in=\"rising edge\" trigger_out=\"bogus\"/><events/></trigger>"
-      "<trigger name=\"u\" power_up_trigger_mode=\"true\" trigger_type=\"circular\"/>");
+  open_triggers(test_data("data/trigger/settings_in.xml"));
   TDR_DATA_TRIGGER* t = trigger();
   ASSERT_NE(t, nullptr);
   EXPECT_FALSE(t->is_expanded() || t->is_power_up_mode());
@@ -80,7 +74,8 @@ TEST_F(TriggerTest, OldVariantsAreConvertedOnReading) {
   open_text(trigger_session_xml(
       "<trigger name=\"t\" sample_depth=\"100\" trigger_in=\"disable\"><events/>"
       "<power_up_trigger trigger_out=\"disable\"/></trigger>",
-      "", "<config sample_depth=\"1024\" trigger_in_enable=\"yes\" trigger_out_enable=\"yes\"/>"));
+      false,
+      "<config sample_depth=\"1024\" trigger_in_enable=\"yes\" trigger_out_enable=\"yes\"/>"));
   TDR_DATA_TRIGGER* t = trigger();
   // The depth moved to the set (corrected there), the ports were switched off.
   EXPECT_EQ(set()->get_sample_depth(), 64);
@@ -107,14 +102,7 @@ TEST_F(TriggerTest, OldVariantsAreConvertedOnReading) {
 }
 
 TEST_F(TriggerTest, ReadsLevelsWithTheirFlagsAndTexts) {
-  open_triggers(
-      "<trigger name=\"t\"><events>"
-      "<level enabled=\"no\" type=\"advanced\">'a' == high &amp;&amp; 'B' == rising edge"
-      "<power_up enabled=\"no\">'c' == low</power_up>"
-      "<expression><![CDATA[a & b]]></expression><op_node kind=\"root\"/></level>"
-      "<level enabled=\"NO\" type=\"Advanced\"><power_up>'bus' == 5</power_up></level><level/>"
-      "<other/><level>  \n </level>"
-      "</events></trigger>");
+  open_triggers(test_data("data/trigger/levels_in.xml"));
   TDR_DATA_TRIGGER* t = trigger();
   ASSERT_EQ(t->get_event_levels(), 4);
   EXPECT_FALSE(t->is_trigger_level_enabled(0, false) || t->is_trigger_level_enabled(0, true));
@@ -341,7 +329,7 @@ TEST_F(TriggerTest, BusSymbolsComeFromMnemonicTables) {
 }
 
 TEST_F(TriggerTest, SymbolsWithoutMnemonicsContainer) {
-  open_text(trigger_session_xml("<trigger name=\"t\"><events><level/></events></trigger>", ""));
+  open_text(trigger_session_xml("<trigger name=\"t\"><events><level/></events></trigger>", false));
   TDR_DATA_TRIGGER* t = trigger();
   EXPECT_FALSE(t->set_trigger_condition("bus", 0, "RUN", false, true));
   EXPECT_EQ(expect_message("WTDR_INVALID_SYM_TABLE").args, (ARGS{"states"}));
@@ -389,13 +377,7 @@ TEST_F(TriggerTest, SettersWriteTheirAttributes) {
   EXPECT_TRUE(t->set_expanded_status(false));
   t->set_global_temp();
   EXPECT_TRUE(t->is_global_temp());
-  EXPECT_EQ(print_node(t->get_dom_node()),
-            "<trigger global_temp=\"1\" is_expanded=\"false\" name=\"t\" position=\"post\" "
-            "power_up_trigger_mode=\"true\" trigger_in=\"falling edge\" "
-            "trigger_type=\"segmented\">\n"
-            "  <power_up_trigger position=\"continuous\" trigger_out=\"active low\" "
-            "trigger_type=\"circular\"/>\n"
-            "  <events/>\n</trigger>");
+  EXPECT_EQ(print_node(t->get_dom_node()), test_data("data/trigger/setters.saved.xml"));
 }
 
 TEST_F(TriggerTest, NewTriggersWriteOnlyTheirName) {
@@ -573,15 +555,7 @@ TEST_F(TriggerTest, IncrementalRouteAndNodeUse) {
 // --- sessions ----------------------------------------------------------------------
 
 TEST_F(TriggerTest, SessionsWithTriggersReachAFixedPoint) {
-  open_triggers(
-      "<trigger name=\"t\" position=\"post\" segment_size=\"8\" CRC=\"ABC\">"
-      "<power_up_trigger position=\"center\"/><events>"
-      "<level enabled=\"yes\" type=\"basic\">'a' == high &amp;&amp; 'bus' == RUN"
-      "<power_up enabled=\"no\">'rbus' == 0x3</power_up></level>"
-      "<level type=\"advanced\"><expression><![CDATA[a && (b || c)]]></expression>"
-      "<op_node kind=\"and\"><op_node kind=\"in\" port=\"0\"/></op_node></level><level/></events>"
-      "<data name=\"L\" sample_depth=\"2\" trigger_position=\"1\" power_up_mode=\"false\">"
-      "101011</data></trigger>");
+  open_triggers(test_data("data/trigger/fixed_point_in.xml"));
   TDR_DATA_TRIGGER* t = trigger();
   t->set_trigger_condition(2, 2, TDR_CTYPE_EITHER_EDGE_COND, false, true);
   t->set_trigger_condition(1, 2, TDR_CTYPE_LOW_COND, true, true);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cfg.h"
@@ -24,33 +25,17 @@
 // Setup-view buses: "bus" (d0..d3, table "states"), "rbus" (d0..d3, msb
 // first), "grp" (a, ghost, a nameless net, x, c), "plain" (d0, d1, no table).
 inline std::string trigger_session_xml(
-    const std::string& triggers,
-    const std::string& mnemonics = std::string("<mnemonics><table name=\"states\" width=\"4\">"
-                                               "<symbol name=\"IDLE\" value=\"0000\"/>"
-                                               "<symbol name=\"RUN\" value=\"1R0X\"/>"
-                                               "<symbol name=\"SHORT\" value=\"1h\"/>"
-                                               "</table><table name=\"alt\" width=\"4\">"
-                                               "<symbol name=\"GO\" value=\"fel\"/>"
-                                               "</table></mnemonics>"),
+    const std::string& triggers, bool mnemonics = true,
     const std::string& config = "<config sample_depth=\"128\"/>") {
-  return "<session>" + mnemonics + "<instance name=\"i\"><signal_set name=\"s\">" + config +
-         "<signal_vec><trigger_input_vec>"
-         "<wire name=\"a\"/><wire name=\"b\" alias=\"B\"/><wire name=\"c\"/>"
-         "<wire name=\"d0\"/><wire name=\"d1\"/><wire name=\"d2\"/><wire name=\"d3\"/>"
-         "</trigger_input_vec><data_input_vec>"
-         "<wire name=\"a\"/><wire name=\"c\"/><wire name=\"x\"/>"
-         "</data_input_vec></signal_vec>"
-         "<presentation><data_view/><setup_view>"
-         "<net name=\"a\"/><net name=\"B\"/><net name=\"c\"/>"
-         "<bus name=\"bus\" mnemonics=\"states\"><net name=\"d0\"/><net name=\"d1\"/>"
-         "<net name=\"d2\"/><net name=\"d3\"/></bus>"
-         "<bus name=\"rbus\" order=\"msb_to_lsb\"><net name=\"d0\"/><net name=\"d1\"/>"
-         "<net name=\"d2\"/><net name=\"d3\"/></bus>"
-         "<bus name=\"grp\"><net name=\"a\"/><net name=\"ghost\"/><net/><net name=\"x\"/>"
-         "<net name=\"c\"/></bus>"
-         "<bus name=\"plain\"><net name=\"d0\"/><net name=\"d1\"/></bus>"
-         "</setup_view></presentation>" +
-         triggers + "</signal_set></instance><display_tree/><global_info/></session>";
+  // Line 1: the mnemonics; line 2: the session around them.
+  std::string parts = read_file(source_dir() + "/tests/data/data/trigger/session_template.xml");
+  size_t line_end = parts.find('\n');
+  std::string text = parts.substr(line_end + 1, parts.size() - line_end - 2);
+  std::string table = mnemonics ? parts.substr(0, line_end) : "";
+  for (auto [key, value] : {std::pair<std::string, std::string>{"{MNEMONICS}", table},
+                            {"{CONFIG}", config}, {"{TRIGGERS}", triggers}})
+    text.replace(text.find(key), key.size(), value);
+  return text;
 }
 
 class TriggerTest : public TdrTest {

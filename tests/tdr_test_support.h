@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sstream>
+
 #include <string>
 #include <vector>
 
@@ -59,5 +62,54 @@ class TdrTest : public ::testing::Test {
 
 // The source tree (for examples/ and fixtures).
 std::string source_dir();
+// The bytes of tests/data/NAME.
+inline std::string test_data(const std::string& name) {
+  return read_file(source_dir() + "/tests/data/" + name);
+}
+// The rows of the text table tests/data/NAME: a row a line, its fields split
+// by TAB; blank lines and lines starting with '#' are skipped. In a field \n,
+// \r, \t, \\ and \xHH stand for their bytes.
+inline std::vector<std::vector<std::string>> test_table(const std::string& name) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(test_data(name));
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    rows.emplace_back(1);
+    for (size_t i = 0; i < line.size(); ++i) {
+      char c = line[i];
+      if (c == '\t') {
+        rows.back().emplace_back();
+        continue;
+      }
+      if (c == '\\' && i + 1 < line.size()) {
+        c = line[++i];
+        if (c == 'x') c = char(std::stoi(line.substr(i + 1, 2), nullptr, 16)), i += 2;
+        else if (c == 'n' || c == 'r' || c == 't') c = c == 'n' ? '\n' : c == 'r' ? '\r' : '\t';
+      }
+      rows.back().back() += c;
+    }
+  }
+  if (rows.empty()) ADD_FAILURE() << "no rows in tests/data/" << name;
+  return rows;
+}
+
+// The first line where two texts differ, for short failure reports.
+inline std::string first_difference(const std::string& a, const std::string& b) {
+  size_t line = 1, start = 0;
+  for (size_t i = 0; i < a.size() && i < b.size() && a[i] == b[i]; ++i)
+    if (a[i] == '\n') ++line, start = i + 1;
+  auto rest = [&](const std::string& t) { return t.substr(start, t.find('\n', start) - start); };
+  return "line " + std::to_string(line) + ":\n  " + rest(a) + "\n  " + rest(b);
+}
+
+// Compares `text` with the golden file tests/data/DIR/NAME; TDR_UPDATE_GOLDEN=1
+// rewrites the file instead.
+inline void expect_golden(const std::string& dir, const std::string& name,
+                          const std::string& text) {
+  std::string path = source_dir() + "/tests/data/" + dir + "/" + name;
+  if (std::getenv("TDR_UPDATE_GOLDEN")) write_file(path, text);
+  std::string golden = read_file(path);
+  EXPECT_TRUE(text == golden) << path << " " << first_difference(text, golden);
+}
 
 #endif

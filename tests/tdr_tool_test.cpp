@@ -238,19 +238,7 @@ TEST_F(ToolTest, SimulateAddsALogThatExportsAndChecks) {
 }
 
 TEST_F(ToolTest, CrcListsStoredAndComputedFingerprintsWithoutChangingTheFile) {
-  std::string set =
-      "<clock name=\"clk\"/><config sample_depth=\"64\"/><signal_vec><trigger_input_vec>"
-      "<wire name=\"a\"/><wire name=\"b\"/></trigger_input_vec><data_input_vec>"
-      "<wire name=\"a\"/></data_input_vec></signal_vec>";
-  std::string xml =
-      "<session><instance name=\"one\"><node_ip_info mfg_id=\"110\" node_id=\"0\" version=\"1\"/>"
-      "<signal_set name=\"s\">" + set +
-      "<trigger name=\"kept\" CRC=\"00ab12\"><events><level/></events></trigger>"
-      "<trigger name=\"fresh\"><events><level/><level/></events></trigger></signal_set>"
-      "</instance><instance name=\"two\"><node_ip_info mfg_id=\"110\" node_id=\"0\" version=\"0\"/>"
-      "<signal_set name=\"q\">" + set +
-      "<trigger name=\"none\"><events><level/></events></trigger></signal_set></instance>"
-      "</session>";
+  const std::string xml = test_data("data/trigger/crc_session.xml");
   std::string path = temp_path("crc.xml");
   write_file(path, xml);
 

@@ -13,14 +13,6 @@
 
 namespace {
 
-const char* const LEGACY =
-    "[@\\TVF=1.0]\n[signal]\n`top|a`=0\nb=1\nc=2\nd=3\ne=4\n"
-    "`top|a`:P1=\"R\"\nc:P1=\"h\"\ne:P1=\"x\"\nnobody:P1=\"L\"\n"
-    "data_bus=\"c,d,nobody\"\n"
-    "[Other]\nignored=9\n"
-    "[ACQ=\"Corvane ELA\"]\nclk=\"sys_clk\"\ndepth=256\ntpos=50\nti=\"R\"\nto=\"-\"\n"
-    "dpo\ndpo:`b`\ndpo:missing\ndpo:d\n";
-
 class LegacyTest : public TdrTest {
  protected:
   TDR_DATA_SESSION* import(const std::string& text) {
@@ -57,7 +49,7 @@ std::string view_text(TDR_DATA_SIGNAL_VIEW* view) {
 }  // namespace
 
 TEST_F(LegacyTest, ImportsSignalsGroupsConditionsAndSettings) {
-  TDR_DATA_SESSION* s = import(LEGACY);
+  TDR_DATA_SESSION* s = import(test_data("data/legacy/signals.tvf"));
   ASSERT_EQ(s->get_num_instances(), 1);
   EXPECT_STREQ(s->get_instance_at(0)->get_name(), "auto_tavrin_0");
   TDR_DATA_SIGNAL_SET* set = signal_set();

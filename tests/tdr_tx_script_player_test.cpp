@@ -43,50 +43,11 @@ struct PARSE_CASE {
 }  // namespace
 
 TEST_F(TxPlayerTest, LinesParseAsTheRecorderWritesThem) {
-  const PARSE_CASE cases[] = {
-      {"instance 0 data_tab set_node_alias 3 NULL", "instance 0 data_tab set_node_alias 3 NULL"},
-      {"instance 0 data_tab set_node_alias 3 'NULL'", "instance 0 data_tab set_node_alias 3 <NULL>"},
-      {"instance 0 data_tab set_node_alias  3   ''", "instance 0 data_tab set_node_alias 3 <>"},
-      // A quote closes where the rest of the line still parses.
-      {"instance 2 setup_tab rename_node_name 'it's' 'a 'b', c'",
-       "instance 2 setup_tab rename_node_name <it's> <a 'b', c>"},
-      {"instance 0 setup_tab set_node_name /* @loc:tdr_tx_trigger.cpp,1382@ */  1 'x /* @loc:f,1@ */'",
-       "instance 0 setup_tab set_node_name 1 <x /* @loc:f,1@ */>"},
-      // Nested calls that are not shown leave their location comments behind.
-      {"instance 0 data_tab set_node_alias /* @loc:a,1@ */  3 'it's' /* @loc:b,2@ */  /* @loc:c,3@ */ ",
-       "instance 0 data_tab set_node_alias 3 <it's>"},
-      {"instance 0 rename 'two\nlines'\r\ninstance 0 undo", "instance 0 rename <two\nlines>"},
-      {"// c\n\n   \n-->instance 0 undo\ninstance 1 setup_tab set_trigger_condition 4 0 'rising edge'",
-       "instance 1 setup_tab set_trigger_condition 4 0 =5"},
-      {"instance 0 setup_tab set_trigger_in_condition 9", "instance 0 setup_tab set_trigger_in_condition =9"},
-      {"instance 0 data_tab set_node_capture_type 2 'both'", "instance 0 data_tab set_node_capture_type 2 =3"},
-      {"instance 0 data_tab link_group_node 0 'radix|basic'", "instance 0 data_tab link_group_node 0 =5"},
-      {"instance 0 setup_tab append_node 'n' 'register' 'advanced'",
-       "instance 0 setup_tab append_node <n> =64 =1"},
-      {"set_global_data 'k' '1,-2,3'", "set_global_data <k> [1,-2,3]"},
-      {"set_global_data 'k' -7", "set_global_data <k> -7"},
-      {"instance 1 set_position_data 'p' '4'", "instance 1 set_position_data <p> [4]"},
-      {"instance 0 data_tab commit false", "instance 0 data_tab commit false"},
-      {"instance 0 setup_tab init 'USE_GLOBAL_TEMP' 't'", "instance 0 setup_tab init <USE_GLOBAL_TEMP> <t>"},
-      // Errors, with the line they are on.
-      {"\nfrobnicate 1", "s.tdrs:2: unknown operation 'frobnicate'"},
-      {"instance 0 set_sample_depth 5", "s.tdrs:1: unknown operation 'set_sample_depth'"},
-      {"instance 0 data_tab set_sample_depth '5'", "s.tdrs:1: wrong arguments for 'set_sample_depth'"},
-      {"instance 0 data_tab set_sample_depth 99999999999", "s.tdrs:1: wrong arguments"},
-      {"instance 0 data_tab set_node_alias 3 'x' 4", "s.tdrs:1: wrong arguments"},
-      {"instance 0 data_tab set_node_capture_type 2 'sometimes'", "s.tdrs:1: wrong arguments"},
-      {"instance 0 setup_tab set_node_lsb_to_msb 0 yes", "s.tdrs:1: wrong arguments"},
-      {"instance x rename 'a'", "s.tdrs:1: 'instance' needs an instance number"},
-      {"instance 0 data_tab restore_properties", "s.tdrs:1: 'restore_properties' cannot be replayed"},
-      {"instance 0 setup_tab group_node 0 1 'bus'", "s.tdrs:1: 'group_node' cannot be replayed"},
-      {"instance 0 data_tab append_node 'n' true", "s.tdrs:1: 'append_node' cannot be replayed"},
-      {"instance 0 rename 'open\nnever closed", "s.tdrs:1: wrong arguments"},
-  };
-  for (const PARSE_CASE& c : cases) {
+  for (const auto& row : test_table("tx_session/script_lines.txt")) {
     TDR_TX_SCRIPT_PLAYER p;
-    bool ok = p.load_text(c.script, temp_dir(), "s.tdrs");
+    bool ok = p.load_text(row.at(0), temp_dir(), "s.tdrs");
     std::string got = ok ? p.describe_call(0) : p.get_error();
-    EXPECT_EQ(got.compare(0, std::strlen(c.expected), c.expected), 0) << c.script << "\n" << got;
+    EXPECT_EQ(got.compare(0, row.at(1).size(), row.at(1)), 0) << row[0] << "\n" << got;
   }
   TDR_TX_SCRIPT_PLAYER p;
   ASSERT_TRUE(p.load_text("// auto_name 'log: 2026/01/02 03:04:05  #7'\n-->// not a call\n"
@@ -108,22 +69,10 @@ TEST_F(TxPlayerTest, FailuresStopTheReplayAndFailureValuesDoNot) {
   EXPECT_EQ(player.get_summary(), "4 calls replayed, 1 check points saved, not verified");
   EXPECT_NE(read_file(temp_path("out/out.xml")).find("position=\"pre\""), std::string::npos);
 
-  const PARSE_CASE failures[] = {
-      {"open_session 'demo.xml'\ninstance 2 undo\nsave_session 'out.xml'",
-       "s.tdrs:2: the session has no instance 2"},
-      {"open_session 'missing.xml'\nsave_session 'out.xml'", "s.tdrs:1: cannot open session"},
-      {"instance 0 undo\nsave_session 'out.xml'", "s.tdrs:1: no session is open"},
-      {"open_session 'demo.xml'\ninstance 0 data_tab set_node_name -1 'x'\nsave_session 'out.xml'",
-       "s.tdrs:2: internal error: node_index >= 0"},
-      {"open_session 'demo.xml'\ninstance 0 begin_action\ninstance 0 begin_action\n"
-       "save_session 'out.xml'",
-       "s.tdrs:3: internal error: Previous action has not been terminated"},
-  };
-  for (const PARSE_CASE& c : failures) {
+  for (const auto& row : test_table("tx_session/script_failures.txt")) {
     std::remove(temp_path("out/out.xml").c_str());
-    EXPECT_EQ(play(c.script), TDR_TX_SCRIPT_PLAYER::REPLAY_FAILED) << c.script;
-    EXPECT_EQ(player.get_error().compare(0, std::strlen(c.expected), c.expected), 0)
-        << player.get_error();
+    EXPECT_EQ(play(row.at(0)), TDR_TX_SCRIPT_PLAYER::REPLAY_FAILED) << row[0];
+    EXPECT_EQ(player.get_error().compare(0, row.at(1).size(), row[1]), 0) << player.get_error();
     struct stat st;
     EXPECT_NE(stat(temp_path("out/out.xml").c_str(), &st), 0) << "written after the failing line";
   }

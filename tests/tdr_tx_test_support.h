@@ -36,25 +36,6 @@ class COUNTED_NAMES : public TDR_DATA_AUTO_NAME_SOURCE {
   int m_count = 0;
 };
 
-// The first line where two texts differ, for short failure reports.
-inline std::string first_difference(const std::string& a, const std::string& b) {
-  size_t line = 1, start = 0;
-  for (size_t i = 0; i < a.size() && i < b.size() && a[i] == b[i]; ++i)
-    if (a[i] == '\n') ++line, start = i + 1;
-  auto rest = [&](const std::string& t) { return t.substr(start, t.find('\n', start) - start); };
-  return "line " + std::to_string(line) + ":\n  " + rest(a) + "\n  " + rest(b);
-}
-
-// Compares `text` with the golden file tests/data/DIR/NAME; TDR_UPDATE_GOLDEN=1
-// rewrites the file instead.
-inline void expect_golden(const std::string& dir, const std::string& name,
-                          const std::string& text) {
-  std::string path = source_dir() + "/tests/data/" + dir + "/" + name;
-  if (std::getenv("TDR_UPDATE_GOLDEN")) write_file(path, text);
-  std::string golden = read_file(path);
-  EXPECT_TRUE(text == golden) << path << " " << first_difference(text, golden);
-}
-
 // A transaction session on a copy of a file, saved to numbered files.
 class TxFileTest : public TdrTest {
  protected:
