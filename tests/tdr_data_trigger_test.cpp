@@ -198,6 +198,26 @@ TEST_F(TriggerTest, ConditionsByWireIndex) {
             "'a' == high && 'B' == low && 'c' == falling edge && 'late' == rising edge");
 }
 
+// Long texts take each clause's wire from the order of the wires when the
+// name is that wire's written key; names, aliases and renames in between must
+// still find the wires a lookup finds.
+TEST_F(TriggerTest, LongTextsFindTheWiresALookupFinds) {
+  open_triggers("<trigger name=\"t\"><events><level/></events></trigger>");
+  TDR_DATA_TRIGGER* t = trigger();
+  std::string tail = " && 'c' == low && 'd0' == low && 'd1' == high && 'd2' == low";
+  t->parse_condition(("'a' == high && 'B' == rising edge" + tail).c_str(), 0, false);
+  EXPECT_EQ(conditions(t, 0, false), (CONDS{HI, RE, LO, LO, HI, LO, DC}));
+  // By name instead of alias; wires out of order.
+  t->parse_condition(("'d3' == high && 'b' == low && 'a' == low" + tail).c_str(), 0, false);
+  EXPECT_EQ(conditions(t, 0, false), (CONDS{LO, LO, LO, LO, HI, LO, HI}));
+  ASSERT_TRUE(set()->rename_signal_alias("B", "Q"));
+  t->parse_condition(("'a' == high && 'Q' == falling edge" + tail).c_str(), 0, false);
+  EXPECT_EQ(conditions(t, 0, false), (CONDS{HI, FE, LO, LO, HI, LO, HI}));
+  t->parse_condition(("'a' == low && 'b' == high" + tail).c_str(), 0, false);
+  EXPECT_EQ(conditions(t, 0, false), (CONDS{LO, HI, LO, LO, HI, LO, HI}));
+  EXPECT_EQ(level_text(level_element(t, 0)), "(none)");
+}
+
 // Rows are appended in order and re-ordered lazily; any mix of sets, removals
 // and reads must agree with a plain ordered map.
 TEST(ConditionRowTest, AgreesWithAnOrderedMap) {

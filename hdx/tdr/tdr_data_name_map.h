@@ -60,6 +60,7 @@ class TDR_DATA_NAME_ALIAS_MAP {
  public:
   // True only when every key it enters was new; may leave one key entered.
   bool insert(T* wire) {
+    ++m_version;
     const char* name = wire ? wire->get_name() : nullptr;
     if (!name) return false;
     bool name_new = m_map.emplace(name, wire).second;
@@ -75,9 +76,18 @@ class TDR_DATA_NAME_ALIAS_MAP {
     auto it = m_map.find(key);
     return it == m_map.end() ? nullptr : it->second;
   }
-  bool erase(const char* key) { return key && m_map.erase(key) > 0; }
+  bool erase(const char* key) {
+    ++m_version;
+    return key && m_map.erase(key) > 0;
+  }
   size_t size() const { return m_map.size(); }
-  void clear() { m_map.clear(); }
+  void clear() {
+    ++m_version;
+    m_map.clear();
+  }
+  // Changes with every insert, erase or clear: what a key finds is the same
+  // as long as this is.
+  size_t version() const { return m_version; }
 
  private:
   struct HASH {
@@ -91,6 +101,7 @@ class TDR_DATA_NAME_ALIAS_MAP {
     bool operator()(const char* a, const char* b) const { return std::strcmp(a, b) == 0; }
   };
   std::unordered_map<const char*, T*, HASH, EQUAL> m_map;
+  size_t m_version = 0;
 };
 
 #endif

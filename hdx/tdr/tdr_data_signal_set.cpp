@@ -208,20 +208,28 @@ void TDR_DATA_SIGNAL_SET::read_config() {
         tdr_get_attr(m_config, TDR_X("ram_type")).c_str(), &m_ram_type);
 }
 
-void TDR_DATA_SIGNAL_SET::read_triggers() {
-  // Level texts name the trigger wires in order, each by the key the trigger
-  // writes for it: knowing those keys spares a hash lookup per clause.
-  std::vector<const char*> keys(m_trigger_wires.size());
-  for (size_t i = 0; i < keys.size(); ++i) {
-    const char* key = get_trigger_wire_alias_at(int(i));
-    TDR_DATA_SIGNAL_WIRE* found = get_wire(key);
-    if (found == m_trigger_wires[i] && found->get_trigger_wire_index() == int(i)) keys[i] = key;
+bool TDR_DATA_SIGNAL_SET::is_written_key_of(int index, const char* name) const {
+  if (m_written_keys_version != m_wire_map.version() ||
+      m_written_keys.size() != m_trigger_wires.size()) {
+    m_written_keys.resize(m_trigger_wires.size());
+    for (size_t i = 0; i < m_trigger_wires.size(); ++i) {
+      const char* key = get_trigger_wire_alias_at(int(i));
+      const TDR_DATA_SIGNAL_WIRE* wire = m_trigger_wires[i];
+      bool found = get_wire(key) == wire && wire->get_trigger_wire_index() == int(i);
+      m_written_keys[i] = WRITTEN_KEY{wire, found ? key : nullptr};
+    }
+    m_written_keys_version = m_wire_map.version();
   }
-  struct KEYS_SCOPE {
-    const std::vector<const char*>*& held;
-    ~KEYS_SCOPE() { held = nullptr; }
-  } scope{m_written_keys};
-  m_written_keys = &keys;
+  if (index < 0 || size_t(index) >= m_written_keys.size() || !name) return false;
+  // The keys stay valid while the map is unchanged (a wire's keys leave the
+  // map before its name or alias changes or it dies); the list of trigger
+  // wires may have been reordered since.
+  const WRITTEN_KEY& k = m_written_keys[size_t(index)];
+  return k.key && m_trigger_wires[size_t(index)] == k.wire &&
+         k.wire->get_trigger_wire_index() == index && std::strcmp(k.key, name) == 0;
+}
+
+void TDR_DATA_SIGNAL_SET::read_triggers() {
   for (DOMElement* e = first_child(m_element, TDR_X("trigger")); e;
        e = next_sibling(e, TDR_X("trigger"))) {
     TDR_DATA_TRIGGER* trigger = new TDR_DATA_TRIGGER(m_doc, e, this);

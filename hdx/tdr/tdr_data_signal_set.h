@@ -88,10 +88,11 @@ class TDR_DATA_SIGNAL_SET {
   TDR_DATA_SIGNAL_WIRE* get_wire(const char* name_or_alias) const {
     return m_wire_map.find(name_or_alias);
   }
-  // While the triggers are being read: for each trigger wire, the key its
-  // conditions are written with when that key finds it (else null); null
-  // at any other time.
-  const std::vector<const char*>* written_trigger_keys() const { return m_written_keys; }
+  // True when `name` is the key the conditions of trigger wire `index` are
+  // written with and that key finds the wire. Spares long condition texts,
+  // which name the wires in order, a lookup per clause: the keys of all
+  // trigger wires are gathered once per change of the wires.
+  bool is_written_key_of(int index, const char* name) const;
 
   // --- setters ---
   // Renames within the instance; false (old name kept) when the name is taken.
@@ -218,7 +219,12 @@ class TDR_DATA_SIGNAL_SET {
   TDR_DATA_NAME_ALIAS_MAP<TDR_DATA_SIGNAL_WIRE> m_wire_map;
   std::vector<TDR_DATA_SIGNAL_WIRE*> m_data_wires;
   std::vector<TDR_DATA_SIGNAL_WIRE*> m_trigger_wires;
-  const std::vector<const char*>* m_written_keys = nullptr;
+  struct WRITTEN_KEY {
+    const TDR_DATA_SIGNAL_WIRE* wire;
+    const char* key;  // null when the key finds another wire or none
+  };
+  mutable std::vector<WRITTEN_KEY> m_written_keys;
+  mutable size_t m_written_keys_version = size_t(-1);
   TDR_DATA_NAMED_LIST<TDR_DATA_TRIGGER> m_triggers;
   TDR_DATA_INSTANCE* m_instance = nullptr;
   std::string m_text;

@@ -86,7 +86,8 @@ DOMText* new_text(DOMDocument* doc) { return doc->createTextNode(TDR_X("")); }
 // long text naming the same buses walks each view once per name.
 class TDR_DATA_TRIGGER::LANG_TARGET : public TDR_LANG_TARGET {
  public:
-  explicit LANG_TARGET(TDR_DATA_TRIGGER* trigger) : m_trigger(trigger) {
+  LANG_TARGET(TDR_DATA_TRIGGER* trigger, bool long_text)
+      : m_trigger(trigger), m_long_text(long_text) {
     m_trigger->m_bus_cache = &m_bus_cache;
   }
   ~LANG_TARGET() override { m_trigger->m_bus_cache = nullptr; }
@@ -96,18 +97,13 @@ class TDR_DATA_TRIGGER::LANG_TARGET : public TDR_LANG_TARGET {
   int find_trigger_wire_index(const char* name) override {
     TDR_DATA_SIGNAL_SET* set = m_trigger->m_signal_set;
     if (!set) return TDR_LANG_NO_SUCH_WIRE;
-    // A written level names the wires in order: try the one after the last.
-    if (const std::vector<const char*>* keys = set->written_trigger_keys()) {
-      if (m_next_wire < keys->size()) {
-        const char* key = (*keys)[m_next_wire];
-        if (key && std::strcmp(key, name) == 0) return int(m_next_wire++);
-      }
-    }
+    // A long text names the wires in order: try the one after the last.
+    if (m_long_text && set->is_written_key_of(m_next_wire, name)) return m_next_wire++;
     TDR_DATA_SIGNAL_WIRE* wire = set->get_wire(name);
     if (!wire) return TDR_LANG_NO_SUCH_WIRE;
     int index = wire->get_trigger_wire_index();
     if (index < 0) return TDR_LANG_NOT_TRIGGER_WIRE;
-    m_next_wire = size_t(index) + 1;
+    m_next_wire = index + 1;
     return index;
   }
   void set_condition_by_index(int wire, int level, TDR_DATA_TRIGGER_CONDITION condition,
@@ -132,7 +128,8 @@ class TDR_DATA_TRIGGER::LANG_TARGET : public TDR_LANG_TARGET {
 
  private:
   TDR_DATA_TRIGGER* m_trigger;
-  size_t m_next_wire = 0;
+  bool m_long_text;
+  int m_next_wire = 0;
   std::unordered_map<std::string, DOMElement*> m_bus_cache;
 };
 
@@ -147,11 +144,17 @@ void TDR_DATA_CONDITION_ROW::set(int wire, TDR_DATA_TRIGGER_CONDITION condition)
       m_ordered = m_entries.size();
       return;
     }
-    auto at = std::lower_bound(m_entries.begin(), m_entries.end(), wire,
-                               [](const ENTRY& e, int w) { return e.first < w; });
-    if (at != m_entries.end() && at->first == wire) {
+    // Rewriting a level sets its wires in order: the entry after the last
+    // one set comes first.
+    size_t at = m_next;
+    if (at >= m_entries.size() || m_entries[at].first != wire)
+      at = size_t(std::lower_bound(m_entries.begin(), m_entries.end(), wire,
+                                   [](const ENTRY& e, int w) { return e.first < w; }) -
+                  m_entries.begin());
+    if (at < m_entries.size() && m_entries[at].first == wire) {
       // A dont-care stays as a mark until the row is next read.
-      at->second = condition;
+      m_entries[at].second = condition;
+      m_next = at + 1;
       m_has_dont_care = m_has_dont_care || dont_care;
       return;
     }
@@ -183,6 +186,7 @@ void TDR_DATA_CONDITION_ROW::put_in_order() const {
   }
   m_entries.resize(kept);
   m_ordered = kept;
+  m_next = 0;
   m_has_dont_care = false;
 }
 
@@ -705,7 +709,11 @@ const char* TDR_DATA_TRIGGER::get_condition_expression(int level, bool power_up)
 }
 
 void TDR_DATA_TRIGGER::parse_condition(const char* text, int level, bool power_up) {
-  LANG_TARGET target(this);
+  // Gathering the wires' keys costs a lookup per wire; a text that long
+  // names enough of them to repay it.
+  int wires = trigger_wire_count();
+  bool long_text = text && wires > 0 && std::strlen(text) >= 8 * size_t(wires);
+  LANG_TARGET target(this, long_text);
   tdr_lang_parse_condition(text, &target, level, m_name.c_str(), power_up);
 }
 

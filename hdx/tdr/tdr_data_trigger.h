@@ -43,6 +43,7 @@ class TDR_DATA_CONDITION_ROW {
   mutable std::vector<ENTRY> m_entries;
   mutable size_t m_ordered = 0;  // entries before this are in order, one a wire
   mutable bool m_has_dont_care = false;
+  mutable size_t m_next = 0;  // where the next set in order is likely to land
 };
 
 class TDR_DATA_TRIGGER {
