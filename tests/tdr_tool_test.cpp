@@ -323,20 +323,7 @@ TEST_F(ToolTest, ReplayExitCodesAndSummary) {
 
 namespace {
 
-class ToolJsonTest : public ToolTest {
- protected:
-  // The demo as the library writes it, the base of every variant.
-  std::string normalized_demo() {
-    std::string path = temp_path("base.xml");
-    EXPECT_EQ(run("normalize examples/demo_session.xml " + path).code, 0);
-    return path;
-  }
-  std::string variant(const std::string& name, const std::string& text) {
-    std::string path = temp_path(name + ".xml");
-    write_file(path, text);
-    return path;
-  }
-};
+class ToolJsonTest : public ToolTest {};
 
 const char* const PREFIX = "instance 'cpu_probe'/signal set 'bus_capture'/";
 
@@ -358,8 +345,14 @@ TEST_F(ToolJsonTest, InfoJsonMatchesTheGoldenFiles) {
 }
 
 TEST_F(ToolJsonTest, DiffReportsExactlyTheOneDifference) {
-  std::string base = normalized_demo();
+  std::string base = temp_path("base.xml");  // the demo as the library writes it
+  ASSERT_EQ(run("normalize examples/demo_session.xml " + base).code, 0);
   std::string text = read_file(base);
+  auto variant = [&](const std::string& name, const std::string& variant_text) {
+    std::string path = temp_path(name + ".xml");
+    write_file(path, variant_text);
+    return path;
+  };
   auto replaced = [&](const std::string& from, const std::string& to) {
     std::string t = text;
     for (size_t at = t.find(from); at != std::string::npos; at = t.find(from, at + to.size()))
