@@ -401,17 +401,12 @@ TEST_F(TxTriggerTest, QueriesOverTheSetupList) {
     const char* name;
     bool valid, valid_incremental;
   } inputs[] = {{"a", true, true}, {"c", false, true}, {"p", false, false}, {"x", false, false}};
-  auto incremental = [&](bool on) {
-    inst(0)->begin_action();
-    inst(0)->set_incr_cmp_mode(on);
-    inst(0)->end_action();
-  };
   for (const auto& in : inputs) {
     SCOPED_TRACE(in.name);
     EXPECT_EQ(t->is_valid_advanced_trigger_condition_input_node(in.name), in.valid);
-    incremental(true);
+    TxFileTest::act(0, [&] { inst(0)->set_incr_cmp_mode(true); });
     EXPECT_EQ(t->is_valid_advanced_trigger_condition_input_node(in.name), in.valid_incremental);
-    incremental(false);
+    TxFileTest::act(0, [&] { inst(0)->set_incr_cmp_mode(false); });
   }
   EXPECT_EQ(t->get_trigger_wire_width_non_inc_rted(), 2);
   EXPECT_GT(t->get_adv_trigger_level_lcell_usage(1), 0);
