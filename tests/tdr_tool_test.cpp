@@ -27,15 +27,21 @@ struct RUN {
   std::string err;  // standard error
 };
 
-// Standard output of a shell command.
-std::string shell(const std::string& command) {
-  std::string out;
+// Runs a shell command, appending its standard output to *out; answers its
+// exit code (-1 when it did not exit).
+int shell(const std::string& command, std::string* out) {
   FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
+  if (!p) return -1;
   char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  pclose(p);
-  return out;
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out->append(buf, n);
+  int status = pclose(p);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string sha256(const std::string& path) {
+  std::string out;
+  shell("sha256sum " + path, &out);
+  return out.substr(0, 64);
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -50,16 +56,9 @@ class ToolTest : public TdrTest {
   // Runs the tool from the source folder, so example paths are as in the README.
   RUN run(const std::string& arguments) {
     std::string err_file = temp_path("stderr.txt");
-    std::string cmd =
-        "cd " + source_dir() + " && " + TDR_TOOL_PATH + " " + arguments + " 2>" + err_file;
     RUN r{-1, "", ""};
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int status = pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.code = shell("cd " + source_dir() + " && " + TDR_TOOL_PATH + " " + arguments + " 2>" +
+                       err_file, &r.out);
     r.err = read_file(err_file);
     return r;
   }
@@ -106,6 +105,7 @@ TEST_F(ToolTest, CheckPrintsMessagesAndExitCodes) {
   r = run("check " + dup);
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "Warning (WTDR_DUPLICATE_NAME): Created entity with duplicate name \"a\"\n");
+  EXPECT_FALSE(std::ifstream(temp_path("dup_recovered.xml")).good()) << "no recovery file left";
 
   std::string bad = temp_path("bad.xml");
   write_file(bad, "<session><instance");
@@ -116,9 +116,6 @@ TEST_F(ToolTest, CheckPrintsMessagesAndExitCodes) {
             0u)
       << r.out;
   expect_fails("check " + temp_path("missing.xml"), 2, "cannot read session file");
-  // The tool never leaves a recovery file behind.
-  EXPECT_EQ(run("check " + dup).code, 1);
-  EXPECT_FALSE(std::ifstream(temp_path("dup_recovered.xml")).good());
 }
 
 TEST_F(ToolTest, NormalizeWritesAFixedPoint) {
@@ -199,6 +196,25 @@ TEST_F(ToolTest, ExportWritesVcdCsvAndSvg) {
   EXPECT_NE(r.out.find(">cpu|ready</text>"), std::string::npos);
   EXPECT_NE(r.out.find(">FETCH</text>"), std::string::npos);
   EXPECT_EQ(r.out.substr(r.out.size() - 7), "</svg>\n");
+  // Every bus box has its value as a title; labels that do not fit end in an ellipsis.
+  size_t boxes = 0, titled = 0;
+  for (const std::string& line : lines(r.out)) {
+    boxes += line.find("<polygon") != std::string::npos;
+    titled += line.find("<g><title>") == 0;
+  }
+  EXPECT_GT(boxes, 0u);
+  EXPECT_EQ(boxes, titled);
+  EXPECT_NE(r.out.find("<title>HIGH_PAGE</title>"), std::string::npos);
+  EXPECT_NE(r.out.find(">HIGH_P\xE2\x80\xA6</text>"), std::string::npos);
+
+  // A window is the rows of the whole export; the trigger only inside it.
+  std::vector<std::string> all = lines(run("export examples/demo_session.xml --format csv").out);
+  ASSERT_EQ(all.size(), 65u);
+  std::vector<std::string> expected = {all[0]};
+  expected.insert(expected.end(), all.begin() + 31, all.begin() + 36);
+  EXPECT_EQ(lines(run("export examples/demo_session.xml --format csv --samples 30:34").out), expected);
+  EXPECT_EQ(run("export examples/demo_session.xml --format svg --samples 40:44").out.find(">trigger</text>"),
+            std::string::npos);
 
   expect_fails("export " + example("demo_session.xml") + " --format png", 2);
   r = run("export " + example("demo_session.xml") + " --log nothing");
@@ -307,44 +323,36 @@ TEST_F(ToolTest, ReplayExitCodesAndSummary) {
 
 namespace {
 
-class ToolJsonTest : public ToolTest {
- protected:
-  // The demo as the library writes it, the base of every variant.
-  std::string normalized_demo() {
-    std::string path = temp_path("base.xml");
-    EXPECT_EQ(run("normalize examples/demo_session.xml " + path).code, 0);
-    return path;
-  }
-  std::string variant(const std::string& name, const std::string& text) {
-    std::string path = temp_path(name + ".xml");
-    write_file(path, text);
-    return path;
-  }
-};
+class ToolJsonTest : public ToolTest {};
 
 const char* const PREFIX = "instance 'cpu_probe'/signal set 'bus_capture'/";
 
 }  // namespace
 
 TEST_F(ToolJsonTest, InfoJsonMatchesTheGoldenFiles) {
-  for (const char* name : {"demo_session.xml", "legacy_capture.tvf"}) {
-    RUN r = run(std::string("info --json examples/") + name);
+  nlohmann::json info;  // the demo's
+  for (std::string name : {"legacy_capture.tvf", "demo_session.xml"}) {
+    RUN r = run("info --json examples/" + name);
     ASSERT_EQ(r.code, 0) << name << r.err;
-    std::string stem = std::string(name).substr(0, std::string(name).find('.'));
-    nlohmann::json golden = nlohmann::json::parse(read_file(source_dir() + "/tests/data/info_" + stem + ".json"));
-    EXPECT_EQ(nlohmann::json::parse(r.out), golden) << name << "\n" << r.out;
+    info = nlohmann::json::parse(r.out);
+    std::string golden = test_data("info_" + name.substr(0, name.find('.')) + ".json");
+    EXPECT_EQ(info, nlohmann::json::parse(golden)) << name << "\n" << r.out;
   }
   // The hash is that of the bytes the file unpacks to.
-  RUN r = run("info --json examples/demo_session.xml");
-  nlohmann::json info = nlohmann::json::parse(r.out);
   std::string extracted = temp_path("board.kfb");
   ASSERT_EQ(run("kfb extract examples/demo_session.xml 0 " + extracted).code, 0);
-  EXPECT_EQ(shell("sha256sum " + extracted).substr(0, 64), info["embedded_files"][0]["sha256"]);
+  EXPECT_EQ(sha256(extracted), info["embedded_files"][0]["sha256"]);
 }
 
 TEST_F(ToolJsonTest, DiffReportsExactlyTheOneDifference) {
-  std::string base = normalized_demo();
+  std::string base = temp_path("base.xml");  // the demo as the library writes it
+  ASSERT_EQ(run("normalize examples/demo_session.xml " + base).code, 0);
   std::string text = read_file(base);
+  auto variant = [&](const std::string& name, const std::string& variant_text) {
+    std::string path = temp_path(name + ".xml");
+    write_file(path, variant_text);
+    return path;
+  };
   auto replaced = [&](const std::string& from, const std::string& to) {
     std::string t = text;
     for (size_t at = t.find(from); at != std::string::npos; at = t.find(from, at + to.size()))
@@ -365,7 +373,7 @@ TEST_F(ToolJsonTest, DiffReportsExactlyTheOneDifference) {
     ASSERT_TRUE(session.embed_kfb_file(kfb.c_str(), "board.kfb"));
     ASSERT_TRUE(session.save_as(replaced_kfb.c_str(), true, true));
   }
-  std::string other_sha = shell("sha256sum " + kfb).substr(0, 64);
+  std::string other_sha = sha256(kfb);
 
   struct CASE {
     std::string name, file;
@@ -406,30 +414,6 @@ TEST_F(ToolJsonTest, DiffReportsExactlyTheOneDifference) {
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[0]["old"], "cpu|ready");
   EXPECT_EQ(changes[0]["new"], "cpu|rdy");
-}
-
-TEST_F(ToolJsonTest, ExportWindowsOfTheDemoAndItsSvg) {
-  // A window is the rows of the whole export (the layouts are in the export
-  // golden files of the tool test).
-  std::vector<std::string> all = lines(run("export examples/demo_session.xml --format csv").out);
-  ASSERT_EQ(all.size(), 65u);
-  std::vector<std::string> expected = {all[0]};
-  expected.insert(expected.end(), all.begin() + 31, all.begin() + 36);
-  EXPECT_EQ(lines(run("export examples/demo_session.xml --format csv --samples 30:34").out), expected);
-  EXPECT_EQ(run("export examples/demo_session.xml --format svg --samples 40:44").out.find(">trigger</text>"),
-            std::string::npos);
-
-  // SVG: every bus box has its value as a title; labels that do not fit end in an ellipsis.
-  RUN r = run("export examples/demo_session.xml --format svg");
-  size_t boxes = 0, titled = 0;
-  for (const std::string& line : lines(r.out)) {
-    boxes += line.find("<polygon") != std::string::npos;
-    titled += line.find("<g><title>") == 0;
-  }
-  EXPECT_GT(boxes, 0u);
-  EXPECT_EQ(boxes, titled);
-  EXPECT_NE(r.out.find("<title>HIGH_PAGE</title>"), std::string::npos);
-  EXPECT_NE(r.out.find(">HIGH_P\xE2\x80\xA6</text>"), std::string::npos);
 }
 
 TEST_F(ToolJsonTest, BadInput) {

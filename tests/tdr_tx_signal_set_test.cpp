@@ -29,11 +29,13 @@ std::string without_view_defaults(std::string text) {
   return text;
 }
 
+// Every test starts on tests/data/tx_signal_set/session.xml.
 class TxSignalSetTest : public TxFileTest {
  protected:
   TxSignalSetTest() : TxFileTest("#", false) {}
-  static std::string data(const std::string& name) {
-    return source_dir() + "/tests/data/tx_signal_set/" + name;
+  void SetUp() override {
+    TxFileTest::SetUp();
+    open_text(m_input);
   }
   // What `tdr normalize` writes for `xml`.
   std::string normalized(const std::string& xml) {
@@ -43,21 +45,16 @@ class TxSignalSetTest : public TxFileTest {
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     return read_file(temp_path("n_out.xml"));
   }
-  // Compares with a golden file; TDR_UPDATE_GOLDEN=1 rewrites it instead.
-  void expect_golden(const std::string& name, const std::string& text) {
-    ::expect_golden("tx_signal_set", name, text);
-  }
   // Saving again what this layer saved changes nothing.
   void expect_fixed_point(const std::string& saved) {
     open_text(saved);
     std::string again = save();
     EXPECT_TRUE(again == saved) << "second save " << first_difference(again, saved);
   }
-  std::string m_input = read_file(data("session.xml"));
+  std::string m_input = test_data("tx_signal_set/session.xml");
 };
 
 TEST_F(TxSignalSetTest, NoEditCommitWritesWhatTheDataLayerWrites) {
-  open_text(m_input);
   std::string saved = save();
   std::string reference = normalized(m_input);
   EXPECT_TRUE(saved == reference) << "committed set reused, views already in step "
@@ -69,7 +66,7 @@ TEST_F(TxSignalSetTest, NoEditCommitWritesWhatTheDataLayerWrites) {
   off.replace(off.find("gui_logging_enabled=\"1\""), 23, "gui_logging_enabled=\"0\"");
   open_text(off);
   saved = save();
-  expect_golden("logging_off.xml", saved);
+  expect_golden("tx_signal_set", "logging_off.xml", saved);
   expect_fixed_point(saved);
 
   // Logging on again: the listed sets of the scratch sets' names are taken
@@ -77,7 +74,7 @@ TEST_F(TxSignalSetTest, NoEditCommitWritesWhatTheDataLayerWrites) {
   // Reopened, alpha shows its trigger's last log again, and then stays.
   m_tx->set_gui_logging(true);
   saved = save();
-  expect_golden("logging_on_again.xml", saved);
+  expect_golden("tx_signal_set", "logging_on_again.xml", saved);
   open_text(saved);
   std::string again = save();
   saved.replace(saved.find("instance=\"alpha\" "), 17, "instance=\"alpha\" log=\"run1\" ");
@@ -94,7 +91,6 @@ struct EDIT_ROW {
 };
 
 TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
-  open_text(m_input);
   const std::string unedited = save();
   const EDIT_ROW rows[] = {
       // A new name no longer matches the wire: a new set (the old one has a log and stays).
@@ -138,7 +134,7 @@ TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
     open_text(m_input);
     act(row.instance, row.edit);
     std::string edited = save();
-    expect_golden(row.golden, edited);
+    expect_golden("tx_signal_set", row.golden, edited);
     expect_fixed_point(edited);
 
     open_text(m_input);
@@ -165,7 +161,6 @@ TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
 }
 
 TEST_F(TxSignalSetTest, PortsLinkInstancesAndUndoTakesTheLinkBack) {
-  open_text(m_input);
   TDR_TX_SIGNAL_SET* alpha = set(0);
   TDR_TX_SIGNAL_SET* beta = set(1);
   act(0, [&] { EXPECT_TRUE(alpha->set_trigger_in_enabled(true)); });
@@ -204,7 +199,6 @@ TEST_F(TxSignalSetTest, PortsLinkInstancesAndUndoTakesTheLinkBack) {
 }
 
 TEST_F(TxSignalSetTest, DataViewKeepsEachSignalOnceAndRenamesThroughTheSetupView) {
-  open_text(m_input);
   TDR_TX_SIGNAL_SET* alpha = set(0);  // a{a[0], a[1]}, en, dbg, en
   EXPECT_TRUE(alpha->is_node_deletable(3));
   EXPECT_FALSE(alpha->is_node_deletable(4));
@@ -229,7 +223,7 @@ TEST_F(TxSignalSetTest, DataViewKeepsEachSignalOnceAndRenamesThroughTheSetupView
 }
 
 TEST_F(TxSignalSetTest, CompilationTypeFollowsWhatTheHardwareHolds) {
-  open_text(m_input);  // alpha: 4 data and 3 trigger wires, nothing reserved
+  // alpha: 4 data and 3 trigger wires, nothing reserved
   struct ROW {
     const char* what;
     std::function<void()> edit;
@@ -271,11 +265,12 @@ TEST_F(TxSignalSetTest, BadViewsAreRepairedAndTheSavedFileReadsBackQuietly) {
     size_t at = bad.rfind(tags.first);
     bad.erase(at, bad.find(tags.second, at) + strlen(tags.second) - at);
   }
+  m_names.restart();  // as if this were the test's first opening
   open_text(bad);
   expect_message("WTDR_EMPTY_SIGNAL_SET");
   // ghost dropped, the inner bus read as a member, the empty bus kept: all in the golden file.
   std::string saved = save();
-  expect_golden("bad_input.xml", saved);
+  expect_golden("tx_signal_set", "bad_input.xml", saved);
 
   TDR_DATA_MANAGER* manager = TDR_DATA_MANAGER::get_data_repository_manager();
   ASSERT_NE(manager->open_session(m_last_saved.c_str()), nullptr);

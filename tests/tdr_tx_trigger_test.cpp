@@ -29,8 +29,13 @@ int node(TDR_TX_TRIGGER& t, const char* name) { return t.find_wire_node(name); }
 
 }  // namespace
 
+// Every test starts on the trigger of tests/data/tx_trigger/session.xml.
 class TxTriggerTest : public TxFileTest {
  protected:
+  void SetUp() override {
+    TxFileTest::SetUp();
+    open();
+  }
   void open(const std::string& input = data_file("session.xml")) {
     TxFileTest::open(input);
     t = trig(0);
@@ -38,10 +43,6 @@ class TxTriggerTest : public TxFileTest {
   // One user action on the trigger.
   void act(const EDIT& edit) {
     TxFileTest::act(0, [&] { edit(*t); });
-  }
-  std::string saved_unedited() {
-    open();
-    return save();
   }
   bool level_text_has(const std::string& saved, const std::string& text) {
     return saved.find(text) != std::string::npos;
@@ -88,7 +89,7 @@ TEST_F(TxTriggerTest, CommittedEditsMatchGoldenFilesAndUndoRestoresTheFile) {
          EXPECT_FALSE(t.is_power_up_trigger_view());
        }},
   };
-  const std::string unedited = saved_unedited();
+  const std::string unedited = save();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.golden);
     open();
@@ -165,7 +166,6 @@ TEST_F(TxTriggerTest, CompilationImpact) {
 }
 
 TEST_F(TxTriggerTest, RenamesReachTheDataListAndEveryLevel) {
-  open();
   TDR_TX_SIGNAL_SET* data_list = m_tx->get_signal_set_at(0, true);
   act([](TDR_TX_TRIGGER& t) {
     ASSERT_TRUE(t.set_trigger_level(3));
@@ -190,7 +190,6 @@ TEST_F(TxTriggerTest, RenamesReachTheDataListAndEveryLevel) {
 // Shrinking and growing keep the slots: undo and redo bring back the same
 // conditions, and the vector length follows the level count.
 TEST_F(TxTriggerTest, LevelCountUndoRedoSymmetry) {
-  open();
   int a = node(*t, "a");
   act([&](TDR_TX_TRIGGER& t) {
     t.set_trigger_level(4);
@@ -213,7 +212,6 @@ TEST_F(TxTriggerTest, LevelCountUndoRedoSymmetry) {
 }
 
 TEST_F(TxTriggerTest, SettersChangeOnlyTheViewedSideAndRaiseTheirFlags) {
-  open();
   TDR_TX_CHANGE_STATUS* status = inst(0)->get_change_status();
   act([&](TDR_TX_TRIGGER& t) {
     EXPECT_FALSE(t.set_trigger_condition(node(t, "a"), 0, TDR_CTYPE_HIGH_COND));
@@ -235,14 +233,12 @@ TEST_F(TxTriggerTest, SettersChangeOnlyTheViewedSideAndRaiseTheirFlags) {
 // Undo brings back the expression read from the file; the modified marks of
 // the levels decide the advanced change flags.
 TEST_F(TxTriggerTest, AdvancedExpressionUndoAndModifiedFlags) {
-  open();
   act([](TDR_TX_TRIGGER& t) { t.set_advanced_expression(1, "a && c"); });
   EXPECT_NE(t->get_advanced_trigger_condition_factory(1), nullptr);
   ASSERT_TRUE(inst(0)->undo());  // the text read back: advanced_expression.xml's undo
   EXPECT_NE(t->get_advanced_trigger_condition_factory(1), nullptr);
 
   open();
-
   act([](TDR_TX_TRIGGER& t) {
     t.set_trigger_level(3);
     t.set_trigger_level_basic_condition(2, false);
@@ -254,7 +250,6 @@ TEST_F(TxTriggerTest, AdvancedExpressionUndoAndModifiedFlags) {
 }
 
 TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
-  open();
   int d = node(*t, "d");  // captures data only
   act([&](TDR_TX_TRIGGER& t) {
     EXPECT_FALSE(t.set_trigger_condition(d, 0, TDR_CTYPE_HIGH_COND));
@@ -314,7 +309,6 @@ TEST_F(TxTriggerTest, BrokenOrMissingOpNodeTrees) {
 // The setup list keeps names and aliases unique and carries its structural
 // changes to the data list; undo restores both lists and the name set.
 TEST_F(TxTriggerTest, SetupListOverridesCarryChangesToTheDataList) {
-  open();
   TDR_TX_SIGNAL_SET* data_list = m_tx->get_signal_set_at(0, true);
   act([](TDR_TX_TRIGGER& t) {
     EXPECT_FALSE(t.append_node("a", TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
@@ -358,7 +352,6 @@ TEST_F(TxTriggerTest, SetupListOverridesCarryChangesToTheDataList) {
 // A node that now captures trigger only leaves the data list; one that
 // captures data again comes back. Neither step is undoable on its own.
 TEST_F(TxTriggerTest, CaptureTypeChangesSyncIntoTheDataList) {
-  open();
   TDR_TX_SIGNAL_SET* data_list = m_tx->get_signal_set_at(0, true);
   int d = node(*t, "d");
   act([&](TDR_TX_TRIGGER& t) {
@@ -382,7 +375,6 @@ TEST_F(TxTriggerTest, CaptureTypeChangesSyncIntoTheDataList) {
 // trigger is copied there under its own name, a runtime change is written in
 // place, a structural change makes a new one.
 TEST_F(TxTriggerTest, CommitsWithoutGuiLoggingUseTheGlobalTempTrigger) {
-  open();
   m_tx->set_gui_logging(false);
   ASSERT_TRUE(m_tx->commit_session());
   TDR_DATA_TRIGGER* copy = t->get_data_trigger();
@@ -405,22 +397,16 @@ TEST_F(TxTriggerTest, CommitsWithoutGuiLoggingUseTheGlobalTempTrigger) {
 }
 
 TEST_F(TxTriggerTest, QueriesOverTheSetupList) {
-  open();
   const struct {
     const char* name;
     bool valid, valid_incremental;
   } inputs[] = {{"a", true, true}, {"c", false, true}, {"p", false, false}, {"x", false, false}};
-  auto incremental = [&](bool on) {
-    inst(0)->begin_action();
-    inst(0)->set_incr_cmp_mode(on);
-    inst(0)->end_action();
-  };
   for (const auto& in : inputs) {
     SCOPED_TRACE(in.name);
     EXPECT_EQ(t->is_valid_advanced_trigger_condition_input_node(in.name), in.valid);
-    incremental(true);
+    TxFileTest::act(0, [&] { inst(0)->set_incr_cmp_mode(true); });
     EXPECT_EQ(t->is_valid_advanced_trigger_condition_input_node(in.name), in.valid_incremental);
-    incremental(false);
+    TxFileTest::act(0, [&] { inst(0)->set_incr_cmp_mode(false); });
   }
   EXPECT_EQ(t->get_trigger_wire_width_non_inc_rted(), 2);
   EXPECT_GT(t->get_adv_trigger_level_lcell_usage(1), 0);
