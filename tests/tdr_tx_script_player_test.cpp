@@ -162,9 +162,7 @@ class RANDOM_EDITOR {
       case 0: if (wire >= 0) list->set_node_name(wire, ("s" + std::to_string(pick(50))).c_str()); break;
       case 1: list->set_node_alias(pick(n), text_or_null(&keep)); break;
       case 2: if (group >= 0) list->set_group_node_name(group, ("g" + std::to_string(pick(9))).c_str()); break;
-      // Capture "none" is left out: committing such a node leaks the wire it
-      // makes (no wire list takes it).
-      case 3: list->set_node_capture_type(pick(n), TDR_DATA_WIRE_CAPTURE_TYPE(1 + pick(3))); break;
+      case 3: list->set_node_capture_type(pick(n), TDR_DATA_WIRE_CAPTURE_TYPE(pick(4))); break;
       case 4: list->set_node_tap_mode(pick(n), TDR_DATA_WIRE_TAP_MODE(pick(2))); break;
       case 5: list->set_node_connection_status(pick(n), coin()); break;
       case 6: if (wire >= 0) list->set_debug_out(wire, coin(), text_or_null(&keep)); break;
