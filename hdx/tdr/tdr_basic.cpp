@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "fio.h"
+#include "tdr_data_xml_attr.h"
 #include "tdr_data_xml_io.h"
 #include "tdr_msg.h"
 
@@ -66,14 +67,13 @@ std::string narrow(const XMLCh* text) {
 int get_dom_attribute(const DOMElement* element, const char* name, std::string* value) {
   if (!name || !value) return TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT;
   TDR_DATA_XML_STR xml_name(name);
-  const XMLCh* text = element->getAttribute(xml_name);
-  if (text && *text) {
-    *value = narrow(text);
-    return TDR_BASIC_ERROR_CODE_OK;
+  const XMLCh* text = tdr_attr_value(element, xml_name);
+  if (!text) {
+    value->clear();
+    return TDR_BASIC_ERROR_CODE_NOT_FOUND;
   }
-  value->clear();
-  return element->hasAttribute(xml_name) ? TDR_BASIC_ERROR_CODE_OK
-                                         : TDR_BASIC_ERROR_CODE_NOT_FOUND;
+  *value = *text ? narrow(text) : std::string();
+  return TDR_BASIC_ERROR_CODE_OK;
 }
 
 int set_dom_attribute(DOMElement* element, const XMLCh* name, const XMLCh* value) {

@@ -23,7 +23,7 @@ DOMElement* find_entry(DOMElement* element, const XMLCh* tag, const XMLCh* key) 
   for (DOMNode* n = element->getFirstChild(); n; n = n->getNextSibling()) {
     if (!tdr_xml_is_element_named(n, tag)) continue;
     DOMElement* e = static_cast<DOMElement*>(n);
-    if (XMLString::equals(e->getAttribute(TDR_X("attribute")), key)) return e;
+    if (XMLString::equals(tdr_attr_value(e, TDR_X("attribute")), key)) return e;
   }
   return nullptr;
 }

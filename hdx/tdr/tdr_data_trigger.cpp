@@ -147,10 +147,7 @@ void TDR_DATA_CONDITION_ROW::set(int wire, TDR_DATA_TRIGGER_CONDITION condition)
     // Rewriting a level sets its wires in order: the entry after the last
     // one set comes first.
     size_t at = m_next;
-    if (at >= m_entries.size() || m_entries[at].first != wire)
-      at = size_t(std::lower_bound(m_entries.begin(), m_entries.end(), wire,
-                                   [](const ENTRY& e, int w) { return e.first < w; }) -
-                  m_entries.begin());
+    if (at >= m_entries.size() || m_entries[at].first != wire) at = position_of(wire);
     if (at < m_entries.size() && m_entries[at].first == wire) {
       // A dont-care stays as a mark until the row is next read.
       m_entries[at].second = condition;
@@ -166,9 +163,14 @@ void TDR_DATA_CONDITION_ROW::set(int wire, TDR_DATA_TRIGGER_CONDITION condition)
 
 TDR_DATA_TRIGGER_CONDITION TDR_DATA_CONDITION_ROW::get(int wire) const {
   const std::vector<ENTRY>& row = entries();
-  auto at = std::lower_bound(row.begin(), row.end(), wire,
-                             [](const ENTRY& e, int w) { return e.first < w; });
-  return at != row.end() && at->first == wire ? at->second : TDR_CTYPE_DONT_CARE_COND;
+  size_t at = position_of(wire);
+  return at < row.size() && row[at].first == wire ? row[at].second : TDR_CTYPE_DONT_CARE_COND;
+}
+
+size_t TDR_DATA_CONDITION_ROW::position_of(int wire) const {
+  return size_t(std::lower_bound(m_entries.begin(), m_entries.end(), wire,
+                                 [](const ENTRY& e, int w) { return e.first < w; }) -
+                m_entries.begin());
 }
 
 void TDR_DATA_CONDITION_ROW::put_in_order() const {

@@ -40,6 +40,8 @@ class TDR_DATA_CONDITION_ROW {
 
  private:
   void put_in_order() const;
+  // The first entry of the ordered row not before `wire`.
+  size_t position_of(int wire) const;
   mutable std::vector<ENTRY> m_entries;
   mutable size_t m_ordered = 0;  // entries before this are in order, one a wire
   mutable bool m_has_dont_care = false;
