@@ -6,8 +6,9 @@
 //             [Google Benchmark flags]
 //
 // Ratios are taken per iteration between timings made side by side (the
-// order alternating), on the thread's CPU clock; counters give their medians
-// and middle half. For every profile it registers:
+// order alternating), on the thread's CPU clock; counters give the median and
+// middle half of the ratios per turn of the order. For every profile it
+// registers:
 //   A_xerces_parse/P      the XML library alone reading the file with the parser
 //                         settings the library uses (DOM built, nothing else)
 //   B_xerces_serialize/P  the XML library alone writing that DOM (DOMLSSerializer)
@@ -563,27 +564,67 @@ double quantile(std::vector<double>* v, double q) {
   return (*v)[i] + (at - static_cast<double>(i)) * ((*v)[i + 1] - (*v)[i]);
 }
 
+// Two timings taken side by side in one iteration.
+struct PAIR {
+  double x, base;
+};
+
+// The ratios of `pairs` taken `period` consecutive pairs at a time (sums of
+// x over sums of base), sorted. The order of the two sides alternates from
+// one iteration to the next, and each side runs faster after its own kind
+// (the allocator hands back what it just freed): one ratio per full turn of
+// the order keeps the median out of the gap between the two orders' figures.
+std::vector<double> turn_ratios(const std::vector<PAIR>& pairs, size_t period) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i + period <= pairs.size(); i += period) {
+    double x = 0, base = 0;
+    for (size_t k = i; k < i + period; ++k) {
+      x += pairs[k].x;
+      base += pairs[k].base;
+    }
+    if (base > 0) ratios.push_back(x / base);
+  }
+  std::sort(ratios.begin(), ratios.end());
+  return ratios;
+}
+
+// The per-turn ratios of every repetition, by "benchmark:ratio", for the table.
+std::map<std::string, std::vector<double>> g_pooled_ratios;
+
 // A ratio of two benchmarks run minutes apart moves with whatever else the
 // machine does in between; a ratio of two timings taken side by side in one
-// iteration does not. Each iteration adds its timings and ratios here; the
-// counters get their medians (ratios also "_q1" and "_q3", the middle half).
+// iteration does much less. Each iteration adds its timings and pairs here;
+// the counters get the median times and the median ratio per turn of the
+// order ("_q1" and "_q3": the middle half). With a `pool` name the pairs are
+// also kept for the table, which takes the median over all repetitions.
 class SERIES {
  public:
+  explicit SERIES(std::string pool = std::string(), size_t period = 2)
+      : m_pool(std::move(pool)), m_period(period) {}
   void time(const std::string& name, double seconds) { m_times[name].push_back(1e3 * seconds); }
   void ratio(const std::string& name, double x, double base) {
-    if (base > 0) m_ratios[name].push_back(x / base);
+    if (base <= 0) return;
+    m_pairs[name].push_back(PAIR{x, base});
   }
   void report(benchmark::State& state) {
     for (auto& t : m_times) state.counters[t.first] = quantile(&t.second, 0.5);
-    for (auto& r : m_ratios) {
-      state.counters[r.first] = quantile(&r.second, 0.5);
-      state.counters[r.first + "_q1"] = quantile(&r.second, 0.25);
-      state.counters[r.first + "_q3"] = quantile(&r.second, 0.75);
+    for (auto& p : m_pairs) {
+      std::vector<double> r = turn_ratios(p.second, m_period);
+      if (!m_pool.empty()) {
+        std::vector<double>& pooled = g_pooled_ratios[m_pool + ":" + p.first];
+        pooled.insert(pooled.end(), r.begin(), r.end());
+      }
+      state.counters[p.first] = quantile(&r, 0.5);
+      state.counters[p.first + "_q1"] = quantile(&r, 0.25);
+      state.counters[p.first + "_q3"] = quantile(&r, 0.75);
     }
   }
 
  private:
-  std::map<std::string, std::vector<double>> m_times, m_ratios;
+  std::string m_pool;
+  size_t m_period;
+  std::map<std::string, std::vector<double>> m_times;
+  std::map<std::string, std::vector<PAIR>> m_pairs;
 };
 
 // CPU seconds of opening and closing the file as a session of its own (the
@@ -604,7 +645,7 @@ double independent_open_close(const PROFILE* p) {
 void BM_open_paired(benchmark::State& state, const PROFILE* p) {
   HandlerBase handler;
   std::vector<char> buffer;
-  SERIES series;
+  SERIES series("open_paired/" + p->name);
   bool parse_first = true;
   auto parse = [&]() {
     return cpu_seconds([&] {
@@ -680,7 +721,7 @@ void BM_save_paired(benchmark::State& state, const PROFILE* p) {
     return;
   }
   std::string out = out_path(*p, "save"), out_b = out_path(*p, "xerces");
-  SERIES series;
+  SERIES series("save_paired/" + p->name, 3);
   int turn = 0;
   for (auto _ : state) {
     double t[3] = {0, 0, 0};
@@ -737,9 +778,9 @@ void with_session(benchmark::State& state, const PROFILE* p,
 // on one open session, beside an open and close of the same file as a session
 // of its own (the order alternating); counters "op_ms", "open_ms" and the
 // per-iteration ratio "per_open".
-void paired_with_open(benchmark::State& state, const PROFILE* p,
+void paired_with_open(benchmark::State& state, const PROFILE* p, const std::string& bench,
                       const std::function<double(TDR_DATA_SESSION*)>& body) {
-  SERIES series;
+  SERIES series(bench + "/" + p->name);
   bool open_first = true;
   with_session(state, p, [&](TDR_DATA_SESSION* s) {
     double open = open_first ? independent_open_close(p) : 0;
@@ -779,7 +820,7 @@ struct TX_TRIGGERS {
 
 void BM_tx_trigger_init(benchmark::State& state, const PROFILE* p) {
   std::unique_ptr<TX_TRIGGERS> tx;
-  paired_with_open(state, p, [&](TDR_DATA_SESSION* s) {
+  paired_with_open(state, p, "tx_trigger_init", [&](TDR_DATA_SESSION* s) {
     if (!tx) tx.reset(new TX_TRIGGERS(s));
     bool ok = true;
     double t = cpu_seconds([&] {
@@ -792,7 +833,7 @@ void BM_tx_trigger_init(benchmark::State& state, const PROFILE* p) {
 
 void BM_tx_trigger_commit(benchmark::State& state, const PROFILE* p) {
   std::unique_ptr<TX_TRIGGERS> tx;
-  paired_with_open(state, p, [&](TDR_DATA_SESSION* s) {
+  paired_with_open(state, p, "tx_trigger_commit", [&](TDR_DATA_SESSION* s) {
     if (!tx) tx.reset(new TX_TRIGGERS(s));
     for (size_t i = 0; i < tx->data.size(); ++i) tx->work[i]->init(tx->data[i]);
     bool ok = true;
@@ -857,7 +898,7 @@ void BM_tx_trigger_set_condition(benchmark::State& state, const PROFILE* p) {
 // close of the same file.
 
 void BM_tx(benchmark::State& state, const PROFILE* p, const std::string& op) {
-  SERIES series;
+  SERIES series("tx_" + op + "/" + p->name);
   bool open_first = true;
   for (auto _ : state) {
     double open = open_first ? independent_open_close(p) : 0;
@@ -1000,7 +1041,7 @@ void BM_replay_paired(benchmark::State& state, const PROFILE* p) {
     state.SkipWithError("open_session failed");
     return;
   }
-  SERIES series;
+  SERIES series("replay_paired/" + p->name);
   bool direct_first = true;
   int calls = 0;
   for (auto _ : state) {
@@ -1404,9 +1445,9 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     return 100 * spread / median;
   }
 
-  // A per-iteration ratio counter of a paired benchmark: the median over the
-  // repetitions and, after "+-", the farthest repetition's distance from it;
-  // marked above `target`.
+  // A per-turn ratio of a paired benchmark: the median over the turns of all
+  // repetitions and, after "+-", the farthest repetition's own median from
+  // it; marked above `target`.
   std::vector<std::string> paired(const std::string& bench, const std::string& counter,
                                   double target, bool* all_ok) const {
     return per_profile([&](const std::string& n) -> std::string {
@@ -1414,6 +1455,11 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
       auto c = v.counters.find(counter);
       if (!v.ok || c == v.counters.end() || c->second <= 0) return "-";
       double median = c->second;
+      auto pooled = g_pooled_ratios.find(bench + "/" + n + ":" + counter);
+      if (pooled != g_pooled_ratios.end() && !pooled->second.empty()) {
+        std::vector<double> r = pooled->second;
+        median = quantile(&r, 0.5);
+      }
       bool over = target > 0 && median > target;
       if (over) *all_ok = false;
       return fmt("%.3g", median) + (over ? "*" : " ") +
@@ -1753,21 +1799,25 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("open_close" + n).c_str(), BM_open_close, &p)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("open_paired" + n).c_str(), BM_open_paired, &p)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("save_paired" + n).c_str(), BM_save_paired, &p)
-        ->Unit(benchmark::kMillisecond);
-    // Every iteration also opens the file untimed: a fixed count keeps the
-    // runs of the large profiles short, and gives the small ones enough pairs.
-    int tx_iterations = p.bytes > (32 << 20) ? 8 : 40;
+    // A large profile's iteration takes seconds, so two seconds a repetition
+    // would be one or two pairs: these get a fixed count instead, as do the
+    // editing-layer rows, whose iterations also open the file untimed (a
+    // fixed count keeps the large runs short and gives the small ones enough
+    // pairs).
+    bool large = p.bytes > (32 << 20);
+    auto pairs = [&](benchmark::internal::Benchmark* b, int large_count) {
+      b->Unit(benchmark::kMillisecond);
+      if (large) b->Iterations(large_count);
+    };
+    pairs(benchmark::RegisterBenchmark(("open_paired" + n).c_str(), BM_open_paired, &p), 5);
+    pairs(benchmark::RegisterBenchmark(("save_paired" + n).c_str(), BM_save_paired, &p), 4);
     for (const char* op : {"load", "commit", "edit_commit", "session_open", "session_save"})
       benchmark::RegisterBenchmark(("tx_" + std::string(op) + n).c_str(), BM_tx, &p, std::string(op))
-          ->Iterations(tx_iterations)
+          ->Iterations(large ? 8 : 40)
           ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("tx_trigger_init" + n).c_str(), BM_tx_trigger_init, &p)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("tx_trigger_commit" + n).c_str(), BM_tx_trigger_commit, &p)
-        ->Unit(benchmark::kMillisecond);
+    pairs(benchmark::RegisterBenchmark(("tx_trigger_init" + n).c_str(), BM_tx_trigger_init, &p), 5);
+    pairs(benchmark::RegisterBenchmark(("tx_trigger_commit" + n).c_str(), BM_tx_trigger_commit, &p),
+          5);
     benchmark::RegisterBenchmark(("tx_trigger_set_condition" + n).c_str(),
                                  BM_tx_trigger_set_condition, &p)
         ->Unit(benchmark::kMicrosecond);
