@@ -502,15 +502,31 @@ void BM_xerces_parse(benchmark::State& state, const PROFILE* p) {
   set_units(state, p);
 }
 
-void BM_xerces_serialize(benchmark::State& state, const PROFILE* p) {
-  HandlerBase handler;
-  std::unique_ptr<XercesDOMParser> parser;
+// Both writers grow their output buffers; without mapped blocks (see main) a
+// large buffer's growth copies it instead of remapping it, which slowed the
+// XML library's writer by a third. Writing benchmarks get them back.
+struct MAPPED_BLOCKS {
+  MAPPED_BLOCKS() { mallopt(M_MMAP_MAX, 65536); }
+  ~MAPPED_BLOCKS() { mallopt(M_MMAP_MAX, 0); }
+};
+
+// The profile's DOM for the writers; null (the benchmark skipped) when the
+// file does not parse.
+std::unique_ptr<XercesDOMParser> parse_or_skip(benchmark::State& state, const PROFILE* p,
+                                               HandlerBase* handler) {
   try {
-    parser = xerces_parse(p->file, &handler);
+    return xerces_parse(p->file, handler);
   } catch (...) {
     state.SkipWithError("parse failed");
-    return;
+    return nullptr;
   }
+}
+
+void BM_xerces_serialize(benchmark::State& state, const PROFILE* p) {
+  MAPPED_BLOCKS mapped;
+  HandlerBase handler;
+  std::unique_ptr<XercesDOMParser> parser = parse_or_skip(state, p, &handler);
+  if (!parser) return;
   std::string out = out_path(*p, "xerces");
   for (auto _ : state) xerces_serialize(parser->getDocument(), out);
   std::remove(out.c_str());
@@ -713,21 +729,10 @@ void sync_file(const std::string& file) {
 // two that do not sync are synced untimed: a sync writes out the dirty data of
 // other files too on common file systems.
 void BM_save_paired(benchmark::State& state, const PROFILE* p) {
-  // Both writers grow their output buffers; without mapped blocks a large
-  // buffer's growth copies it instead of remapping it, which slowed the XML
-  // library's writer by a third.
-  struct MAPPED_BLOCKS {
-    MAPPED_BLOCKS() { mallopt(M_MMAP_MAX, 65536); }
-    ~MAPPED_BLOCKS() { mallopt(M_MMAP_MAX, 0); }
-  } mapped;
+  MAPPED_BLOCKS mapped;
   HandlerBase handler;
-  std::unique_ptr<XercesDOMParser> parser;
-  try {
-    parser = xerces_parse(p->file, &handler);
-  } catch (...) {
-    state.SkipWithError("parse failed");
-    return;
-  }
+  std::unique_ptr<XercesDOMParser> parser = parse_or_skip(state, p, &handler);
+  if (!parser) return;
   TDR_DATA_SESSION* session = manager()->open_session(p->file.c_str());
   if (!session) {
     state.SkipWithError("open_session failed");
@@ -1747,7 +1752,7 @@ int main(int argc, char** argv) {
   // programs): the timings then measure the work, not how fast the machine
   // hands out fresh pages, which moved the open of a 288 MB profile by 40%
   // between runs on a shared virtual machine while the reads after it did not
-  // move. The saves get mapped blocks back (see BM_save_paired).
+  // move. The writers get mapped blocks back (MAPPED_BLOCKS).
   mallopt(M_MMAP_MAX, 0);
   mallopt(M_TRIM_THRESHOLD, INT_MAX);
   if (!g_spawner.start()) {
