@@ -391,12 +391,14 @@ class PRINT_OUT {
   // which is what a file without an XML declaration is read as.
   void name(const XMLCh* s) {
     if (!s) return;
+    if (m_direct) s = copy_plain(s, k_no_escapes);
     const XMLCh* p = s;
     while (*p && *p < 0x80) ++p;
     if (!*p) {
       markup(s);
       return;
     }
+    // The US-ASCII part already copied is its own UTF-8.
     std::string bytes = tdr_narrow(s);
     if (m_direct) drain();
     m_target.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -483,7 +485,24 @@ class PRINT_OUT {
     }
   }
   void escape(const XMLCh* s, const ESCAPE_TABLE& table) {
-    escape(s, XMLString::stringLen(s), table);
+    s = copy_plain(s, table);
+    if (*s) escape(s, XMLString::stringLen(s), table);
+  }
+  // Copies the leading US-ASCII characters of `s` that `table` leaves as they
+  // are and returns where it stopped. Names and values are short and mostly
+  // plain: this pass finds their end too, where a length scan first and the
+  // escape after it read them twice.
+  const XMLCh* copy_plain(const XMLCh* s, const ESCAPE_TABLE& table) {
+    for (;;) {
+      need(k_chunk);
+      char* out = m_pos;
+      char* const stop = out + k_chunk;
+      for (unsigned c; out < stop && (c = *s) - 1u < 0x7Fu && !table.len[c]; ++s)
+        *out++ = static_cast<char>(c);
+      bool full = out == stop;
+      m_pos = out;
+      if (!full) return s;
+    }
   }
 
   std::ostream& m_target;
