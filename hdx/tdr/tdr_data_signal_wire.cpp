@@ -70,33 +70,50 @@ TDR_DATA_SIGNAL_WIRE::TDR_DATA_SIGNAL_WIRE(DOMDocument* doc, DOMElement* trigger
 TDR_DATA_SIGNAL_WIRE::~TDR_DATA_SIGNAL_WIRE() {}
 
 void TDR_DATA_SIGNAL_WIRE::read_element(DOMElement* element) {
-  std::string text;
-  if (!tdr_get_attr_if(element, TDR_X("name"), &text)) {
+  // One walk over the attributes: a wire is read for every signal.
+  enum { NAME, ALIAS, DEBUG_PORT, TYPE, TAP_MODE, CONNECTION_STATUS, DEBUG_PORT_NAME, COUNT };
+  const XMLCh* const names[COUNT] = {TDR_X("name"),     TDR_X("alias"),
+                                     TDR_X("debug_port"), TDR_X("type"),
+                                     TDR_X("tap_mode"), TDR_X("connection_status"),
+                                     TDR_X("debug_port_name")};
+  const XMLCh* v[COUNT];
+  tdr_attr_values(element, names, COUNT, v);
+  auto given = [&](int k) { return v[k] && *v[k]; };
+  if (!given(NAME)) {
     MSG_TDR::post(MSG_TDR::W::MISSING_NAME("signal"));
     return;
   }
   m_has_name = true;
-  m_name.swap(text);
-  if (tdr_get_attr_if(element, TDR_X("alias"), &text)) {
+  m_name.clear();
+  tdr_narrow_append(v[NAME], &m_name);
+  if (given(ALIAS)) {
     m_has_alias = true;
-    m_alias = text;
+    m_alias.clear();
+    tdr_narrow_append(v[ALIAS], &m_alias);
   }
-  const XMLCh* value = tdr_attr_value(element, TDR_X("debug_port"));
-  m_debug_port = value && XMLString::equals(value, TDR_X("yes"));
-  if (tdr_get_attr_if(element, TDR_X("type"), &text)) m_signal_type = convert_to_signal_type(text.c_str());
+  m_debug_port = v[DEBUG_PORT] && XMLString::equals(v[DEBUG_PORT], TDR_X("yes"));
+  if (given(TYPE)) m_signal_type = convert_to_signal_type(tdr_narrow(v[TYPE]).c_str());
 
-  value = tdr_attr_value(element, TDR_X("tap_mode"));
-  m_tap_mode = tap_mode_from_first(value ? value[0] : 0);
+  m_tap_mode = tap_mode_from_first(v[TAP_MODE] ? v[TAP_MODE][0] : 0);
   // Every element ends up with the normalised word.
-  write_attr(TDR_X("tap_mode"), tap_mode_word(m_tap_mode));
+  normalise_attr(v[TAP_MODE], names[TAP_MODE], tap_mode_word(m_tap_mode));
 
-  value = tdr_attr_value(element, TDR_X("connection_status"));
-  set_connection_status(!(value && value[0] == 'f'));
+  settle_connection_status(!(v[CONNECTION_STATUS] && v[CONNECTION_STATUS][0] == 'f'));
+  normalise_attr(v[CONNECTION_STATUS], names[CONNECTION_STATUS],
+                 m_connection_status ? TDR_X("true") : TDR_X("false"));
 
-  if (tdr_get_attr_if(element, TDR_X("debug_port_name"), &text)) {
+  if (given(DEBUG_PORT_NAME)) {
     m_has_debug_port_name = true;
-    m_debug_port_name = text;
+    m_debug_port_name.clear();
+    tdr_narrow_append(v[DEBUG_PORT_NAME], &m_debug_port_name);
   }
+}
+
+void TDR_DATA_SIGNAL_WIRE::normalise_attr(const XMLCh* read, const XMLCh* name,
+                                          const XMLCh* word) {
+  bool one_element = !m_trigger_element || !m_data_element;
+  if (one_element && read && XMLString::equals(read, word)) return;
+  write_attr(name, word);
 }
 
 DOMElement* TDR_DATA_SIGNAL_WIRE::new_wire_element() {
@@ -189,14 +206,18 @@ void TDR_DATA_SIGNAL_WIRE::set_tap_mode(TDR_DATA_WIRE_TAP_MODE mode) {
   write_attr(TDR_X("tap_mode"), tap_mode_word(mode));
 }
 
-bool TDR_DATA_SIGNAL_WIRE::set_connection_status(bool connected) {
-  bool applied = true;
+bool TDR_DATA_SIGNAL_WIRE::settle_connection_status(bool connected) {
+  // A classic tap is always connected.
   if (!connected && m_tap_mode == TDR_MTYPE_CLASSIC_TAP) {
     m_connection_status = true;
-    applied = false;
-  } else {
-    m_connection_status = connected;
+    return false;
   }
+  m_connection_status = connected;
+  return true;
+}
+
+bool TDR_DATA_SIGNAL_WIRE::set_connection_status(bool connected) {
+  bool applied = settle_connection_status(connected);
   write_attr(TDR_X("connection_status"), m_connection_status ? TDR_X("true") : TDR_X("false"));
   return applied;
 }

@@ -86,6 +86,11 @@ class TDR_DATA_SIGNAL_WIRE {
   void write_attr(const XMLCh* name, const std::string& value);
   void remove_attr(const XMLCh* name);
   void read_element(DOMElement* element);
+  // Sets the status the wire takes for `connected`; false when refused.
+  bool settle_connection_status(bool connected);
+  // write_attr(name, word), skipped when `read` (the value just read from
+  // the wire's only element) already is `word`.
+  void normalise_attr(const XMLCh* read, const XMLCh* name, const XMLCh* word);
   // The debug-port setter without the port-name precondition: a port enabled
   // in a file without a name writes "debug_port" only.
   void apply_debug_port(bool enable, const char* port_name);

@@ -12,14 +12,13 @@ using namespace xercesc;
 void tdr_narrow_append(const XMLCh* s, std::string* out) {
   if (!s) return;
   while (*s) {
-    // Runs of ASCII, nearly everything a session holds, are copied in one go.
-    const XMLCh* run = s;
-    while (*s && *s < 0x80) ++s;
-    if (s != run) {
-      size_t at = out->size();
-      out->resize(at + size_t(s - run));
-      char* d = &(*out)[at];
-      for (const XMLCh* p = run; p != s; ++p) *d++ = char(*p);
+    // Runs of ASCII, nearly everything a session holds, are narrowed through
+    // a buffer in the same pass that finds their end.
+    char buf[512];
+    size_t n = 0;
+    for (unsigned c; n < sizeof buf && (c = *s) - 1u < 0x7Fu; ++s) buf[n++] = char(c);
+    if (n) {
+      out->append(buf, n);
       continue;
     }
     unsigned c = *s;
@@ -99,9 +98,9 @@ TDR_XSTRING tdr_widen(const std::string& text) {
   return out;
 }
 
-const XMLCh* tdr_attr_value(const DOMElement* e, const XMLCh* name) {
-  const DOMAttr* a = e ? e->getAttributeNode(name) : nullptr;
-  if (!a) return nullptr;
+namespace {
+
+const XMLCh* value_of(const DOMAttr* a) {
   // An attribute keeps its value in one text node. The DOM's getValue()
   // reaches it through several dynamic casts, which made it the dearest call
   // of opening a session; entity references inside a value still go there.
@@ -109,6 +108,30 @@ const XMLCh* tdr_attr_value(const DOMElement* e, const XMLCh* name) {
   if (child && child->getNodeType() == DOMNode::TEXT_NODE && !child->getNextSibling())
     return child->getNodeValue();
   return a->getValue();
+}
+
+}  // namespace
+
+const XMLCh* tdr_attr_value(const DOMElement* e, const XMLCh* name) {
+  const DOMAttr* a = e ? e->getAttributeNode(name) : nullptr;
+  return a ? value_of(a) : nullptr;
+}
+
+void tdr_attr_values(const DOMElement* e, const XMLCh* const* names, size_t count,
+                     const XMLCh** values) {
+  for (size_t k = 0; k < count; ++k) values[k] = nullptr;
+  DOMNamedNodeMap* attrs = e ? e->getAttributes() : nullptr;
+  if (!attrs) return;
+  for (XMLSize_t i = 0, n = attrs->getLength(); i < n; ++i) {
+    const DOMNode* a = attrs->item(i);
+    const XMLCh* name = a->getNodeName();
+    for (size_t k = 0; k < count; ++k) {
+      if (!values[k] && XMLString::equals(name, names[k])) {
+        values[k] = value_of(static_cast<const DOMAttr*>(a));
+        break;
+      }
+    }
+  }
 }
 
 bool tdr_has_attr(const DOMElement* e, const XMLCh* name) {

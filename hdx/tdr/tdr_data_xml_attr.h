@@ -27,6 +27,10 @@ TDR_XSTRING tdr_widen(const std::string& text);
 // Attribute access on an element with a literal (ASCII) attribute name.
 // The value, null when absent or `e` is null.
 const XMLCh* tdr_attr_value(const xercesc::DOMElement* e, const XMLCh* name);
+// The values of the attributes `names[0..count)` (null where absent), read
+// in one walk over the element's attributes instead of a lookup each.
+void tdr_attr_values(const xercesc::DOMElement* e, const XMLCh* const* names, size_t count,
+                     const XMLCh** values);
 bool tdr_has_attr(const xercesc::DOMElement* e, const XMLCh* name);
 // The value, "" when absent.
 std::string tdr_get_attr(const xercesc::DOMElement* e, const XMLCh* name);
