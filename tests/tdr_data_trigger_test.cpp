@@ -137,6 +137,27 @@ TEST_F(TriggerTest, ReadsLevelsWithTheirFlagsAndTexts) {
   EXPECT_EQ(level_text(level_element(t, 0)), "'a' == high && 'B' == rising edge");
 }
 
+// Texts in the layout the trigger writes are read on opening without the
+// grammar; others, and names outside US-ASCII, still go through it.
+TEST_F(TriggerTest, LevelTextsReadOnOpeningAgreeWithTheGrammar) {
+  open_triggers(
+      "<trigger name=\"t\"><events>"
+      "<level>'a' == high &amp;&amp; 'B' == rising edge</level>"
+      "<level>'a'==low&amp;&amp;'c'  ==  high</level>"
+      "<level>\n    'd0' == falling edge &amp;&amp; 'd1' == either edge  \n  </level>"
+      "</events></trigger>");
+  TDR_DATA_TRIGGER* t = trigger();
+  EXPECT_EQ(conditions(t, 0, false), (CONDS{HI, RE, DC, DC, DC, DC, DC}));
+  EXPECT_EQ(conditions(t, 1, false), (CONDS{LO, DC, HI, DC, DC, DC, DC}));
+  EXPECT_EQ(conditions(t, 2, false), (CONDS{DC, DC, DC, FE, EE, DC, DC}));
+  ASSERT_TRUE(set()->rename_signal_alias("c", "\xC3\xA7"));
+  ASSERT_TRUE(t->set_trigger_condition(2, 0, TDR_CTYPE_LOW_COND, false, true));
+  EXPECT_EQ(level_text(level_element(t, 0)),
+            "'a' == high && 'B' == rising edge && '\xC3\xA7' == low");
+  save_and_reopen();
+  EXPECT_EQ(conditions(trigger(), 0, false), (CONDS{HI, RE, LO, DC, DC, DC, DC}));
+}
+
 TEST_F(TriggerTest, AppendedLevelsCarryElementsButNoAttributes) {
   open_triggers("<trigger name=\"t\"/>");
   TDR_DATA_TRIGGER* t = trigger();
