@@ -153,6 +153,19 @@ const CH* skip_blanks(const CH* p) {
   return p;
 }
 
+// Whether `c` may stand inside a quoted name of the written layout: anything
+// but the end, a quote or a backslash (of UTF-16 text, US-ASCII only).
+struct NAME_CHARS {
+  bool plain[256];
+  NAME_CHARS() {
+    for (int c = 0; c < 256; ++c) plain[c] = c != 0 && c != '\'' && c != '\\';
+  }
+};
+const NAME_CHARS k_name_chars;
+
+inline bool is_name_char(char c) { return k_name_chars.plain[static_cast<unsigned char>(c)]; }
+inline bool is_name_char(char16_t c) { return c < 0x80 && k_name_chars.plain[c]; }
+
 // Reads `text` when it has exactly the layout the trigger writes a level in
 // ('name' == word, joined by " && ", no quote or backslash inside a name; the
 // blanks the file's indentation puts around it). Such texts are all that
@@ -168,8 +181,8 @@ bool read_written_form(const CH* text, std::vector<WRITTEN_CLAUSE>* clauses) {
   for (;;) {
     if (*p != '\'') return false;
     const CH* name = ++p;
-    for (; *p && *p != '\'' && *p != '\\'; ++p)
-      if (sizeof(CH) > 1 && *p >= 0x80) return false;
+    while (is_name_char(*p)) ++p;
+    if (sizeof(CH) > 1 && *p >= 0x80) return false;
     WRITTEN_CLAUSE clause{size_t(name - text), size_t(p - name), TDR_CTYPE_INVALID_COND};
     if (!skip(&p, "' == ", 5)) return false;
     for (TDR_DATA_TRIGGER_CONDITION c : LEVEL_WORDS) {
