@@ -153,17 +153,16 @@ const CH* skip_blanks(const CH* p) {
   return p;
 }
 
-// Whether `c` may stand inside a quoted name of the written layout: anything
-// but the end, a quote or a backslash (of UTF-16 text, US-ASCII only).
+// Whether `c` may stand inside a quoted name of the written layout: a
+// US-ASCII character other than the end, a quote or a backslash.
 struct NAME_CHARS {
-  bool plain[256];
+  bool plain[128];
   NAME_CHARS() {
-    for (int c = 0; c < 256; ++c) plain[c] = c != 0 && c != '\'' && c != '\\';
+    for (int c = 0; c < 128; ++c) plain[c] = c != 0 && c != '\'' && c != '\\';
   }
 };
 const NAME_CHARS k_name_chars;
 
-inline bool is_name_char(char c) { return k_name_chars.plain[static_cast<unsigned char>(c)]; }
 inline bool is_name_char(char16_t c) { return c < 0x80 && k_name_chars.plain[c]; }
 
 // Reads `text` when it has exactly the layout the trigger writes a level in
@@ -181,8 +180,12 @@ bool read_written_form(const CH* text, std::vector<WRITTEN_CLAUSE>* clauses) {
   for (;;) {
     if (*p != '\'') return false;
     const CH* name = ++p;
-    while (is_name_char(*p)) ++p;
-    if (sizeof(CH) > 1 && *p >= 0x80) return false;
+    if constexpr (sizeof(CH) == 1) {
+      p += std::strcspn(p, "'\\");
+    } else {
+      while (is_name_char(*p)) ++p;
+      if (*p >= 0x80) return false;
+    }
     WRITTEN_CLAUSE clause{size_t(name - text), size_t(p - name), TDR_CTYPE_INVALID_COND};
     if (!skip(&p, "' == ", 5)) return false;
     for (TDR_DATA_TRIGGER_CONDITION c : LEVEL_WORDS) {
@@ -210,9 +213,13 @@ void apply_written_form(const CH* text, const std::vector<WRITTEN_CLAUSE>& claus
                         TDR_LANG_TARGET* target) {
   std::string name;
   for (const WRITTEN_CLAUSE& clause : clauses) {
-    name.resize(clause.name_length);
-    for (size_t i = 0; i < clause.name_length; ++i)
-      name[i] = static_cast<char>(text[clause.name_at + i]);
+    if constexpr (sizeof(CH) == 1) {
+      name.assign(text + clause.name_at, clause.name_length);
+    } else {
+      name.resize(clause.name_length);
+      for (size_t i = 0; i < clause.name_length; ++i)
+        name[i] = static_cast<char>(text[clause.name_at + i]);
+    }
     tdr_lang_apply_condition(target, name.c_str(), clause.condition);
   }
 }
