@@ -3,13 +3,14 @@
 //   tdr_bench --tdr_profile=NAME:FILE [--tdr_profile=...] [--tdr_out_dir=DIR]
 //             [--tdr_no_memory] [--tdr_check] [--tdr_table]
 //             [--tdr_node_list_sizes=SMALL,LARGE] [--tdr_replay_calls=N]
+//             [--tdr_turns_out=FILE]
 //             [Google Benchmark flags]
 //
 // Ratios are taken per iteration between timings made side by side (the
-// order alternating), on the thread's CPU clock. A ratio's figure is the
-// median over the quietest third of the turns of the order (those that took
-// least time in all); counters also give the middle half of all the turns'
-// ratios. For every profile it
+// order alternating), on the thread's CPU clock, and summed per turn of the
+// order; counters give the median and middle half of the turns' ratios. The
+// table takes the median of the repetition whose baseline was quickest
+// (--tdr_turns_out writes every turn). For every profile it
 // registers:
 //   A_xerces_parse/P      the XML library alone reading the file with the parser
 //                         settings the library uses (DOM built, nothing else)
@@ -614,29 +615,72 @@ std::vector<double> ratios_of(const std::vector<PAIR>& turns) {
   return r;
 }
 
-// The median ratio of the quietest third of `turns`, those that took least
-// time in all. A busy neighbour on the host slows work that streams through
-// memory (a parse, an open) far more than work that stays in the cache (a
-// walk of what was just opened), so the ratios of disturbed turns drift
-// whichever way; pairing cannot cancel that, leaving them out does.
-double quiet_ratio(std::vector<PAIR> turns) {
-  std::sort(turns.begin(), turns.end(),
-            [](const PAIR& a, const PAIR& b) { return a.x + a.base < b.x + b.base; });
-  turns.resize((turns.size() + 2) / 3);
+double median_ratio(const std::vector<PAIR>& turns) {
   std::vector<double> r = ratios_of(turns);
   return quantile(&r, 0.5);
 }
 
-// The turns of every repetition, by "benchmark:ratio", for the table.
-std::map<std::string, std::vector<PAIR>> g_pooled_turns;
+// The turns of each repetition, by "benchmark:ratio", for the table.
+std::map<std::string, std::vector<std::vector<PAIR>>> g_repetition_turns;
+
+// The median ratio of the turns of the quietest repetition: the one whose
+// baseline took least time. A busy neighbour on the host, or the host
+// reclaiming the pages of a large process, slows work that streams through
+// memory (a parse, an open) far more than work that stays in the cache (a
+// walk of what was just opened), so the ratios of a disturbed repetition
+// drift and pairing cannot cancel that. A whole repetition is kept or left:
+// choosing single turns by their times would favour turns where one side
+// happened to be fast, and bias the ratio.
+double quiet_ratio(const std::vector<std::vector<PAIR>>& repetitions) {
+  // Shorter runs are the library's trials for the iteration count.
+  size_t size = 0;
+  for (const std::vector<PAIR>& turns : repetitions) size = std::max(size, turns.size());
+  const std::vector<PAIR>* quietest = nullptr;
+  double least = 0;
+  for (const std::vector<PAIR>& turns : repetitions) {
+    if (turns.empty() || turns.size() < size) continue;
+    std::vector<double> base;
+    for (const PAIR& t : turns) base.push_back(t.base);
+    double b = quantile(&base, 0.5);
+    if (!quietest || b < least) {
+      quietest = &turns;
+      least = b;
+    }
+  }
+  return quietest ? median_ratio(*quietest) : 0;
+}
+
+// Writes the turns as JSON ({"benchmark:ratio": [[[x, base], ...], ...]}, a
+// list of turns per run of the benchmark, trials for the iteration count
+// first, in milliseconds), so that a run's figures can be looked at again
+// afterwards.
+bool write_turns(const std::string& file) {
+  std::FILE* f = std::fopen(file.c_str(), "w");
+  if (!f) return false;
+  std::fprintf(f, "{");
+  const char* sep = "\n";
+  for (const auto& t : g_repetition_turns) {
+    std::fprintf(f, "%s  \"%s\": [", sep, t.first.c_str());
+    for (size_t r = 0; r < t.second.size(); ++r) {
+      std::fprintf(f, "%s[", r ? ", " : "");
+      for (size_t i = 0; i < t.second[r].size(); ++i)
+        std::fprintf(f, "%s[%.6g, %.6g]", i ? ", " : "", 1e3 * t.second[r][i].x,
+                     1e3 * t.second[r][i].base);
+      std::fprintf(f, "]");
+    }
+    std::fprintf(f, "]");
+    sep = ",\n";
+  }
+  std::fprintf(f, "\n}\n");
+  return std::fclose(f) == 0;
+}
 
 // A ratio of two benchmarks run minutes apart moves with whatever else the
 // machine does in between; a ratio of two timings taken side by side in one
 // iteration does much less. Each iteration adds its timings and pairs here;
-// the counters get the median times, the quiet ratio of the turns of the
-// order and the middle half of all their ratios ("_q1" and "_q3"). With a
-// `pool` name the turns are also kept for the table, which takes the quiet
-// ratio over all repetitions.
+// the counters get the median times and the median ratio per turn of the
+// order ("_q1" and "_q3": the middle half). With a `pool` name the turns are
+// also kept for the table, which takes the quietest repetition's ratio.
 class SERIES {
  public:
   explicit SERIES(std::string pool = std::string(), size_t period = 2)
@@ -652,12 +696,9 @@ class SERIES {
     for (auto& t : m_times) state.counters[t.first] = quantile(&t.second, 0.5);
     for (auto& p : m_pairs) {
       std::vector<PAIR> turns = turns_of(p.second, m_period);
-      if (!m_pool.empty()) {
-        std::vector<PAIR>& pooled = g_pooled_turns[m_pool + ":" + p.first];
-        pooled.insert(pooled.end(), turns.begin(), turns.end());
-      }
+      if (!m_pool.empty()) g_repetition_turns[m_pool + ":" + p.first].push_back(turns);
       std::vector<double> r = ratios_of(turns);
-      state.counters[p.first] = quiet_ratio(turns);
+      state.counters[p.first] = quantile(&r, 0.5);
       state.counters[p.first + "_q1"] = quantile(&r, 0.25);
       state.counters[p.first + "_q3"] = quantile(&r, 0.75);
     }
@@ -1485,9 +1526,8 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     return 100 * spread / median;
   }
 
-  // A per-turn ratio of a paired benchmark: the quiet ratio over the turns of
-  // all repetitions and, after "+-", the farthest repetition's own from it;
-  // marked above `target`.
+  // A per-turn ratio of a paired benchmark: the quietest repetition's and,
+  // after "+-", the farthest repetition's own from it; marked above `target`.
   std::vector<std::string> paired(const std::string& bench, const std::string& counter,
                                   double target, bool* all_ok) const {
     return per_profile([&](const std::string& n) -> std::string {
@@ -1495,10 +1535,8 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
       auto c = v.counters.find(counter);
       if (!v.ok || c == v.counters.end() || c->second <= 0) return "-";
       double median = c->second;
-      auto pooled = g_pooled_turns.find(bench + "/" + n + ":" + counter);
-      if (pooled != g_pooled_turns.end() && !pooled->second.empty()) {
-        median = quiet_ratio(pooled->second);
-      }
+      auto turns = g_repetition_turns.find(bench + "/" + n + ":" + counter);
+      if (turns != g_repetition_turns.end()) median = quiet_ratio(turns->second);
       bool over = target > 0 && median > target;
       if (over) *all_ok = false;
       return fmt("%.3g", median) + (over ? "*" : " ") +
@@ -1548,7 +1586,7 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
   }
 
   void print_targets(std::ostream& out) const {
-    out << "\n==== libtdr against the XML library (median ratio of the quietest third of the turns; CPU time) ====\n";
+    out << "\n==== libtdr against the XML library (median per turn of the quietest repetition; CPU time) ====\n";
     row(out, "", per_profile([](const std::string& n) { return n; }), "");
     struct TARGET {
       const char* label;
@@ -1783,6 +1821,7 @@ int main(int argc, char** argv) {
 
   benchmark::Initialize(&argc, argv);
   bool memory = true, check = false, table = false;
+  std::string turns_out;
   const char* tmp = std::getenv("TMPDIR");
   g_out_dir = tmp && *tmp ? tmp : "/tmp";
   for (int i = 1; i < argc; ++i) {
@@ -1811,6 +1850,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tdr_bench: --tdr_replay_calls wants a positive count\n");
         return 2;
       }
+    } else if (take(argv[i], "--tdr_turns_out", &value)) {
+      turns_out = value;
     } else if (!std::strcmp(argv[i], "--tdr_no_memory")) {
       memory = false;
     } else if (!std::strcmp(argv[i], "--tdr_table")) {
@@ -1887,5 +1928,9 @@ int main(int argc, char** argv) {
   }
   benchmark::Shutdown();
   TDR_DATA_MANAGER::shutdown();
+  if (!turns_out.empty() && !write_turns(turns_out)) {
+    std::fprintf(stderr, "tdr_bench: cannot write %s\n", turns_out.c_str());
+    return 1;
+  }
   return 0;
 }
