@@ -9,8 +9,9 @@
 // Ratios are taken per iteration between timings made side by side (the
 // order alternating), on the thread's CPU clock, and summed per turn of the
 // order; counters give the median and middle half of the turns' ratios. The
-// table takes the median of the repetition whose baseline was quickest
-// (--tdr_turns_out writes every turn). For every profile it
+// table takes the median of those medians over the repetitions whose
+// baseline ran within 10% of the quickest (--tdr_turns_out writes every
+// turn). For every profile it
 // registers:
 //   A_xerces_parse/P      the XML library alone reading the file with the parser
 //                         settings the library uses (DOM built, nothing else)
@@ -623,31 +624,38 @@ double median_ratio(const std::vector<PAIR>& turns) {
 // The turns of each repetition, by "benchmark:ratio", for the table.
 std::map<std::string, std::vector<std::vector<PAIR>>> g_repetition_turns;
 
-// The median ratio of the turns of the quietest repetition: the one whose
-// baseline took least time. A busy neighbour on the host, or the host
-// reclaiming the pages of a large process, slows work that streams through
-// memory (a parse, an open) far more than work that stays in the cache (a
-// walk of what was just opened), so the ratios of a disturbed repetition
-// drift and pairing cannot cancel that. A whole repetition is kept or left:
+// How much slower than the quickest a repetition's baseline may be and still
+// count as undisturbed.
+const double k_disturbed_slack = 0.10;
+
+// The median over the undisturbed repetitions of each one's median ratio per
+// turn. A busy neighbour on the host, and whatever the host does with a large
+// process's memory, slow work that streams through memory (a parse, an open)
+// far more than work that stays in the cache (a walk of what was just
+// opened): the ratios of a repetition whose baseline ran slow drift, and no
+// pairing cancels that, so such repetitions are left out. Of the rest the
+// median is taken, since the timed side itself sometimes runs in one of two
+// speeds from one repetition to another. A whole repetition is kept or left:
 // choosing single turns by their times would favour turns where one side
 // happened to be fast, and bias the ratio.
 double quiet_ratio(const std::vector<std::vector<PAIR>>& repetitions) {
   // Shorter runs are the library's trials for the iteration count.
   size_t size = 0;
   for (const std::vector<PAIR>& turns : repetitions) size = std::max(size, turns.size());
-  const std::vector<PAIR>* quietest = nullptr;
-  double least = 0;
+  std::vector<std::pair<double, double>> kept;  // baseline median, ratio median
   for (const std::vector<PAIR>& turns : repetitions) {
     if (turns.empty() || turns.size() < size) continue;
     std::vector<double> base;
     for (const PAIR& t : turns) base.push_back(t.base);
-    double b = quantile(&base, 0.5);
-    if (!quietest || b < least) {
-      quietest = &turns;
-      least = b;
-    }
+    kept.push_back({quantile(&base, 0.5), median_ratio(turns)});
   }
-  return quietest ? median_ratio(*quietest) : 0;
+  if (kept.empty()) return 0;
+  double least = kept[0].first;
+  for (const auto& k : kept) least = std::min(least, k.first);
+  std::vector<double> ratios;
+  for (const auto& k : kept)
+    if (k.first <= least * (1 + k_disturbed_slack)) ratios.push_back(k.second);
+  return quantile(&ratios, 0.5);
 }
 
 // Writes the turns as JSON ({"benchmark:ratio": [[[x, base], ...], ...]}, a
@@ -680,7 +688,8 @@ bool write_turns(const std::string& file) {
 // iteration does much less. Each iteration adds its timings and pairs here;
 // the counters get the median times and the median ratio per turn of the
 // order ("_q1" and "_q3": the middle half). With a `pool` name the turns are
-// also kept for the table, which takes the quietest repetition's ratio.
+// also kept for the table, which leaves out repetitions whose baseline ran
+// slow.
 class SERIES {
  public:
   explicit SERIES(std::string pool = std::string(), size_t period = 2)
@@ -1526,8 +1535,9 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     return 100 * spread / median;
   }
 
-  // A per-turn ratio of a paired benchmark: the quietest repetition's and,
-  // after "+-", the farthest repetition's own from it; marked above `target`.
+  // A per-turn ratio of a paired benchmark: the median of the undisturbed
+  // repetitions' and, after "+-", the farthest repetition's own from it;
+  // marked above `target`.
   std::vector<std::string> paired(const std::string& bench, const std::string& counter,
                                   double target, bool* all_ok) const {
     return per_profile([&](const std::string& n) -> std::string {
@@ -1586,7 +1596,7 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
   }
 
   void print_targets(std::ostream& out) const {
-    out << "\n==== libtdr against the XML library (median per turn of the quietest repetition; CPU time) ====\n";
+    out << "\n==== libtdr against the XML library (medians per turn of the undisturbed repetitions; CPU time) ====\n";
     row(out, "", per_profile([](const std::string& n) { return n; }), "");
     struct TARGET {
       const char* label;
