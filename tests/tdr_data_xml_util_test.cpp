@@ -15,6 +15,7 @@
 
 #include <xercesc/framework/XMLFormatter.hpp>
 
+#include "tdr_data_xml_attr.h"
 #include "tdr_data_xml_io.h"
 
 using xercesc::DOMImplementation;
@@ -586,3 +587,16 @@ TEST_F(XmlUtilTest, PrintsDeepTreesWithoutRecursion) {
 }
 
 }  // namespace
+
+// Runs of US-ASCII shorter and longer than the narrowing buffer, with what
+// follows them: two- and four-byte UTF-8 and a broken surrogate pair.
+TEST(NarrowTest, LongAndShortRunsKeepTheirBytes) {
+  for (size_t n : {0u, 1u, 511u, 512u, 513u, 1500u}) {
+    std::u16string wide = std::u16string(n, u'a') + u"\u00E9\U0001F600" + u'\xD800' + u"z";
+    std::string expected = std::string(n, 'a') + "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBDz";
+    EXPECT_EQ(tdr_narrow(wide.c_str()), expected) << n;
+    std::string appended = "x";
+    tdr_narrow_append(wide.c_str(), &appended);
+    EXPECT_EQ(appended, "x" + expected) << n;
+  }
+}

@@ -329,11 +329,6 @@ void TDR_DATA_TRIGGER::expand_dom_events(DOMElement* events) {
 void TDR_DATA_TRIGGER::parse_level_text(DOMText* text, int level, bool power_up) {
   const XMLCh* value = text ? text->getData() : nullptr;
   if (!value || !*value) return;
-  {
-    // A text as the trigger writes it is read where it stands.
-    LANG_TARGET target(this, is_long_text(text->getLength()));
-    if (tdr_lang_apply_written_form(value, &target, level, m_name.c_str(), power_up)) return;
-  }
   parse_condition(tdr_narrow(value).c_str(), level, power_up);
 }
 
@@ -715,15 +710,12 @@ const char* TDR_DATA_TRIGGER::get_condition_expression(int level, bool power_up)
   return m_text.c_str();
 }
 
-bool TDR_DATA_TRIGGER::is_long_text(size_t length) const {
+void TDR_DATA_TRIGGER::parse_condition(const char* text, int level, bool power_up) {
   // Gathering the wires' keys costs a lookup per wire; a text that long
   // names enough of them to repay it.
   int wires = trigger_wire_count();
-  return wires > 0 && length >= 8 * size_t(wires);
-}
-
-void TDR_DATA_TRIGGER::parse_condition(const char* text, int level, bool power_up) {
-  LANG_TARGET target(this, text && is_long_text(std::strlen(text)));
+  bool long_text = text && wires > 0 && std::strlen(text) >= 8 * size_t(wires);
+  LANG_TARGET target(this, long_text);
   tdr_lang_parse_condition(text, &target, level, m_name.c_str(), power_up);
 }
 

@@ -267,9 +267,6 @@ class TDR_DATA_TRIGGER {
   void expand_dom_events(DOMElement* events);
   void read_logs();
   void parse_level_text(xercesc::DOMText* text, int level, bool power_up);
-  // Whether a condition text of `length` characters is worth reading with the
-  // wires' keys gathered first.
-  bool is_long_text(size_t length) const;
   // The level's "power_up" element, created (with an empty text node) when
   // the level has an element but no "power_up".
   DOMElement* power_up_element(LEVEL* level);

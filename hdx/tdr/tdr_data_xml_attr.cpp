@@ -17,6 +17,18 @@ void tdr_narrow_append(const XMLCh* s, std::string* out) {
     char buf[512];
     size_t n = 0;
     for (unsigned c; n < sizeof buf && (c = *s) - 1u < 0x7Fu; ++s) buf[n++] = char(c);
+    if (n == sizeof buf) {
+      // A long run (a condition text): its end first, then one copy into
+      // the string instead of a growth per buffer.
+      const XMLCh* end = s;
+      while (unsigned(*end) - 1u < 0x7Fu) ++end;
+      size_t at = out->size();
+      out->resize(at + n + size_t(end - s));
+      char* d = &(*out)[at];
+      std::memcpy(d, buf, n);
+      for (d += n; s != end; ++s) *d++ = char(*s);
+      continue;
+    }
     if (n) {
       out->append(buf, n);
       continue;

@@ -133,94 +133,50 @@ const TDR_DATA_TRIGGER_CONDITION LEVEL_WORDS[] = {
     TDR_CTYPE_HIGH_COND,         TDR_CTYPE_LOW_COND,         TDR_CTYPE_RISING_EDGE_COND,
     TDR_CTYPE_FALLING_EDGE_COND, TDR_CTYPE_EITHER_EDGE_COND, TDR_CTYPE_DONT_CARE_COND};
 
-template <typename CH>
-bool skip(const CH** p, const char* expected, size_t length) {
-  for (size_t i = 0; i < length; ++i)
-    if ((*p)[i] != static_cast<CH>(expected[i])) return false;
+bool skip(const char** p, const char* expected, size_t length) {
+  if (std::strncmp(*p, expected, length) != 0) return false;
   *p += length;
   return true;
 }
 
 // The scanner's blanks.
-template <typename CH>
-bool is_blank(CH c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-template <typename CH>
-const CH* skip_blanks(const CH* p) {
+const char* skip_blanks(const char* p) {
   while (is_blank(*p)) ++p;
   return p;
 }
-
-// Whether `c` may stand inside a quoted name of the written layout: a
-// US-ASCII character other than the end, a quote or a backslash.
-struct NAME_CHARS {
-  bool plain[128];
-  NAME_CHARS() {
-    for (int c = 0; c < 128; ++c) plain[c] = c != 0 && c != '\'' && c != '\\';
-  }
-};
-const NAME_CHARS k_name_chars;
-
-inline bool is_name_char(char16_t c) { return c < 0x80 && k_name_chars.plain[c]; }
 
 // Reads `text` when it has exactly the layout the trigger writes a level in
 // ('name' == word, joined by " && ", no quote or backslash inside a name; the
 // blanks the file's indentation puts around it). Such texts are all that
 // opening a session meets, and scanning them token by token costs as much as
 // the XML parse of their file; this gives the clauses the grammar would give
-// for them. False for any other text (nothing is applied). Of UTF-16 text
-// only US-ASCII is taken, so that a name reaches the target as the same
-// bytes either way.
-template <typename CH>
-bool read_written_form(const CH* text, std::vector<WRITTEN_CLAUSE>* clauses) {
-  const CH* p = skip_blanks(text);
+// for them. False for any other text (nothing is applied).
+bool read_written_form(const char* text, std::vector<WRITTEN_CLAUSE>* clauses) {
+  const char* p = skip_blanks(text);
   if (!*p) return true;
   for (;;) {
     if (*p != '\'') return false;
-    const CH* name = ++p;
-    if constexpr (sizeof(CH) == 1) {
-      p += std::strcspn(p, "'\\");
-    } else {
-      while (is_name_char(*p)) ++p;
-      if (*p >= 0x80) return false;
-    }
+    const char* name = ++p;
+    p += std::strcspn(p, "'\\");
     WRITTEN_CLAUSE clause{size_t(name - text), size_t(p - name), TDR_CTYPE_INVALID_COND};
     if (!skip(&p, "' == ", 5)) return false;
     for (TDR_DATA_TRIGGER_CONDITION c : LEVEL_WORDS) {
       // The words start with different letters.
       const char* word = TDR_DATA_TRIG_CONDITION_STR[c];
-      if (*p != static_cast<CH>(*word)) continue;
+      if (*p != *word) continue;
       size_t length = std::strlen(word);
-      if (skip(&p, word, length)) {
-        if (*p == '\0' || is_blank(*p)) {
-          clause.condition = c;
-          break;
-        }
-        p -= length;
+      if (std::strncmp(p, word, length) == 0 && (p[length] == '\0' || is_blank(p[length]))) {
+        clause.condition = c;
+        p += length;
+        break;
       }
     }
     if (clause.condition == TDR_CTYPE_INVALID_COND) return false;
     clauses->push_back(clause);
     if (!*skip_blanks(p)) return true;
     if (!skip(&p, " && ", 4)) return false;
-  }
-}
-
-template <typename CH>
-void apply_written_form(const CH* text, const std::vector<WRITTEN_CLAUSE>& clauses,
-                        TDR_LANG_TARGET* target) {
-  std::string name;
-  for (const WRITTEN_CLAUSE& clause : clauses) {
-    if constexpr (sizeof(CH) == 1) {
-      name.assign(text + clause.name_at, clause.name_length);
-    } else {
-      name.resize(clause.name_length);
-      for (size_t i = 0; i < clause.name_length; ++i)
-        name[i] = static_cast<char>(text[clause.name_at + i]);
-    }
-    tdr_lang_apply_condition(target, name.c_str(), clause.condition);
   }
 }
 
@@ -241,21 +197,15 @@ bool tdr_lang_parse_condition(const char* text, TDR_LANG_TARGET* target, int lev
   std::vector<WRITTEN_CLAUSE> clauses;
   bool accepted = true;
   if (read_written_form(text, &clauses)) {
-    apply_written_form(text, clauses, target);
+    std::string name;
+    for (const WRITTEN_CLAUSE& clause : clauses) {
+      name.assign(text + clause.name_at, clause.name_length);
+      tdr_lang_apply_condition(target, name.c_str(), clause.condition);
+    }
   } else {
     std::istringstream in(text);
     accepted = run_grammar(in, target);
   }
   s_parsing = false;
   return accepted;
-}
-
-bool tdr_lang_apply_written_form(const char16_t* text, TDR_LANG_TARGET* target, int level,
-                                 const char* trigger_name, bool power_up) {
-  std::vector<WRITTEN_CLAUSE> clauses;
-  if (!text || !read_written_form(text, &clauses)) return false;
-  if (!start_parse(target, level, trigger_name, power_up)) return true;
-  apply_written_form(text, clauses, target);
-  s_parsing = false;
-  return true;
 }

@@ -65,13 +65,6 @@ bool tdr_lang_parse_condition(const char* text, TDR_LANG_TARGET* target, int lev
 bool tdr_lang_parse_condition(std::istream& in, TDR_LANG_TARGET* target, int level,
                               const char* trigger_name, bool power_up);
 
-// Applies the clauses of a UTF-16 `text` that has exactly the layout a trigger
-// writes its levels in, as tdr_lang_parse_condition would, and returns true.
-// False, with nothing applied, for any other text: the caller then parses it
-// in UTF-8.
-bool tdr_lang_apply_written_form(const char16_t* text, TDR_LANG_TARGET* target, int level,
-                                 const char* trigger_name, bool power_up);
-
 // Numeric value of a number token's digits (prefix removed): the last
 // `max_digits` digits accumulated in 32-bit unsigned arithmetic in `radix`
 // (2, 8 or 16); a character that is no digit of the radix counts 0.
