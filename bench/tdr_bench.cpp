@@ -638,7 +638,7 @@ const double k_disturbed_slack = 0.10;
 // speeds from one repetition to another. A whole repetition is kept or left:
 // choosing single turns by their times would favour turns where one side
 // happened to be fast, and bias the ratio.
-double quiet_ratio(const std::vector<std::vector<PAIR>>& repetitions) {
+double undisturbed_ratio(const std::vector<std::vector<PAIR>>& repetitions) {
   // Shorter runs are the library's trials for the iteration count.
   size_t size = 0;
   for (const std::vector<PAIR>& turns : repetitions) size = std::max(size, turns.size());
@@ -1546,7 +1546,7 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
       if (!v.ok || c == v.counters.end() || c->second <= 0) return "-";
       double median = c->second;
       auto turns = g_repetition_turns.find(bench + "/" + n + ":" + counter);
-      if (turns != g_repetition_turns.end()) median = quiet_ratio(turns->second);
+      if (turns != g_repetition_turns.end()) median = undisturbed_ratio(turns->second);
       bool over = target > 0 && median > target;
       if (over) *all_ok = false;
       return fmt("%.3g", median) + (over ? "*" : " ") +
