@@ -33,6 +33,8 @@ def figure(runs):
     size = max(len(r) for r in runs)  # shorter runs: trials for the iteration count
     reps = [(statistics.median(b for _, b in r), statistics.median(x / b for x, b in r))
             for r in runs if r and len(r) == size]
+    if not reps:
+        return None
     least = min(b for b, _ in reps)
     return statistics.median(ratio for b, ratio in reps if b <= least * (1 + SLACK))
 
@@ -51,6 +53,9 @@ def main(files):
                 out.append("")
                 continue
             values = [figure(d[key]) for d in data]
+            if None in values:
+                out.append("-")
+                continue
             mid = statistics.median(values)
             spread = max(abs(v - mid) for v in values) / mid * 100 if mid else 0
             cells += 1
