@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -81,9 +83,12 @@ struct ARG {
   std::vector<int> list;
 };
 
-// Words of every member of an enumeration, as the recorder writes them.
+// Words of every member of an enumeration, as the recorder writes them, looked
+// up by views into the script's text.
+typedef std::map<std::string, int, std::less<>> WORDS;
+
 template <typename ENUM>
-void add_words(std::map<std::string, int>* words, std::initializer_list<int> members) {
+void add_words(WORDS* words, std::initializer_list<int> members) {
   for (int value : members) {
     const char* word = nullptr;
     TDR_DATA_GLOBAL_ENUM::convert_enum_to_string(ENUM(value), &word);
@@ -91,11 +96,12 @@ void add_words(std::map<std::string, int>* words, std::initializer_list<int> mem
   }
 }
 
-const std::map<std::string, int>& enum_words(ARG_KIND kind) {
-  static std::map<ARG_KIND, std::map<std::string, int>> tables;
-  auto found = tables.find(kind);
-  if (found != tables.end()) return found->second;
-  std::map<std::string, int>& words = tables[kind];
+const WORDS& enum_words(ARG_KIND kind) {
+  static WORDS tables[K_RAM + 1];
+  static bool built[K_RAM + 1];
+  WORDS& words = tables[kind];
+  if (built[kind]) return words;
+  built[kind] = true;
   switch (kind) {
     case K_SIGNAL_TYPE:
       add_words<TDR_DATA_SIGNAL_TYPE>(&words, {0, 4, 8, 16, 32, 64, 128, 1024});
@@ -123,65 +129,63 @@ const std::map<std::string, int>& enum_words(ARG_KIND kind) {
   return words;
 }
 
-bool parse_int(const std::string& token, long* value) {
+bool parse_int(std::string_view token, long* value) {
   size_t i = token.size() > 1 && token[0] == '-' ? 1 : 0;
-  if (i >= token.size()) return false;
+  if (i >= token.size() || token.size() - i > 10) return false;
+  long long v = 0;  // ten digits cannot overflow it
   for (size_t k = i; k < token.size(); ++k) {
     if (token[k] < '0' || token[k] > '9') return false;
+    v = v * 10 + (token[k] - '0');
   }
-  if (token.size() - i > 10) return false;
-  long long v = std::strtoll(token.c_str(), nullptr, 10);
+  if (i) v = -v;
   if (v < INT_MIN || v > INT_MAX) return false;
   *value = long(v);
   return true;
 }
 
-bool parse_enum_word(ARG_KIND kind, const std::string& word, long* value) {
-  const std::map<std::string, int>& words = enum_words(kind);
+bool parse_enum_word(ARG_KIND kind, std::string_view word, long* value) {
+  const WORDS& words = enum_words(kind);
   auto found = words.find(word);
   if (found != words.end()) {
     *value = found->second;
     return true;
   }
-  if (kind != K_LINKING || word.find('|') == std::string::npos) return false;
+  if (kind != K_LINKING || word.find('|') == std::string_view::npos) return false;
   // Linking flags written one word each, joined by "|".
   long flags = 0;
   size_t start = 0;
   while (true) {
     size_t bar = word.find('|', start);
-    std::string part = word.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
-    auto one = words.find(part);
+    auto one = words.find(word.substr(start, bar == std::string_view::npos ? bar : bar - start));
     if (one == words.end()) return false;
     flags |= one->second;
-    if (bar == std::string::npos) break;
+    if (bar == std::string_view::npos) break;
     start = bar + 1;
   }
   *value = flags;
   return true;
 }
 
-bool parse_int_list(const std::string& text, std::vector<int>* list) {
+bool parse_int_list(std::string_view text, std::vector<int>* list) {
   list->clear();
   if (text.empty()) return true;
   size_t start = 0;
   while (true) {
     size_t comma = text.find(',', start);
     long v = 0;
-    if (!parse_int(text.substr(start, comma == std::string::npos ? std::string::npos
-                                                                  : comma - start),
-                   &v))
+    if (!parse_int(text.substr(start, comma == std::string_view::npos ? comma : comma - start), &v))
       return false;
     list->push_back(int(v));
-    if (comma == std::string::npos) return true;
+    if (comma == std::string_view::npos) return true;
     start = comma + 1;
   }
 }
 
 // A quoted argument's content converted for its kind.
-bool convert_quoted(ARG_KIND kind, const std::string& content, ARG* arg) {
+bool convert_quoted(ARG_KIND kind, std::string_view content, ARG* arg) {
   *arg = ARG();
   if (kind == K_STR) {
-    arg->text = content;
+    arg->text.assign(content);
     return true;
   }
   if (kind == K_INT_LIST) return parse_int_list(content, &arg->list);
@@ -189,7 +193,7 @@ bool convert_quoted(ARG_KIND kind, const std::string& content, ARG* arg) {
   return false;
 }
 
-bool convert_bare(ARG_KIND kind, const std::string& token, ARG* arg) {
+bool convert_bare(ARG_KIND kind, std::string_view token, ARG* arg) {
   *arg = ARG();
   switch (kind) {
     case K_INT: return parse_int(token, &arg->value);
@@ -211,15 +215,15 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 // Blanks and " /* @loc:FILE,LINE@ */ " comments separate words. The recorder
 // writes such comments after the head and, for the calls it does not show,
 // after the arguments; inside a quoted argument the text is kept as it is.
-size_t skip_separators(const std::string& text, size_t pos) {
+size_t skip_separators(std::string_view text, size_t pos) {
   static const char OPEN[] = "/* @loc:";
   static const char CLOSE[] = "@ */";
   while (pos < text.size()) {
     if (is_blank(text[pos])) {
       ++pos;
-    } else if (text.compare(pos, sizeof OPEN - 1, OPEN) == 0) {
+    } else if (text[pos] == '/' && text.compare(pos, sizeof OPEN - 1, OPEN) == 0) {
       size_t close = text.find(CLOSE, pos + sizeof OPEN - 1);
-      if (close == std::string::npos) break;
+      if (close == std::string_view::npos) break;
       pos = close + sizeof CLOSE - 1;
     } else {
       break;
@@ -233,7 +237,7 @@ size_t skip_separators(const std::string& text, size_t pos) {
 // remembered so the backtracking stays linear in the number of quotes.
 class ARG_MATCHER {
  public:
-  ARG_MATCHER(const std::string& text, const std::vector<ARG_KIND>& kinds)
+  ARG_MATCHER(std::string_view text, const std::vector<ARG_KIND>& kinds)
       : m_text(text), m_kinds(kinds) {}
 
   bool match(std::vector<ARG>* args) {
@@ -257,7 +261,7 @@ class ARG_MATCHER {
         return false;
       }
       bool closed = false;
-      for (size_t q = m_text.find('\'', pos + 1); q != std::string::npos;
+      for (size_t q = m_text.find('\'', pos + 1); q != std::string_view::npos;
            q = m_text.find('\'', q + 1)) {
         closed = true;
         size_t after = q + 1;
@@ -277,7 +281,7 @@ class ARG_MATCHER {
     return false;
   }
 
-  const std::string& m_text;
+  std::string_view m_text;
   const std::vector<ARG_KIND>& m_kinds;
   std::set<std::pair<size_t, size_t>> m_failed;
   bool m_open_quote = false;
@@ -424,20 +428,32 @@ bool read_file(const std::string& path, std::string* content) {
   return bool(in.read(&(*content)[0], size));
 }
 
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
+// The lines of a text, without their line ends ("\n" or "\r\n"), read as they
+// are needed; a final line end closes the last line.
+class LINES {
+ public:
+  explicit LINES(std::string_view text) : m_text(text) {}
+  bool next(std::string_view* line) {
+    if (m_pos >= m_text.size()) return false;
+    size_t end = m_text.find('\n', m_pos);
+    if (end == std::string_view::npos) end = m_text.size();
+    *line = m_text.substr(m_pos, end - m_pos);
+    if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+    m_pos = end + 1;
+    ++m_number;
+    return true;
   }
-  return lines;
-}
+  bool more() const { return m_pos < m_text.size(); }
+  int number() const { return m_number; }  // of the line read last
 
-std::string shown(const std::string& line) {
-  return line.size() > 200 ? line.substr(0, 200) + "..." : line;
+ private:
+  std::string_view m_text;
+  size_t m_pos = 0;
+  int m_number = 0;
+};
+
+std::string shown(std::string_view line) {
+  return line.size() > 200 ? std::string(line.substr(0, 200)) + "..." : std::string(line);
 }
 
 void open_file(TDR_TX_SCRIPT_PLAYER::STATE* st, const std::string& path) {
@@ -797,35 +813,58 @@ const std::vector<OPERATION>& operations() {
 
 #undef RUN
 
-// The operations of each name, more parameters first: of two readings the one
-// whose quotes close earlier wins. Built once, so a line costs one lookup.
-const std::vector<const OPERATION*>* operations_named(const std::string& name) {
-  static const std::unordered_map<std::string, std::vector<const OPERATION*>> index = [] {
-    std::unordered_map<std::string, std::vector<const OPERATION*>> by_name;
-    for (const OPERATION& op : operations()) by_name[op.name].push_back(&op);
-    for (auto& entry : by_name)
-      std::stable_sort(entry.second.begin(), entry.second.end(),
-                       [](const OPERATION* a, const OPERATION* b) {
-                         return a->kinds.size() > b->kinds.size();
-                       });
-    return by_name;
-  }();
-  auto found = index.find(name);
-  return found == index.end() ? nullptr : &found->second;
-}
-
 bool head_fits(HEAD wanted, HEAD given) {
   if (wanted == H_LIST) return given == H_SETUP || given == H_DATA;
   return wanted == given;
 }
 
-size_t count_quotes(const std::string& text) {
-  size_t n = 0;
-  for (char ch : text) n += ch == '\'';
-  return n;
+// The operations of a name that a line of the given head may call, more
+// parameters first: of two readings the one whose quotes close earlier wins.
+// Null for none. Every line of a script looks its operation up, so the names
+// sit in an open-addressed table, found by one hash and a probe or two.
+const std::vector<const OPERATION*>* operations_named(std::string_view name, HEAD given) {
+  struct ENTRY {
+    std::string_view name;
+    std::vector<const OPERATION*> by_head[H_LIST];
+  };
+  static const size_t SIZE = 512;  // a power of two, several times the names
+  auto hash = [](std::string_view text) {  // of a non-empty name: its length and three letters
+    uint32_t h = uint32_t(text.size()) * 0x9E3779B1u;
+    h ^= uint8_t(text[0]) * 0x45D9F3Bu;
+    h ^= uint8_t(text[text.size() / 2]) * 0x119DE1F3u;
+    h ^= uint8_t(text.back()) * 0x27D4EB2Du;
+    return size_t(h ^ (h >> 15)) & (SIZE - 1);
+  };
+  static const std::vector<ENTRY> table = [&] {
+    std::vector<ENTRY> slots(SIZE);
+    for (const OPERATION& op : operations()) {
+      size_t at = hash(op.name);
+      while (!slots[at].name.empty() && slots[at].name != op.name) at = (at + 1) & (SIZE - 1);
+      slots[at].name = op.name;
+      for (int head = 0; head < H_LIST; ++head)
+        if (head_fits(op.head, HEAD(head))) slots[at].by_head[head].push_back(&op);
+    }
+    for (ENTRY& entry : slots)
+      for (std::vector<const OPERATION*>& ops : entry.by_head)
+        std::stable_sort(ops.begin(), ops.end(), [](const OPERATION* a, const OPERATION* b) {
+          return a->kinds.size() > b->kinds.size();
+        });
+    return slots;
+  }();
+  if (name.empty()) return nullptr;
+  for (size_t at = hash(name); !table[at].name.empty(); at = (at + 1) & (SIZE - 1)) {
+    if (table[at].name != name) continue;
+    const std::vector<const OPERATION*>& ops = table[at].by_head[given];
+    return ops.empty() ? nullptr : &ops;
+  }
+  return nullptr;
 }
 
-std::string trim(const std::string& text) {
+size_t count_quotes(std::string_view text) {
+  return size_t(std::count(text.begin(), text.end(), '\''));
+}
+
+std::string_view trim(std::string_view text) {
   size_t b = 0, e = text.size();
   while (b < e && is_blank(text[b])) ++b;
   while (e > b && is_blank(text[e - 1])) --e;
@@ -833,7 +872,7 @@ std::string trim(const std::string& text) {
 }
 
 // Reads the next head word of `text` from `pos`.
-std::string next_word(const std::string& text, size_t* pos) {
+std::string_view next_word(std::string_view text, size_t* pos) {
   size_t p = skip_separators(text, *pos);
   size_t end = p;
   while (end < text.size() && !is_blank(text[end])) ++end;
@@ -1016,29 +1055,27 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
   st->error.clear();
   st->loaded = false;
 
-  std::vector<std::string> lines = split_lines(text);
-  if (!lines.empty() && lines.back().empty()) lines.pop_back();
-  for (std::string& line : lines) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-  }
-  for (size_t n = 0; n < lines.size(); ++n) {
-    int line_number = int(n) + 1;
-    std::string head_text = trim(lines[n]);
+  st->calls.reserve(text.size() / 32 + 1);  // a recorded call line is 40 bytes or so
+  LINES lines(text);
+  std::string_view line;
+  std::string joined;  // a call whose quoted argument spans lines
+  while (lines.next(&line)) {
+    int line_number = lines.number();
+    std::string_view head_text = trim(line);
     if (head_text.empty() || head_text[0] == '-') continue;
-    if (head_text.compare(0, 2, "//") == 0) {
+    if (head_text.size() >= 2 && head_text[0] == '/' && head_text[1] == '/') {
       static const char AUTO[] = "// auto_name ";
       if (head_text.compare(0, sizeof AUTO - 1, AUTO) != 0) continue;
-      std::string rest = trim(head_text.substr(sizeof AUTO - 1));
+      std::string_view rest = trim(head_text.substr(sizeof AUTO - 1));
       if (rest.size() < 2 || rest.front() != '\'' || rest.back() != '\'') {
         st->error = st->where(line_number) + "an auto_name line needs one quoted name";
         return false;
       }
-      st->auto_names.push_back(rest.substr(1, rest.size() - 2));
+      st->auto_names.emplace_back(rest.substr(1, rest.size() - 2));
       continue;
     }
-    const std::string& line = lines[n];
     size_t pos = 0;
-    std::string word = next_word(line, &pos);
+    std::string_view word = next_word(line, &pos);
     if (word.empty()) continue;  // location comments only
 
     CALL call;
@@ -1046,7 +1083,7 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
     call.head = H_SESSION;
     if (word == "instance") {
       long index = 0;
-      std::string number = next_word(line, &pos);
+      std::string_view number = next_word(line, &pos);
       if (!parse_int(number, &index)) {
         st->error = st->where(line_number) + "'instance' needs an instance number, not '" +
                     shown(number) + "'";
@@ -1064,18 +1101,15 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
         return false;
       }
     }
-    std::vector<const OPERATION*> candidates;
-    if (const std::vector<const OPERATION*>* named = operations_named(word)) {
-      for (const OPERATION* op : *named)
-        if (head_fits(op->head, call.head)) candidates.push_back(op);
-    }
-    if (candidates.empty()) {
+    const std::vector<const OPERATION*>* named = operations_named(word, call.head);
+    if (!named) {
       st->error = st->where(line_number) + "unknown operation '" + shown(word) + "'";
       return false;
     }
+    const std::vector<const OPERATION*>& candidates = *named;
     // Arguments; a quote left open continues on the next physical line.
-    std::string args = line.substr(pos);
-    size_t last = n;
+    std::string_view args = line.substr(pos);
+    bool joining = false;
     while (true) {
       bool open = false;
       for (const OPERATION* op : candidates) {
@@ -1090,28 +1124,33 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
       }
       if (call.op) break;
       open = open || count_quotes(args) % 2 == 1;
-      if (!open || last + 1 >= lines.size()) break;
+      if (!open || !lines.more()) break;
       // Only a joined line with a quote can close the argument.
+      if (!joining) joined.assign(args);
+      joining = true;
+      std::string_view more;
       do {
-        args += "\n" + lines[++last];
-      } while (lines[last].find('\'') == std::string::npos && last + 1 < lines.size());
+        lines.next(&more);
+        joined += '\n';
+        joined += more;
+      } while (more.find('\'') == std::string_view::npos && lines.more());
+      args = joined;
     }
     if (!call.op) {
-      st->error = st->where(line_number) + "wrong arguments for '" + word + "' (expected " +
-                  expected_forms(candidates) + ")";
+      st->error = st->where(line_number) + "wrong arguments for '" + std::string(word) +
+                  "' (expected " + expected_forms(candidates) + ")";
       if (expected_forms(candidates).empty())
-        st->error = st->where(line_number) + "'" + word +
+        st->error = st->where(line_number) + "'" + std::string(word) +
                     "' with these arguments cannot be replayed: it takes an object that only "
                     "another call gives";
       return false;
     }
     if (!call.op->run) {
-      st->error = st->where(line_number) + "'" + word +
+      st->error = st->where(line_number) + "'" + std::string(word) +
                   "' cannot be replayed at top level: it takes an object that only another "
                   "call gives";
       return false;
     }
-    n = last;
     st->calls.push_back(std::move(call));
   }
   st->loaded = true;
