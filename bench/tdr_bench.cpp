@@ -59,6 +59,7 @@
 // --tdr_check verifies, before anything is timed, that opening a profile and
 // saving it reproduces the file byte for byte (the generator writes the
 // library's own layout), so that the timings are of a realistic round trip.
+#include <dirent.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/resource.h>
@@ -1003,6 +1004,7 @@ void BM_tx(benchmark::State& state, const PROFILE* p, const std::string& op) {
       } else {
         ok = tx->open_session(p->file.c_str());
         if (ok) t = cpu_seconds([&] { ok = tx->save_session((p->file + ".tx_saved").c_str()); });
+        std::remove((p->file + ".tx_saved").c_str());
       }
       tx.reset();
       if (!ok) {
@@ -1096,6 +1098,19 @@ bool record_edit_session(const std::string& file, unsigned seed, std::string* sc
   return true;
 }
 
+// The folders the scripts are recorded into, emptied before and after the
+// run: a recording keeps a copy of the session it starts from, and a large
+// profile's copy is as big as the profile.
+std::set<std::string> g_replay_dirs;
+
+void empty_folder(const std::string& dir) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  while (const dirent* entry = readdir(d))
+    if (entry->d_name[0] != '.') std::remove((dir + "/" + entry->d_name).c_str());
+  closedir(d);
+}
+
 // Records the profile's script once (the recorder writes it under its own
 // folder); returns its path, or "" when recording failed.
 std::string replay_script(const PROFILE* p) {
@@ -1104,6 +1119,8 @@ std::string replay_script(const PROFILE* p) {
   if (it != scripts.end()) return it->second;
   std::string dir = g_out_dir + "/tdr_bench_replay_" + p->name;
   mkdir(dir.c_str(), 0777);
+  empty_folder(dir);
+  g_replay_dirs.insert(dir);
   setenv("tvf_tx_record", "on", 1);
   setenv("tvf_tx_record_root_path", dir.c_str(), 1);
   std::string script;
@@ -1938,6 +1955,7 @@ int main(int argc, char** argv) {
   }
   benchmark::Shutdown();
   TDR_DATA_MANAGER::shutdown();
+  for (const std::string& dir : g_replay_dirs) empty_folder(dir);
   if (!turns_out.empty() && !write_turns(turns_out)) {
     std::fprintf(stderr, "tdr_bench: cannot write %s\n", turns_out.c_str());
     return 1;
