@@ -310,7 +310,7 @@ struct CALL {
   const OPERATION* op = nullptr;
   HEAD head = H_SESSION;  // H_SETUP or H_DATA for node-list heads
   int instance = -1;
-  std::vector<ARG> args;
+  size_t first_arg = 0;  // its arguments in STATE::args, one per kind of `op`
 };
 
 struct TDR_TX_SCRIPT_PLAYER::STATE {
@@ -324,6 +324,7 @@ struct TDR_TX_SCRIPT_PLAYER::STATE {
 
   bool loaded = false;
   std::vector<CALL> calls;
+  std::vector<ARG> args;  // of every call, in order: a replay reads them in order
   std::vector<std::string> auto_names;
   std::string error;
 
@@ -359,22 +360,23 @@ struct CONTEXT {
   TDR_TX_SCRIPT_PLAYER::STATE* state;
   TDR_TX_SESSION* tx;
   const CALL* call;
+  const ARG* args;
   TDR_TX_INSTANCE* instance = nullptr;
   TDR_TX_SIGNAL_SET* signal_set = nullptr;
   TDR_TX_TRIGGER* trigger = nullptr;
   TDR_TX_SIGNAL_NODES* list = nullptr;
 
-  int i(size_t k) const { return int(call->args[k].value); }
-  bool b(size_t k) const { return call->args[k].value != 0; }
+  int i(size_t k) const { return int(args[k].value); }
+  bool b(size_t k) const { return args[k].value != 0; }
   const char* s(size_t k) const {
-    const ARG& a = call->args[k];
+    const ARG& a = args[k];
     return a.null ? nullptr : a.text.c_str();
   }
   template <typename ENUM>
   ENUM e(size_t k) const {
-    return ENUM(call->args[k].value);
+    return ENUM(args[k].value);
   }
-  const std::vector<int>& list_arg(size_t k) const { return call->args[k].list; }
+  const std::vector<int>& list_arg(size_t k) const { return args[k].list; }
   TDR_DATA_INSTANCE* data_instance() const {
     return instance ? instance->get_data_instance() : nullptr;
   }
@@ -1058,6 +1060,9 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
   st->calls.reserve(text.size() / 32 + 1);  // a recorded call line is 40 bytes or so
   LINES lines(text);
   std::string_view line;
+  st->args.clear();
+  st->args.reserve(text.size() / 20 + 1);
+  std::vector<ARG> values;
   std::string joined;  // a call whose quoted argument spans lines
   while (lines.next(&line)) {
     int line_number = lines.number();
@@ -1114,10 +1119,10 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
       bool open = false;
       for (const OPERATION* op : candidates) {
         ARG_MATCHER matcher(args, op->kinds);
-        std::vector<ARG> values;
         if (matcher.match(&values)) {
           call.op = op;
-          call.args = std::move(values);
+          call.first_arg = st->args.size();
+          for (ARG& value : values) st->args.push_back(std::move(value));
           break;
         }
         open = open || matcher.quote_left_open();
@@ -1198,7 +1203,7 @@ TDR_TX_SCRIPT_PLAYER::RESULT TDR_TX_SCRIPT_PLAYER::run(TDR_TX_SESSION* session) 
 
   for (const CALL& call : st->calls) {
     st->current = &call;
-    CONTEXT c{st, st->tx, &call};
+    CONTEXT c{st, st->tx, &call, st->args.data() + call.first_arg};
     const char* op = call.op->name;
     bool save_line = call.head == H_SESSION && !std::strcmp(op, "save_session");
     bool session_line = call.head == H_SESSION &&
@@ -1276,8 +1281,8 @@ std::string TDR_TX_SCRIPT_PLAYER::describe_call(int index) const {
   if (call.head == H_SETUP) text += "setup_tab ";
   if (call.head == H_DATA) text += "data_tab ";
   text += call.op->name;
-  for (size_t k = 0; k < call.args.size(); ++k)
-    text += " " + describe_arg(call.op->kinds[k], call.args[k]);
+  for (size_t k = 0; k < call.op->kinds.size(); ++k)
+    text += " " + describe_arg(call.op->kinds[k], m_state->args[call.first_arg + k]);
   return text;
 }
 
