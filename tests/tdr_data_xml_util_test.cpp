@@ -351,16 +351,38 @@ TEST_F(XmlUtilTest, FormatterOfAnotherEncodingIsUsedAsItIs) {
 
 // Files read and saved: each NAME.in.xml saves as NAME.out.xml, which saves as
 // itself. "mixed_white_space" holds white space beside child elements, with
-// and without other text; "messy" every kind of node the printer lays out.
+// and without other text; "messy" every kind of node the printer lays out;
+// "held_space" white space after an element before every other kind of node.
 TEST_F(XmlUtilTest, SavedFilesMatchTheirGoldenFiles) {
   const std::string dir = source_dir() + "/tests/data/core/xml/";
   for (const char* name : {"messy", "mixed_white_space", "doctype", "doctype_public",
                            "doctype_system", "non_ascii_names", "non_ascii_values",
-                           "data_text"}) {
+                           "data_text", "held_space"}) {
     std::string out = read_file(dir + name + ".out.xml");
     EXPECT_EQ(reread_and_save(read_file(dir + name + ".in.xml")), out) << name;
     EXPECT_EQ(reread_and_save(out), out) << name;
   }
+}
+
+// The indentation after a child element makes no node; the space before the
+// first child, the text of "data" and space that text follows stay whole,
+// however the reader hands them over.
+TEST_F(XmlUtilTest, IndentationAfterAnElementIsNotKept) {
+  std::string run(70000, ' ');
+  DOMDocument* d = read_text("<r>\n <m/>\n <data><a/> </data>\n <n><a/>" + run + "x" + run +
+                             "<b/>\n</n>\n</r>");
+  ASSERT_TRUE(d);
+  std::vector<std::string> kinds;
+  for (DOMNode* c = d->getDocumentElement()->getFirstChild(); c; c = c->getNextSibling())
+    kinds.push_back(c->getNodeType() == DOMNode::TEXT_NODE ? "text" : tdr_narrow(c->getNodeName()));
+  EXPECT_EQ(kinds, (std::vector<std::string>{"text", "m", "data", "n"}));
+  DOMNode* data = d->getDocumentElement()->getFirstChild()->getNextSibling()->getNextSibling();
+  ASSERT_TRUE(data->getLastChild());
+  EXPECT_EQ(tdr_narrow(data->getLastChild()->getNodeValue()), " ");
+  DOMNode* text = data->getNextSibling()->getFirstChild()->getNextSibling();
+  ASSERT_EQ(text->getNodeType(), DOMNode::TEXT_NODE);
+  EXPECT_EQ(tdr_narrow(text->getNodeValue()), run + "x" + run);
+  EXPECT_EQ(text->getNextSibling()->getNextSibling(), nullptr);
 }
 
 TEST_F(XmlUtilTest, AdjacentTextNodesDoNotGrowAcrossSaves) {

@@ -845,6 +845,7 @@ void ZENVOR_DOM_PARSER::startElement(const xercesc::XMLElementDecl& decl,
                                      const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
                                      const XMLSize_t attr_count, const bool is_empty,
                                      const bool is_root) {
+  m_held_space.clear();
   int outer = m_depth;
   if (m_entity_depth == 0) {
     ++m_depth;
@@ -859,18 +860,62 @@ void ZENVOR_DOM_PARSER::startElement(const xercesc::XMLElementDecl& decl,
 
 void ZENVOR_DOM_PARSER::endElement(const xercesc::XMLElementDecl& decl, const unsigned int url_id,
                                    const bool is_root, const XMLCh* const prefix) {
+  m_held_space.clear();
   if (m_entity_depth == 0 && m_depth > 0) --m_depth;
   xercesc::XercesDOMParser::endElement(decl, url_id, is_root, prefix);
 }
 
 void ZENVOR_DOM_PARSER::startEntityReference(const xercesc::XMLEntityDecl& decl) {
+  release_held_space();
   ++m_entity_depth;
   xercesc::XercesDOMParser::startEntityReference(decl);
 }
 
 void ZENVOR_DOM_PARSER::endEntityReference(const xercesc::XMLEntityDecl& decl) {
+  release_held_space();
   if (m_entity_depth > 0) --m_entity_depth;
   xercesc::XercesDOMParser::endEntityReference(decl);
+}
+
+void ZENVOR_DOM_PARSER::docCharacters(const XMLCh* const chars, const XMLSize_t length,
+                                      const bool cdata_section) {
+  // Only after an element that closed inside its parent (fCurrentNode is the
+  // parent itself right after its start tag): such space is never the first
+  // child, which is what the readers of a text look at, and the printer drops
+  // it. A "data" element prints its trailing space, so its text stays whole.
+  bool held = !cdata_section && m_entity_depth == 0 && fWithinElement &&
+              fCurrentNode != fCurrentParent &&
+              fCurrentNode->getNodeType() == DOMNode::ELEMENT_NODE;
+  for (XMLSize_t i = 0; held && i < length; ++i) held = is_xml_space(chars[i]);
+  if (held && !XMLString::equals(fCurrentParent->getNodeName(), k_data_tag)) {
+    m_held_space.append(chars, length);
+    return;
+  }
+  release_held_space();
+  xercesc::XercesDOMParser::docCharacters(chars, length, cdata_section);
+}
+
+void ZENVOR_DOM_PARSER::docComment(const XMLCh* const comment) {
+  release_held_space();
+  xercesc::XercesDOMParser::docComment(comment);
+}
+
+void ZENVOR_DOM_PARSER::docPI(const XMLCh* const target, const XMLCh* const data) {
+  release_held_space();
+  xercesc::XercesDOMParser::docPI(target, data);
+}
+
+void ZENVOR_DOM_PARSER::ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length,
+                                            const bool cdata_section) {
+  release_held_space();
+  xercesc::XercesDOMParser::ignorableWhitespace(chars, length, cdata_section);
+}
+
+void ZENVOR_DOM_PARSER::release_held_space() {
+  if (m_held_space.empty()) return;
+  std::u16string space;
+  space.swap(m_held_space);
+  xercesc::XercesDOMParser::docCharacters(space.data(), space.size(), false);
 }
 
 std::unique_ptr<ZENVOR_DOM_PARSER> tdr_xml_read_file(const char* file,
