@@ -3,7 +3,7 @@
 //   tdr_bench --tdr_profile=NAME:FILE [--tdr_profile=...] [--tdr_out_dir=DIR]
 //             [--tdr_no_memory] [--tdr_check] [--tdr_table]
 //             [--tdr_node_list_sizes=SMALL,LARGE] [--tdr_replay_calls=N]
-//             [--tdr_turns_out=FILE] [--tdr_paired_repetitions=N]
+//             [--tdr_turns_out=FILE]
 //             [Google Benchmark flags]
 //
 // Ratios are taken per iteration between timings made side by side (the
@@ -11,10 +11,7 @@
 // order; counters give the median and middle half of the turns' ratios. The
 // table takes the median of those medians over the repetitions whose
 // baseline ran within 10% of the quickest (--tdr_turns_out writes every
-// turn). --tdr_paired_repetitions runs the paired benchmarks that many times
-// instead of --benchmark_repetitions times, each repetition shorter in
-// proportion: more, shorter repetitions leave fewer turns out with a
-// disturbed one. For every profile it
+// turn). For every profile it
 // registers:
 //   A_xerces_parse/P      the XML library alone reading the file with the parser
 //                         settings the library uses (DOM built, nothing else)
@@ -1824,52 +1821,6 @@ bool take(const char* arg, const char* flag, std::string* value) {
   return true;
 }
 
-// How the paired benchmarks are repeated: `repetitions` times (0: as the
-// others), each one `scale` times as long as the others'.
-struct PAIRED_RUNS {
-  int repetitions = 0;
-  double min_time = 0;  // --benchmark_min_time, 0 when not given
-  double scale = 1;
-
-  // Reads the Google Benchmark flags it scales; call before they are taken.
-  void read_flags(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-      std::string value;
-      if (take(argv[i], "--benchmark_repetitions", &value))
-        base_repetitions = std::max(1, std::atoi(value.c_str()));
-      else if (take(argv[i], "--benchmark_min_time", &value))
-        min_time = std::atof(value.c_str());
-    }
-  }
-  void set(int n) {
-    repetitions = n;
-    scale = double(base_repetitions) / n;
-  }
-  // A fixed iteration count (the first iteration, which is left out, and
-  // whole turns of `period` iterations) scaled.
-  int iterations(int count, int period) const {
-    long turns = std::max(1L, std::lround((count - 1) * scale / period));
-    return 1 + int(turns) * period;
-  }
-  // Applies the repetitions, and the scaled time or count, to `b`.
-  benchmark::internal::Benchmark* apply(benchmark::internal::Benchmark* b, int count = 0,
-                                        int period = 2) const {
-    if (!repetitions) {
-      if (count) b->Iterations(count);
-      return b;
-    }
-    b->Repetitions(repetitions);
-    if (count)
-      b->Iterations(iterations(count, period));
-    else if (min_time > 0)
-      b->MinTime(min_time * scale);
-    return b;
-  }
-
- private:
-  int base_repetitions = 1;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1895,8 +1846,6 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  PAIRED_RUNS paired_runs;
-  paired_runs.read_flags(argc, argv);
   benchmark::Initialize(&argc, argv);
   bool memory = true, check = false, table = false;
   std::string turns_out;
@@ -1930,12 +1879,6 @@ int main(int argc, char** argv) {
       }
     } else if (take(argv[i], "--tdr_turns_out", &value)) {
       turns_out = value;
-    } else if (take(argv[i], "--tdr_paired_repetitions", &value)) {
-      if (std::atoi(value.c_str()) < 1) {
-        std::fprintf(stderr, "tdr_bench: --tdr_paired_repetitions wants a positive count\n");
-        return 2;
-      }
-      paired_runs.set(std::atoi(value.c_str()));
     } else if (!std::strcmp(argv[i], "--tdr_no_memory")) {
       memory = false;
     } else if (!std::strcmp(argv[i], "--tdr_table")) {
@@ -1976,25 +1919,25 @@ int main(int argc, char** argv) {
     // fixed count keeps the large runs short and gives the small ones enough
     // pairs).
     bool large = p.bytes > (32 << 20);
-    auto pairs = [&](benchmark::internal::Benchmark* b, int large_count, int period = 2) {
-      paired_runs.apply(b->Unit(benchmark::kMillisecond), large ? large_count : 0, period);
+    auto pairs = [&](benchmark::internal::Benchmark* b, int large_count) {
+      b->Unit(benchmark::kMillisecond);
+      if (large) b->Iterations(large_count);
     };
     pairs(benchmark::RegisterBenchmark(("open_paired" + n).c_str(), BM_open_paired, &p), 9);
-    pairs(benchmark::RegisterBenchmark(("save_paired" + n).c_str(), BM_save_paired, &p), 7, 3);
+    pairs(benchmark::RegisterBenchmark(("save_paired" + n).c_str(), BM_save_paired, &p), 7);
     for (const char* op : {"load", "commit", "edit_commit", "session_open", "session_save"})
-      paired_runs.apply(benchmark::RegisterBenchmark(("tx_" + std::string(op) + n).c_str(), BM_tx,
-                                                     &p, std::string(op))
-                            ->Unit(benchmark::kMillisecond),
-                        large ? 9 : 41);
+      benchmark::RegisterBenchmark(("tx_" + std::string(op) + n).c_str(), BM_tx, &p, std::string(op))
+          ->Iterations(large ? 9 : 41)
+          ->Unit(benchmark::kMillisecond);
     pairs(benchmark::RegisterBenchmark(("tx_trigger_init" + n).c_str(), BM_tx_trigger_init, &p), 9);
     pairs(benchmark::RegisterBenchmark(("tx_trigger_commit" + n).c_str(), BM_tx_trigger_commit, &p),
           9);
     benchmark::RegisterBenchmark(("tx_trigger_set_condition" + n).c_str(),
                                  BM_tx_trigger_set_condition, &p)
         ->Unit(benchmark::kMicrosecond);
-    paired_runs.apply(benchmark::RegisterBenchmark(("replay_paired" + n).c_str(), BM_replay_paired, &p)
-                          ->Unit(benchmark::kMillisecond),
-                      25);
+    benchmark::RegisterBenchmark(("replay_paired" + n).c_str(), BM_replay_paired, &p)
+        ->Iterations(25)
+        ->Unit(benchmark::kMillisecond);
   }
   for (const char* op : NODE_LIST_OPS)
     benchmark::RegisterBenchmark(("node_list/" + std::string(op)).c_str(), BM_node_list,
