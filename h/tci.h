@@ -67,8 +67,27 @@ class TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP {
   int get_trigger_port_width() const;
 
  private:
-  std::unordered_map<std::string, int> m_name_index;
-  std::unordered_map<int, bool> m_port_used;  // every mapped port -> used
+  bool insert(const char* name, size_t length, int index);
+  int find(const char* name, size_t length) const;  // entry number, or -1
+  void grow_slots();
+  void map_port(int index);
+
+  // A trigger's map is refilled with much the same names after every commit,
+  // so a cleared table keeps its storage: the first m_count entries are live,
+  // found through open-addressed slots (entry number + 1, 0 for none).
+  struct ENTRY {
+    std::string name;
+    int index;
+  };
+  std::vector<ENTRY> m_entries;
+  size_t m_count;
+  std::vector<unsigned> m_slots;  // a power of two in size, at most half full
+  // Ports below PORT_STATES_LIMIT: -1 unmapped, 0 mapped, 1 used; the others
+  // (only a caller's odd index) in a map to used.
+  static const int PORT_STATES_LIMIT = 1 << 20;
+  std::vector<signed char> m_port_states;
+  std::unordered_map<int, bool> m_far_ports;
+  int m_mapped_ports;
   int m_used_count;
   int m_max_index;
   int m_num_trigger_nodes;

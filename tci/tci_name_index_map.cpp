@@ -4,17 +4,36 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <functional>
+#include <string_view>
 
 #include "tci_internal.h"
 
 TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP()
-    : m_used_count(0), m_max_index(-1), m_num_trigger_nodes(0), m_num_incremental_trigger_nodes(0) {}
+    : m_count(0),
+      m_mapped_ports(0),
+      m_used_count(0),
+      m_max_index(-1),
+      m_num_trigger_nodes(0),
+      m_num_incremental_trigger_nodes(0) {}
 
 TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::~TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP() {}
 
+namespace {
+
+size_t hash_of(const char* name, size_t length) {
+  return std::hash<std::string_view>()(std::string_view(name, length));
+}
+
+}  // namespace
+
 void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::clear_table() {
-  m_name_index.clear();
-  m_port_used.clear();
+  m_count = 0;
+  std::fill(m_slots.begin(), m_slots.end(), 0u);
+  std::fill(m_port_states.begin(), m_port_states.end(), static_cast<signed char>(-1));
+  m_far_ports.clear();
+  m_mapped_ports = 0;
   m_used_count = 0;
   m_max_index = -1;
   m_num_trigger_nodes = 0;
@@ -22,22 +41,69 @@ void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::clear_table() {
 }
 
 bool TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::insert_table_entry(const char* name, int index) {
-  if (!name) return false;
-  return insert_table_entry(std::string(name), index);
+  return name && insert(name, std::strlen(name), index);
 }
 
 bool TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::insert_table_entry(const std::string& name, int index) {
-  if (name.empty() || index < 0) return false;
-  auto inserted = m_name_index.emplace(name, index);
-  if (!inserted.second) return inserted.first->second == index;
-  m_port_used.emplace(index, false);
+  return insert(name.data(), name.size(), index);
+}
+
+int TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::find(const char* name, size_t length) const {
+  if (m_slots.empty()) return -1;
+  size_t mask = m_slots.size() - 1;
+  for (size_t at = hash_of(name, length) & mask; m_slots[at]; at = (at + 1) & mask) {
+    const ENTRY& e = m_entries[m_slots[at] - 1];
+    if (e.name.size() == length && std::memcmp(e.name.data(), name, length) == 0)
+      return static_cast<int>(m_slots[at] - 1);
+  }
+  return -1;
+}
+
+void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::grow_slots() {
+  std::vector<unsigned> slots(std::max<size_t>(64, m_slots.size() * 2), 0u);
+  size_t mask = slots.size() - 1;
+  for (size_t k = 0; k < m_count; ++k) {
+    size_t at = hash_of(m_entries[k].name.data(), m_entries[k].name.size()) & mask;
+    while (slots[at]) at = (at + 1) & mask;
+    slots[at] = static_cast<unsigned>(k + 1);
+  }
+  m_slots.swap(slots);
+}
+
+bool TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::insert(const char* name, size_t length, int index) {
+  if (length == 0 || index < 0) return false;
+  int found = find(name, length);
+  if (found >= 0) return m_entries[size_t(found)].index == index;
+  if (2 * (m_count + 1) > m_slots.size()) grow_slots();
+  if (m_count == m_entries.size()) m_entries.emplace_back();
+  ENTRY& e = m_entries[m_count++];
+  e.name.assign(name, length);  // keeps the storage of the name it replaces
+  e.index = index;
+  size_t mask = m_slots.size() - 1;
+  size_t at = hash_of(name, length) & mask;
+  while (m_slots[at]) at = (at + 1) & mask;
+  m_slots[at] = static_cast<unsigned>(m_count);
+  map_port(index);
   m_max_index = std::max(m_max_index, index);
   return true;
 }
 
+void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::map_port(int index) {
+  if (index >= PORT_STATES_LIMIT) {
+    m_mapped_ports += m_far_ports.emplace(index, false).second;
+    return;
+  }
+  if (static_cast<size_t>(index) >= m_port_states.size())
+    m_port_states.resize(size_t(index) + 1, static_cast<signed char>(-1));
+  if (m_port_states[size_t(index)] < 0) {
+    m_port_states[size_t(index)] = 0;
+    ++m_mapped_ports;
+  }
+}
+
 int TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::find_port_index(const std::string& name) const {
-  auto found = m_name_index.find(name);
-  return found == m_name_index.end() ? -1 : found->second;
+  int found = find(name.data(), name.size());
+  return found < 0 ? -1 : m_entries[size_t(found)].index;
 }
 
 void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::set_num_trigger_nodes(int n) {
@@ -54,24 +120,37 @@ bool TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::is_incremental_port(int index) const {
 }
 
 void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::clear_used_flags() {
-  for (auto& port : m_port_used) port.second = false;
+  for (signed char& state : m_port_states)
+    if (state > 0) state = 0;
+  for (auto& port : m_far_ports) port.second = false;
   m_used_count = 0;
 }
 
 void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::set_port_used(int index) {
-  auto found = m_port_used.find(index);
-  if (found == m_port_used.end() || found->second) return;
-  found->second = true;
+  if (index < 0) return;
+  if (index >= PORT_STATES_LIMIT) {
+    auto found = m_far_ports.find(index);
+    if (found == m_far_ports.end() || found->second) return;
+    found->second = true;
+  } else {
+    if (static_cast<size_t>(index) >= m_port_states.size() || m_port_states[size_t(index)] != 0)
+      return;
+    m_port_states[size_t(index)] = 1;
+  }
   ++m_used_count;
 }
 
 bool TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::is_port_used(int index) const {
-  auto found = m_port_used.find(index);
-  return found != m_port_used.end() && found->second;
+  if (index < 0) return false;
+  if (index >= PORT_STATES_LIMIT) {
+    auto found = m_far_ports.find(index);
+    return found != m_far_ports.end() && found->second;
+  }
+  return static_cast<size_t>(index) < m_port_states.size() && m_port_states[size_t(index)] > 0;
 }
 
 bool TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::all_signals_used() const {
-  return static_cast<size_t>(m_used_count) == m_port_used.size();
+  return m_used_count == m_mapped_ports;
 }
 
 int TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::get_trigger_port_width() const {

@@ -185,6 +185,24 @@ TEST_F(TciTest, NameMapEntriesWidthAndPortMarks) {
   EXPECT_TRUE(map.is_port_used(0) && map.is_port_used(3) && map.all_signals_used());
   map.clear_used_flags();
   EXPECT_FALSE(map.is_port_used(0) || map.all_signals_used());
+
+  // A cleared table refilled with other names, beyond its first size, knows
+  // only the new ones; far ports are marked like near ones.
+  for (int round = 0; round < 2; ++round) {
+    map.clear_table();
+    for (int i = 0; i < 3000; ++i)
+      EXPECT_TRUE(map.insert_table_entry("n" + std::to_string(i + round * 1500), i));
+    EXPECT_EQ(map.find_port_index("n" + std::to_string(round * 1500)), 0);
+    EXPECT_EQ(map.find_port_index("n4499"), round ? 2999 : -1);
+    EXPECT_EQ(map.find_port_index("n0"), round ? -1 : 0);
+    EXPECT_EQ(map.get_trigger_port_width(), 3000);
+  }
+  EXPECT_TRUE(map.insert_table_entry("far", 2000000000));
+  for (int port : {7, 2000000000}) map.set_port_used(port);
+  EXPECT_TRUE(map.is_port_used(2000000000) && map.is_port_used(7) && !map.is_port_used(8));
+  EXPECT_FALSE(map.all_signals_used());
+  map.clear_used_flags();
+  EXPECT_FALSE(map.is_port_used(2000000000));
 }
 
 TEST_F(TciTest, NodeCountsAndTheIncrementalRoute) {
