@@ -79,9 +79,9 @@ class ZENVOR_DOM_PARSER : public xercesc::XercesDOMParser {
 
   // White space between an element's end and the next element's start or
   // its parent's end is the file's indentation: the printer writes its own
-  // layout there and nothing reads it, so no text node is made for it (about
-  // one node in three of a session). It is held until the next event shows
-  // which it is; any other content after it gets it back in full.
+  // layout there and nothing reads it, so no text node is made for it (half
+  // the element and text nodes of a session). It is held until the next event
+  // shows which it is; any other content after it gets it back in full.
   void docCharacters(const XMLCh* const chars, const XMLSize_t length,
                      const bool cdata_section) override;
   void docComment(const XMLCh* const comment) override;

@@ -16,7 +16,6 @@
 #include <set>
 #include <sstream>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "fio.h"
