@@ -68,7 +68,8 @@ class TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP {
 
  private:
   bool insert(const char* name, size_t length, int index);
-  int find(const char* name, size_t length) const;  // entry number, or -1
+  // The slot holding `name`, or the free slot it would take (slots not empty).
+  size_t probe(const char* name, size_t length) const;
   void grow_slots();
   void map_port(int index);
 

@@ -48,15 +48,14 @@ bool TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::insert_table_entry(const std::string& 
   return insert(name.data(), name.size(), index);
 }
 
-int TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::find(const char* name, size_t length) const {
-  if (m_slots.empty()) return -1;
+size_t TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::probe(const char* name, size_t length) const {
   size_t mask = m_slots.size() - 1;
-  for (size_t at = hash_of(name, length) & mask; m_slots[at]; at = (at + 1) & mask) {
+  size_t at = hash_of(name, length) & mask;
+  for (; m_slots[at]; at = (at + 1) & mask) {
     const ENTRY& e = m_entries[m_slots[at] - 1];
-    if (e.name.size() == length && std::memcmp(e.name.data(), name, length) == 0)
-      return static_cast<int>(m_slots[at] - 1);
+    if (e.name.size() == length && std::memcmp(e.name.data(), name, length) == 0) break;
   }
-  return -1;
+  return at;
 }
 
 void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::grow_slots() {
@@ -72,16 +71,14 @@ void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::grow_slots() {
 
 bool TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::insert(const char* name, size_t length, int index) {
   if (length == 0 || index < 0) return false;
-  int found = find(name, length);
-  if (found >= 0) return m_entries[size_t(found)].index == index;
+  // Grown first, so that one probe finds either the name or its free slot.
   if (2 * (m_count + 1) > m_slots.size()) grow_slots();
+  size_t at = probe(name, length);
+  if (m_slots[at]) return m_entries[m_slots[at] - 1].index == index;
   if (m_count == m_entries.size()) m_entries.emplace_back();
   ENTRY& e = m_entries[m_count++];
   e.name.assign(name, length);  // keeps the storage of the name it replaces
   e.index = index;
-  size_t mask = m_slots.size() - 1;
-  size_t at = hash_of(name, length) & mask;
-  while (m_slots[at]) at = (at + 1) & mask;
   m_slots[at] = static_cast<unsigned>(m_count);
   map_port(index);
   m_max_index = std::max(m_max_index, index);
@@ -102,8 +99,9 @@ void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::map_port(int index) {
 }
 
 int TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::find_port_index(const std::string& name) const {
-  int found = find(name.data(), name.size());
-  return found < 0 ? -1 : m_entries[size_t(found)].index;
+  if (m_slots.empty()) return -1;
+  size_t at = probe(name.data(), name.size());
+  return m_slots[at] ? m_entries[m_slots[at] - 1].index : -1;
 }
 
 void TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP::set_num_trigger_nodes(int n) {
