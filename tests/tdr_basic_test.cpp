@@ -69,6 +69,18 @@ class TdrBasicTest : public TdrTest {
     EXPECT_EQ(session->open(path.c_str()), TDR_BASIC_ERROR_CODE_OK);
     return session;
   }
+  // Opens `xml`, written to the scratch file `name`.
+  std::unique_ptr<TDR_BASIC_SESSION> open_text(const std::string& xml,
+                                               const std::string& name = "in.xml") {
+    write_file(temp_path(name), xml);
+    return open_file(temp_path(name));
+  }
+  // Saves `session` to a scratch file and returns the bytes written.
+  std::string saved(TDR_BASIC_SESSION& session) {
+    std::string path = temp_path("saved.xml");
+    EXPECT_EQ(session.save_as(path.c_str()), TDR_BASIC_ERROR_CODE_OK);
+    return read_file(path);
+  }
 };
 
 // ---------------------------------------------------------------------------
@@ -83,9 +95,7 @@ TEST_F(TdrBasicTest, NewSessionWritesItsRootAndInstances) {
   ASSERT_NE(a->append_child_element("c"), nullptr);
   EXPECT_EQ(session->set_attribute("version", "2"), TDR_BASIC_ERROR_CODE_OK);
   const std::string expected = "<r version=\"2\">\n  <a x=\"1\">\n    <c/>\n  </a>\n</r>\n";
-  std::string path = temp_path("new.xml");
-  ASSERT_EQ(session->save_as(path.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(read_file(path), expected);
+  EXPECT_EQ(saved(*session), expected);
   EXPECT_STREQ(session->get_name(), "r");
   EXPECT_EQ(session->save_as(temp_path("missing/dir/x.xml").c_str()),
             TDR_BASIC_ERROR_CODE_FILE_ERROR);
@@ -99,11 +109,8 @@ TEST_F(TdrBasicTest, NewSessionWritesItsRootAndInstances) {
 }
 
 TEST_F(TdrBasicTest, OpenWrapsElementChildrenAndKeepsTheRest) {
-  std::string path = temp_path("in.xml");
-  write_file(path,
-             "<session kind=\"t\"><!--note--><a n=\"1\">text<b><c/></b><d/></a>"
-             "<e/><a n=\"2\"/></session>");
-  auto session = open_file(path);
+  auto session = open_text("<session kind=\"t\"><!--note--><a n=\"1\">text<b><c/></b><d/></a>"
+                           "<e/><a n=\"2\"/></session>");
   ASSERT_EQ(session->get_num_instance_elements(), 3);
   TDR_BASIC_ELEMENT* a = session->get_instance_at(0);
   EXPECT_EQ(describe(a), "a(n=1 b(c())d())");
@@ -120,13 +127,12 @@ TEST_F(TdrBasicTest, OpenWrapsElementChildrenAndKeepsTheRest) {
   EXPECT_EQ(describe(a), "a(n=1 b(c())d())");
 
   // Text and comments stay in the document: saving twice is a fixed point.
-  std::string out1 = temp_path("out1.xml"), out2 = temp_path("out2.xml");
-  ASSERT_EQ(session->save_as(out1.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_NE(read_file(out1).find("<!--note-->\n  <a n=\"1\">text"), std::string::npos);
-  ASSERT_EQ(open_file(out1)->save_as(out2.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(read_file(out1), read_file(out2));
+  std::string out = saved(*session);
+  EXPECT_NE(out.find("<!--note-->\n  <a n=\"1\">text"), std::string::npos);
+  EXPECT_EQ(saved(*open_text(out, "out.xml")), out);
 
   // The constructor opens an existing file unless asked for a new one.
+  std::string path = temp_path("in.xml");
   EXPECT_EQ(TDR_BASIC_SESSION("s", path.c_str(), false).get_num_instance_elements(), 3);
   EXPECT_EQ(TDR_BASIC_SESSION("s", path.c_str(), true).get_num_instance_elements(), 0);
   TDR_BASIC_SESSION absent("s", temp_path("none.xml").c_str(), false);
@@ -183,9 +189,7 @@ TEST_F(TdrBasicTest, FindAndDeleteInstancesByTagAndPosition) {
   ASSERT_EQ(session->get_num_instance_elements(), 2);
   EXPECT_EQ(session->get_instance_at(0), b0);
   EXPECT_EQ(session->delete_instance_at(1), TDR_BASIC_ERROR_CODE_OK);
-  std::string path = temp_path("left.xml");
-  ASSERT_EQ(session->save_as(path.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(read_file(path), "<session>\n  <b/>\n</session>\n");
+  EXPECT_EQ(saved(*session), "<session>\n  <b/>\n</session>\n");
 }
 
 TEST_F(TdrBasicTest, TemporaryInstancesStayOutOfTheDocument) {
@@ -199,9 +203,7 @@ TEST_F(TdrBasicTest, TemporaryInstancesStayOutOfTheDocument) {
   EXPECT_EQ(session->find_temp_instance("t", 1), t1);
   EXPECT_EQ(session->find_instance("t", 0), nullptr);
 
-  std::string path = temp_path("t.xml");
-  ASSERT_EQ(session->save_as(path.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(read_file(path), "<session>\n  <real/>\n</session>\n");
+  EXPECT_EQ(saved(*session), "<session>\n  <real/>\n</session>\n");
 
   EXPECT_EQ(session->delete_temp_instance_at(2), TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
   EXPECT_EQ(session->delete_temp_instance("t", 2), TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT);
@@ -229,10 +231,7 @@ TEST_F(TdrBasicTest, ReplaceInstancePutsTheReplacementInPlace) {
   EXPECT_EQ(session->get_num_temp_instance_elements(), 0);
   EXPECT_EQ(old->get_undo_buffer()->get_root(), temp);
 
-  std::string path = temp_path("r.xml");
-  ASSERT_EQ(session->save_as(path.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(read_file(path),
-            "<session>\n  <first/>\n  <new v=\"9\"/>\n  <last/>\n</session>\n");
+  EXPECT_EQ(saved(*session), "<session>\n  <first/>\n  <new v=\"9\"/>\n  <last/>\n</session>\n");
 
   // The history of the old element goes on with its replacement.
   TDR_BASIC_UNDO_BUFFER* history = old->get_undo_buffer();
@@ -343,16 +342,12 @@ TEST_F(TdrBasicTest, ChildrenAreAppendedInsertedFoundAndRemoved) {
   EXPECT_EQ(x->get_parent_element(), nullptr);
   EXPECT_EQ(top->get_number_of_child_elements("y"), 1);
 
-  std::string path = temp_path("kids.xml");
-  ASSERT_EQ(session->save_as(path.c_str()), TDR_BASIC_ERROR_CODE_OK);
-  EXPECT_EQ(read_file(path),
+  EXPECT_EQ(saved(*session),
             "<session>\n  <top>\n    <w/>\n    <y/>\n    <z/>\n  </top>\n</session>\n");
 }
 
 TEST_F(TdrBasicTest, CopyKeepsNestedElementsAndAttributesButNoText) {
-  std::string path = temp_path("copy.xml");
-  write_file(path, "<s><i a=\"1\">hello<j b=\"2\"><k c=\"3\"/>more</j><l/></i></s>");
-  auto session = open_file(path);
+  auto session = open_text("<s><i a=\"1\">hello<j b=\"2\"><k c=\"3\"/>more</j><l/></i></s>");
   TDR_BASIC_ELEMENT* original = session->get_instance_at(0);
   TDR_BASIC_ELEMENT* inner = original->get_child_element(0u);
   std::unique_ptr<TDR_BASIC_ELEMENT> copy(new TDR_BASIC_ELEMENT(*original));
@@ -453,9 +448,7 @@ TEST_F(TdrBasicUndoTest, AddedAndRemovedChildrenMakeFullRecords) {
   ASSERT_TRUE(buffer->undo());
   EXPECT_EQ(describe(live()), "top(a=1 item(name=p leaf(v=p ))item(name=q leaf(v=q )))");
   EXPECT_FALSE(buffer->undo());
-  ASSERT_TRUE(buffer->redo());
-  ASSERT_TRUE(buffer->redo());
-  ASSERT_TRUE(buffer->redo());
+  ASSERT_TRUE(buffer->redo() && buffer->redo() && buffer->redo());
   EXPECT_EQ(describe(live()), after_removal);
   // Wrappers of the rebuilt tree are wired like the ones read from a file.
   TDR_BASIC_ELEMENT* leaf = live()->get_child_element(0u)->get_child_element(0u);
@@ -495,8 +488,7 @@ TEST_F(TdrBasicUndoTest, SwappedSiblingsAreRecordedAsDifferences) {
             (std::vector<std::string>{"1:name=q", "2:v=q", "3:name=p", "4:v=p"}));
 
   live()->set_attribute("a", "x");
-  ASSERT_TRUE(buffer->undo());
-  ASSERT_TRUE(buffer->undo());
+  ASSERT_TRUE(buffer->undo() && buffer->undo());
   EXPECT_EQ(describe(live()), "top(a=1 item(name=p leaf(v=p ))item(name=q leaf(v=q )))");
   ASSERT_TRUE(buffer->redo());
   EXPECT_EQ(describe(live()), "top(a=1 item(name=q leaf(v=q ))item(name=p leaf(v=p )))");
@@ -521,8 +513,7 @@ TEST_F(TdrBasicUndoTest, SavepointFollowsTheLiveState) {
   live()->set_attribute("a", "3");
   buffer->save_snapshot();
   EXPECT_FALSE(buffer->is_last_savepoint());
-  ASSERT_TRUE(buffer->undo());
-  ASSERT_TRUE(buffer->undo());
+  ASSERT_TRUE(buffer->undo() && buffer->undo());
   EXPECT_TRUE(buffer->is_last_savepoint());
 }
 
@@ -542,8 +533,7 @@ TEST_F(TdrBasicUndoTest, UndoRestoresValuesExactly) {
   ASSERT_TRUE(buffer->undo());
   EXPECT_EQ(value(), original);
   EXPECT_EQ(attr(live(), "gone"), "soon");
-  ASSERT_TRUE(buffer->redo());
-  ASSERT_TRUE(buffer->redo());
+  ASSERT_TRUE(buffer->redo() && buffer->redo());
   EXPECT_EQ(value(), original);
   // Differences only carry attributes that are present.
   EXPECT_EQ(attr(live(), "gone"), "soon");
@@ -637,14 +627,12 @@ TEST_F(TdrBasicUndoTest, PublicDifferenceOperationsNumberInPreOrder) {
 }
 
 TEST_F(TdrBasicTest, HundredSnapshotsRebuildEveryState) {
-  std::string path = temp_path("history.xml");
   std::string text = "<session>\n  <inst id=\"0\">\n";
   for (int i = 0; i < 20; ++i)
     text += "    <row n=\"" + std::to_string(i) + "\">text " + std::to_string(i) +
             "<cell/><cell/><!--c--></row>\n";
   text += "  </inst>\n  <other/>\n</session>\n";
-  write_file(path, text);
-  auto session = open_file(path);
+  auto session = open_text(text);
   TDR_BASIC_UNDO_BUFFER* buffer = session->get_instance_at(0)->get_undo_buffer();
   std::vector<std::string> states;
   for (int r = 0; r < 100; ++r) {
@@ -682,21 +670,14 @@ TEST_F(TdrBasicTest, HundredSnapshotsRebuildEveryState) {
 // come back, its own text and comments do not (a copy has none), and whatever
 // lies around it in the document stays where it was.
 TEST_F(TdrBasicTest, UndoReplacesTheInstanceByItsCopyInPlace) {
-  std::string path = temp_path("mixed.xml");
-  write_file(path,
-             "<session>lead<!--c0--><inst a=\"1\">inner<k b=\"2\">deep<!--ic--></k><!--i2-->"
-             "</inst>tail<!--c1--><other/></session>");
-  auto session = open_file(path);
+  auto session = open_text(
+      "<session>lead<!--c0--><inst a=\"1\">inner<k b=\"2\">deep<!--ic--></k><!--i2-->"
+      "</inst>tail<!--c1--><other/></session>");
   TDR_BASIC_UNDO_BUFFER* buffer = session->get_instance_at(0)->get_undo_buffer();
-  auto saved = [&] {
-    std::string out = temp_path("out.xml");
-    EXPECT_EQ(session->save_as(out.c_str()), TDR_BASIC_ERROR_CODE_OK);
-    return read_file(out);
-  };
   const std::string around_head = "<session>lead<!--c0-->\n  <inst a=";
   const std::string around_tail = "\n  </inst>tail<!--c1-->\n  <other/>\n</session>\n";
-  EXPECT_EQ(saved(), around_head + "\"1\">inner\n    <k b=\"2\">deep<!--ic-->\n    </k><!--i2-->" +
-                         around_tail);
+  EXPECT_EQ(saved(*session), around_head + "\"1\">inner\n    <k b=\"2\">deep<!--ic-->\n    </k>"
+                                           "<!--i2-->" + around_tail);
   buffer->save_snapshot();
   TDR_BASIC_ELEMENT* live = session->get_instance_at(0);
   live->set_attribute("a", "2");
@@ -704,9 +685,9 @@ TEST_F(TdrBasicTest, UndoReplacesTheInstanceByItsCopyInPlace) {
   live->append_child_element("n");
   ASSERT_TRUE(buffer->undo());
   EXPECT_EQ(session->get_num_instance_elements(), 2);
-  EXPECT_EQ(saved(), around_head + "\"1\">\n    <k b=\"2\"/>" + around_tail);
+  EXPECT_EQ(saved(*session), around_head + "\"1\">\n    <k b=\"2\"/>" + around_tail);
   ASSERT_TRUE(buffer->redo());
-  EXPECT_EQ(saved(), around_head + "\"2\">\n    <k b=\"3\"/>\n    <n/>" + around_tail);
+  EXPECT_EQ(saved(*session), around_head + "\"2\">\n    <k b=\"3\"/>\n    <n/>" + around_tail);
   EXPECT_EQ(session->find_instance("other", 0), session->get_instance_at(1));
 }
 
@@ -729,8 +710,7 @@ TEST_F(TdrBasicTest, DeepTreesAreWalkedWithoutRecursion) {
   ASSERT_FALSE(record->is_full_replace());
   ASSERT_EQ(record->get_num_modifiers(), 2);
   EXPECT_EQ(record->m_modifiers[1].m_index, depth);
-  ASSERT_TRUE(buffer->undo());
-  ASSERT_TRUE(buffer->undo());
+  ASSERT_TRUE(buffer->undo() && buffer->undo());
   TDR_BASIC_ELEMENT* walk = session->get_instance_at(0);
   while (walk->get_number_of_child_elements(nullptr) > 0) walk = walk->get_child_element(0u);
   EXPECT_EQ(attr(walk, "bottom"), "1");

@@ -40,6 +40,17 @@ int count_children(const DOMNode* parent, const char* tag) {
 std::string str(const char* s) { return s ? s : "<null>"; }
 typedef std::vector<std::string> ARGS;
 
+// The first symbol of each value, "-" for none, a space between; values go
+// in as C strings unless `by_string`.
+std::string symbols(const TDR_DATA_MNEMONICS_TABLE* t, const ARGS& values, bool by_string = false) {
+  std::string out;
+  for (const std::string& v : values) {
+    const char* s = by_string ? t->get_first_symbol(v) : t->get_first_symbol(v.c_str());
+    out += (out.empty() ? "" : " ") + std::string(s ? s : "-");
+  }
+  return out;
+}
+
 // The "mnemonics" element of a document parsed from text.
 struct MNEMONICS_FILE {
   explicit MNEMONICS_FILE(const std::string& text)
@@ -58,19 +69,15 @@ TEST_F(TdrTest, MnemonicsLookupExactPatternNormalisedAndEdge) {
   ASSERT_EQ(f.m.get_num_tables(), 1);
   TDR_DATA_MNEMONICS_TABLE* t = f.m.find_table("states");
   ASSERT_NE(t, nullptr);
-  EXPECT_EQ(str(t->get_name()), "states");
-  EXPECT_EQ(t->get_width(), 4);
-  EXPECT_EQ(t->get_num_entries(), 3);
+  EXPECT_EQ(str(t->get_name()) + " " + std::to_string(t->get_width()) + " " +
+                std::to_string(t->get_num_entries()),
+            "states 4 3");
 
-  // value -> expected symbol ("" for none).
-  const std::pair<const char*, const char*> lookups[] = {
-      {"0000", "IDLE"}, {"1011", "BUSY"},  // through the pattern
-      {"LLLL", "IDLE"}, {"HLHH", "BUSY"},  // folded, then exact / pattern
-      {"R000", "EDGE"}, {"0001", ""},
-      {"000", ""},      {"00000", ""},     // wrong width
-      {"l000", ""},     {"h00l", ""}};     // lower case is not H/L; edges are no patterns
-  for (const auto& l : lookups)
-    EXPECT_EQ(str(t->get_first_symbol(l.first)), *l.second ? l.second : "<null>") << l.first;
+  // Exact, through the pattern; folded, then exact or pattern; an edge; then
+  // none: no entry, wrong widths, lower case is not H/L, edges are no patterns.
+  EXPECT_EQ(symbols(t, {"0000", "1011", "LLLL", "HLHH", "R000", "0001", "000", "00000", "l000",
+                        "h00l"}),
+            "IDLE BUSY IDLE BUSY EDGE - - - - -");
   EXPECT_EQ(str(t->get_first_symbol(std::string("1111"))), "BUSY");
 
   // Symbol to value gives the value as written; case-sensitive.
@@ -98,31 +105,23 @@ TEST_F(TdrTest, MnemonicsPatternsOrderAndLimits) {
     std::string s(e);
     EXPECT_TRUE(t->add_entry(s.substr(0, s.find('=')).c_str(), s.substr(s.find('=') + 1).c_str()));
   }
-  // The exact map wins over an earlier matching pattern; patterns go in entry order.
-  EXPECT_EQ(str(t->get_first_symbol("0011")), "EXACT");
-  EXPECT_EQ(str(t->get_first_symbol("0010")), "LOW_HALF");
-  EXPECT_EQ(str(t->get_first_symbol("0110")), "ANY_ZERO_START");
-  // Patterns with edge letters never match, even where X would.
-  EXPECT_EQ(t->get_first_symbol("R000"), nullptr);
-  EXPECT_EQ(t->get_first_symbol("1F00"), nullptr);
-  EXPECT_EQ(t->get_first_symbol("10E1"), nullptr);
-  // A pattern longer than the value never matches; a shorter one covers a prefix.
-  EXPECT_EQ(str(t->get_first_symbol("1111")), "PREFIX");
-  // Patterns are folded too: H0LX is 100X.
-  EXPECT_EQ(str(t->get_first_symbol("H00L")), "HL");
-  EXPECT_EQ(str(t->get_first_symbol("RXXX")), "RISE");  // the exact value is still found
+  // The exact map wins over an earlier matching pattern; patterns go in entry
+  // order; patterns with edge letters never match, even where X would; a
+  // pattern longer than the value never matches, a shorter one covers a
+  // prefix; patterns are folded too (H0LX is 100X); an edge pattern's own
+  // value is still found exactly.
+  EXPECT_EQ(symbols(t, {"0011", "0010", "0110", "R000", "1F00", "10E1", "1111", "H00L", "RXXX"}),
+            "EXACT LOW_HALF ANY_ZERO_START - - - PREFIX HL RISE");
 
   // An empty pattern matches every value of the right width, after the others.
   EXPECT_TRUE(t->add_entry("ANY", ""));
-  EXPECT_EQ(str(t->get_first_symbol("1010")), "ANY");
-  EXPECT_EQ(str(t->get_first_symbol("0000")), "LOW_HALF");
-  EXPECT_EQ(t->get_first_symbol("101"), nullptr);
+  EXPECT_EQ(symbols(t, {"1010", "0000", "101"}), "ANY LOW_HALF -");
 
   // Only longer patterns: nothing matches, not even an X value or the empty one.
   TDR_DATA_MNEMONICS_TABLE* w2 = m.create_table("w2", 2);
   EXPECT_TRUE(w2->add_entry("WIDE", "XXX"));
   EXPECT_TRUE(w2->add_entry("WIDER", std::string(44, 'X').c_str()));
-  for (const char* v : {"01", "XX", ""}) EXPECT_EQ(w2->get_first_symbol(v), nullptr) << v;
+  EXPECT_EQ(symbols(w2, {"01", "XX", ""}), "- - -");
 }
 
 TEST_F(TdrTest, MnemonicsDuplicateValuesAndSymbols) {
@@ -147,8 +146,7 @@ TEST_F(TdrTest, MnemonicsDuplicateValuesAndSymbols) {
   EXPECT_FALSE(t->add_entry(std::string("FIRST"), std::string("11"), false));
   EXPECT_EQ(t->get_num_entries(), 3);
   EXPECT_EQ(count_children(t->get_dom_node(), "symbol"), 3);
-  EXPECT_EQ(t->get_first_symbol("10"), nullptr);
-  EXPECT_EQ(str(t->get_value("FIRST")), "01");
+  EXPECT_EQ(symbols(t, {"10", "11"}) + " " + str(t->get_value("FIRST")), "- - 01");
 
   // Null arguments are caller errors.
   EXPECT_FALSE(t->add_entry(nullptr, "00"));
@@ -173,8 +171,7 @@ TEST_F(TdrTest, MnemonicsReaderWarnsOnConflictingSymbol) {
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(t->get_num_entries(), 3);
   EXPECT_EQ(str(t->get_first_symbol(2)), "NOP");
-  EXPECT_EQ(t->get_first_symbol("100"), nullptr);
-  EXPECT_EQ(str(t->get_first_symbol("001")), "READ");
+  EXPECT_EQ(symbols(t, {"100", "001"}), "- READ");
   // The refused element stays in the document as it was.
   EXPECT_EQ(count_children(t->get_dom_node(), "symbol"), 4);
 }
@@ -191,14 +188,14 @@ TEST_F(TdrTest, MnemonicsReaderSkipsBadTablesAndSymbols) {
   EXPECT_EQ(str(a->get_value("ONE")), "01");
   EXPECT_EQ(str(a->get_value("TWO")), "10");
   for (const char* s : {"NESTED", "OTHER", "EMPTY"}) EXPECT_EQ(a->get_value(s), nullptr) << s;
-  EXPECT_EQ(m.find_table(""), nullptr);
-  EXPECT_EQ(m.find_table("c"), nullptr);
-  ASSERT_NE(m.find_table("b"), nullptr);
-  EXPECT_EQ(m.find_table("b")->get_width(), 0);
-  EXPECT_EQ(m.find_table("w")->get_width(), 0);
-  EXPECT_EQ(m.find_table("n")->get_width(), -3);
+  EXPECT_TRUE(m.find_table("") == nullptr && m.find_table("c") == nullptr);
+  std::string widths;
+  for (const char* name : {"b", "w", "n", "s"}) {
+    ASSERT_NE(m.find_table(name), nullptr) << name;
+    widths += std::to_string(m.find_table(name)->get_width()) + " ";
+  }
+  EXPECT_EQ(widths, "0 0 -3 3 ");
   EXPECT_EQ(m.find_table("n")->get_first_symbol(""), nullptr);
-  EXPECT_EQ(m.find_table("s")->get_width(), 3);
   // Nothing was written while reading: every element is where it was.
   EXPECT_EQ(count_children(f.doc.find("mnemonics"), "table"), 8);
 }
@@ -322,14 +319,9 @@ TEST_F(TdrTest, MnemonicsHostileSizes) {
   pattern[0] = '0';
   EXPECT_TRUE(t->add_entry("ONES", ones.c_str()));
   EXPECT_TRUE(t->add_entry("LEADING_ZERO", pattern.c_str()));
-  EXPECT_EQ(str(t->get_first_symbol(std::string(width, 'H'))), "ONES");
-  std::string probe(width, '1');
-  probe[0] = '0';
-  EXPECT_EQ(str(t->get_first_symbol(probe)), "LEADING_ZERO");
-  probe[0] = '1';
-  probe[width - 1] = '0';
-  EXPECT_EQ(t->get_first_symbol(probe), nullptr);
-  EXPECT_EQ(t->get_first_symbol(std::string(width + 1, '1')), nullptr);
+  std::string leading_zero = "0" + ones.substr(1), trailing_zero = ones.substr(1) + "0";
+  EXPECT_EQ(symbols(t, {std::string(width, 'H'), leading_zero, trailing_zero, ones + "1"}, true),
+            "ONES LEADING_ZERO - -");
   EXPECT_EQ(str(t->get_value("ONES")), ones);
 
   // Many entries and many patterns: lookups stay correct.
@@ -342,8 +334,7 @@ TEST_F(TdrTest, MnemonicsHostileSizes) {
     ASSERT_TRUE(many->add_entry("S" + std::to_string(i), v, false));
   }
   ASSERT_TRUE(many->add_entry(std::string("TOP"), std::string("1XXXXXXXXXXXXXXX"), false));
-  EXPECT_EQ(str(many->get_first_symbol("0000000000000101")), "S5");
-  EXPECT_EQ(str(many->get_first_symbol("1000000000000101")), "TOP");
+  EXPECT_EQ(symbols(many, {"0000000000000101", "1000000000000101"}), "S5 TOP");
   EXPECT_EQ(str(many->get_value("S19999")), "0100111000011111");
   EXPECT_THROW(many->get_value(20001), std::out_of_range);
   EXPECT_EQ(str(many->get_value(20000)), "1XXXXXXXXXXXXXXX");
@@ -354,10 +345,8 @@ TEST_F(TdrTest, MnemonicsTableEdgeCasesOfConstruction) {
   // A table object over no element reads nothing and answers null by index.
   TDR_DATA_MNEMONICS_TABLE orphan(d.doc, static_cast<DOMElement*>(nullptr));
   expect_internal_error("element != NULL");
-  EXPECT_EQ(orphan.get_name(), nullptr);
-  EXPECT_EQ(orphan.get_num_entries(), 0);
-  EXPECT_EQ(orphan.get_value(0), nullptr);
-  EXPECT_EQ(orphan.get_first_symbol(0), nullptr);
+  EXPECT_TRUE(orphan.get_name() == nullptr && orphan.get_num_entries() == 0 &&
+              orphan.get_value(0) == nullptr && orphan.get_first_symbol(0) == nullptr);
 
   TDR_DATA_MNEMONICS_TABLE nameless(d.doc, static_cast<const char*>(nullptr), 3);
   expect_internal_error("name != NULL");
@@ -405,8 +394,7 @@ TEST_F(TdrTest, MnemonicsSavedFileRoundTripIsExact) {
     EXPECT_EQ(back.find_table("old"), nullptr);
     TDR_DATA_MNEMONICS_TABLE* op = back.find_table("op \"code\" <&>");
     ASSERT_NE(op, nullptr);
-    EXPECT_EQ(str(op->get_first_symbol("001")), "ADD");
-    EXPECT_EQ(str(op->get_first_symbol("011")), "\xC2\xB5OP");
+    EXPECT_EQ(symbols(op, {"001", "011"}), "ADD \xC2\xB5OP");
     EXPECT_EQ(str(op->get_value("\xC2\xB5OP")), "LX1");
     EXPECT_EQ(op->get_value("MEMORY_ONLY"), nullptr);  // it never reached the document
     EXPECT_EQ(back.find_table("empty")->get_num_entries(), 0);
