@@ -21,17 +21,21 @@ namespace {
 
 typedef TDR_TX_SIGNAL_NODES::NODE_TYPE NODE;
 
-// The owners' part in its simplest form; refuses the group names in `refused`.
+// The owners' part in its simplest form; refuses the group names in `refused`
+// (every name with `refuse_all`) and counts the group names it was asked for.
 class TEST_LIST : public TDR_TX_SIGNAL_NODES {
  public:
   using TDR_TX_SIGNAL_NODES::TDR_TX_SIGNAL_NODES;
   const char* get_name() override { return "list"; }
   bool is_node_deletable(int) override { return true; }
   bool set_group_node_name(int node_index, const char* name) override {
-    if (name && refused.count(name)) return false;
+    ++asked;
+    if (refuse_all || (name && refused.count(name))) return false;
     return TDR_TX_SIGNAL_NODES::set_group_node_name(node_index, name);
   }
   std::set<std::string> refused;
+  bool refuse_all = false;
+  int asked = 0;
 };
 
 const char LETTERS[] = "SECML?";
@@ -204,6 +208,10 @@ TEST_F(TxNodeListTest, LoadingDropsBrokenNodesAndAddsMissingWires) {
   EXPECT_TRUE(m_data->is_group_member_expanded(1));
   EXPECT_EQ(m_data->find_node_with_name_not_in_range("d[0]", 3, 3), -1);
   EXPECT_EQ(m_data->find_node_with_name_not_in_range("d[0]", 0, 2), 3);
+  // Without a view the list stays empty and the missing view is reported.
+  TEST_LIST none(0, nullptr, m_undo, m_status, nullptr, false);
+  expect_internal_error("data_view != NULL");
+  EXPECT_EQ(none.get_node_count(), 0);
 }
 
 TEST_F(TxNodeListTest, GroupNamesDerivedFromMemberNames) {
@@ -348,6 +356,14 @@ TEST_F(TxNodeListTest, LinkedGroupsRepeatEditsInTheOtherView) {
   EXPECT_EQ(m_data->get_node(0)->name, "bus_a (2)");
   EXPECT_EQ(m_setup->get_node(0)->name, "bus_a (2)");
   m_setup->refused.clear();
+  // A view that refuses every name is asked for node count + 1 candidates, then nothing changes.
+  m_setup->refuse_all = true;
+  m_setup->asked = 0;
+  act([&] { m_data->set_group_node_name(0, "y"); });
+  EXPECT_EQ(m_setup->asked, m_setup->get_node_count() + 1);
+  EXPECT_EQ(m_data->get_node(0)->name, "bus_a (2)");
+  EXPECT_EQ(m_setup->get_node(0)->name, "bus_a (2)");
+  m_setup->refuse_all = false;
 
   act([&] { EXPECT_TRUE(m_data->ungroup_node(0)); });
   EXPECT_EQ(layout(*m_data).substr(0, 12), "Sc[1] Sc[0] ");
@@ -358,6 +374,14 @@ TEST_F(TxNodeListTest, LinkedGroupsRepeatEditsInTheOtherView) {
   EXPECT_EQ(dump(*m_data), data_start);
   EXPECT_EQ(dump(*m_setup), setup_start);
   EXPECT_FALSE(m_status->is_modified());
+
+  // Linking asks as often for the new group's name; the group keeps its derived one.
+  m_setup->refuse_all = true;
+  m_setup->asked = 0;
+  act([&] { EXPECT_TRUE(m_data->link_group_node(0, TDR_LTYPE_ALL_LINK)); });
+  EXPECT_EQ(m_setup->asked, m_setup->get_node_count() + 1);
+  EXPECT_EQ(m_setup->get_node(0)->name, "c[0..1]");
+  EXPECT_EQ(m_data->get_node(0)->name, "ctl");
 }
 
 TEST_F(TxNodeListTest, SettersChangeOnlyWhatDiffers) {
@@ -370,6 +394,11 @@ TEST_F(TxNodeListTest, SettersChangeOnlyWhatDiffers) {
   EXPECT_EQ(dump(*m_data).substr(0, 12), "10 11 11 12\n");
   EXPECT_TRUE(m_data->is_capture_type_changed());
   EXPECT_TRUE(m_status->m_classic_node_changed);
+  // A node once moved to or from trigger-only keeps its mark through later changes.
+  act([&] { EXPECT_TRUE(m_data->set_node_capture_type(12, TDR_WTYPE_BOTH_CAPTURE)); });
+  act([&] { EXPECT_TRUE(m_data->set_node_capture_type(12, TDR_WTYPE_DATA_CAPTURE)); });
+  EXPECT_TRUE(m_data->get_node(12)->capture_type_changed);
+  EXPECT_FALSE(m_data->get_node(4)->capture_type_changed);
 
   // Debug ports: a generated name, made unique against the other ports.
   m_data->set_instance_index(2);

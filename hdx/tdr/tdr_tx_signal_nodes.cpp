@@ -61,10 +61,9 @@ TDR_TX_SIGNAL_NODES::TDR_TX_SIGNAL_NODES(int instance_index, TDR_DATA_SIGNAL_VIE
       m_change_status(change_status),
       m_recorder(recorder),
       m_is_setup_view(is_setup_view) {
-  if (view)
-    init(view);
-  else
-    init();
+  // A null view is reported by init(view) and leaves the list empty.
+  if (!view) init();
+  init(view);
 }
 
 TDR_TX_SIGNAL_NODES::~TDR_TX_SIGNAL_NODES() {
@@ -379,8 +378,8 @@ bool TDR_TX_SIGNAL_NODES::negotiate_linked_value(int node_index, const char* val
     end_repeat(partner, linking_type);
     return true;
   }
-  int limit = other->get_node_count() + 1;
-  for (int counter = 0; counter <= limit; ++counter) {
+  int limit = other->get_node_count() + 1;  // candidates, the requested value included
+  for (int counter = 0; counter < limit; ++counter) {
     if (counter > 0) {
       candidate = suffixed(base, counter);
       node->linking_type = TDR_LTYPE_NO_LINK;
@@ -483,8 +482,9 @@ bool TDR_TX_SIGNAL_NODES::set_node_capture_type(int node_index,
   TDR_DATA_WIRE_CAPTURE_TYPE old_type = node->capture_type;
   m_capture_type_changed = true;
   set_node_changed_flag(node->tap_mode, false);
-  node->capture_type_changed =
-      old_type == TDR_WTYPE_TRIGGER_CAPTURE || capture_type == TDR_WTYPE_TRIGGER_CAPTURE;
+  // Once set, the mark stays until the carry-over to the other view clears it.
+  if (old_type == TDR_WTYPE_TRIGGER_CAPTURE || capture_type == TDR_WTYPE_TRIGGER_CAPTURE)
+    node->capture_type_changed = true;
   // Headers count in neither total (a group copy does not carry the type).
   if (node->is_wire()) count_capture_change(old_type, capture_type);
   node->capture_type = capture_type;
@@ -1214,7 +1214,7 @@ bool TDR_TX_SIGNAL_NODES::link_group_node(int node_index,
   std::string accepted;
   int limit = other->get_node_count() + 1;
   bool named = false;
-  for (int counter = 0; counter <= limit && !named; ++counter) {
+  for (int counter = 0; counter < limit && !named; ++counter) {
     accepted = counter == 0 ? group->name : suffixed(group->name, counter);
     NODE_TYPE* new_group = other->get_node(start);
     if (new_group->name == accepted) {
