@@ -198,6 +198,11 @@ TEST_F(TxSessionTest, RoadFiveRemovesTheMiddleInstance) {
 TEST_F(TxSessionTest, EstimatesFollowTheModel) {
   create(1);
   EXPECT_EQ(m_tx->get_hub_lcell_usage_per_inst(), 101);
+  EXPECT_EQ(m_tx->get_instance_lcell_usage_alone(0), 0);
+  act(0, [&] { EXPECT_TRUE(trig(0)->set_trigger_level_basic_condition(0, false)); });
+  EXPECT_EQ(m_tx->get_instance_lcell_usage_alone(0), 7) << "0 - trunc((0 - 1) * 7.4)";
+  EXPECT_EQ(m_tx->get_instance_estimated_lcell_count_at(0), 7 + 101);
+  ASSERT_TRUE(inst(0)->undo());
   add_signals(0, "w", 8);
   EXPECT_EQ(set(0)->get_sample_depth(), 128);
   EXPECT_EQ(m_tx->get_instance_lcell_usage_alone(0), 215);
@@ -215,6 +220,12 @@ TEST_F(TxSessionTest, EstimatesFollowTheModel) {
   ASSERT_TRUE(m_tx->commit_session());
   m_tx->check_instance_compilation_type_at(0, &full, &rivlet);
   EXPECT_FALSE(full || rivlet);
+  m_tx->check_instance_compilation_type_at(0, nullptr, &rivlet);
+  expect_internal_error("is_full != NULL");
+  m_tx->check_instance_compilation_type_at(0, &full, nullptr);
+  expect_internal_error("is_rivlet != NULL");
+  m_tx->get_all_available_trigger_out_target_at(0, nullptr);
+  expect_internal_error("trig_out_vec != NULL");
 }
 
 TEST_F(TxSessionTest, BadInputOpensOrCreatesAndFailedSavesKeepTheFile) {

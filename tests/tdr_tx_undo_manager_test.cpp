@@ -190,6 +190,7 @@ TEST_F(TxUndoTest, PluginSettingsRunsBecomeOneActionPerTarget) {
   EXPECT_TRUE(status->m_presentation_changed);
   EXPECT_EQ(m_manager->get_num_actions(), 0);
 
+  m_sink.debug_lines.clear();
   m_instance->begin_action();
   a.set_width(8);
   a.set_width(16);
@@ -200,6 +201,10 @@ TEST_F(TxUndoTest, PluginSettingsRunsBecomeOneActionPerTarget) {
   a.add_internal_option("cache", "on");
   m_instance->end_action();
   ASSERT_EQ(m_manager->get_num_actions(), 1);
+  // A run is added when another target follows; the last one is closed by end_action.
+  EXPECT_EQ(m_sink.debug_lines,
+            std::vector<std::string>({"Begin undo action", "Add atomic action", "Add atomic action",
+                                      "End undo action with atomic action(s) pushed onto stack"}));
 
   ASSERT_TRUE(m_instance->undo());
   EXPECT_EQ(a.get_width(), 4);

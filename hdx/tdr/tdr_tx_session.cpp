@@ -385,10 +385,10 @@ bool TDR_TX_SESSION::duplicate_trigger_to_other(int view) {
   return trigger->duplicate_trigger_to_other(is_power_up_view(view));
 }
 
-void TDR_TX_SESSION::get_all_available_trigger_out_target_at(int view,
-                                                             std::vector<const char*>* names) {
-  if (!TDR_CHECK(names != NULL)) return;
-  names->clear();
+void TDR_TX_SESSION::get_all_available_trigger_out_target_at(
+    int view, std::vector<const char*>* trig_out_vec) {
+  if (!TDR_CHECK(trig_out_vec != NULL)) return;
+  trig_out_vec->clear();
   int own = translate_instance_index(view);
   if (own < 0) return;
   for (int i = 0; i < int(m_data_group.size()); ++i) {
@@ -396,7 +396,7 @@ void TDR_TX_SESSION::get_all_available_trigger_out_target_at(int view,
     DATA_GROUP* group = m_data_group[size_t(i)];
     group->m_trigger_out_target =
         group->m_tx_instance->get_name(false) + TDR_TRIGGER_IN_PORT_NAME;
-    names->push_back(group->m_trigger_out_target.c_str());
+    trig_out_vec->push_back(group->m_trigger_out_target.c_str());
   }
 }
 
@@ -639,9 +639,12 @@ int TDR_TX_SESSION::get_instance_lcell_usage_alone(int instance_index) const {
     for (; depth > 1; depth /= 2) ++s;
   }
   int levels = trigger ? trigger->get_trigger_level() : 1;
-  if (w <= 0) return 0;
-  int usage = int((levels - 1) * 10.5) + int((w - 1) * ((levels - 1) * 6.342 + 10.419)) +
-              int((s - 6) * 8.0) + 135;
+  int usage = 0;
+  if (w > 0) {
+    usage = int((levels - 1) * 10.5) + int((w - 1) * ((levels - 1) * 6.342 + 10.419)) +
+            int((s - 6) * 8.0) + 135;
+  }
+  // Advanced levels are accounted for even without any wire.
   if (!trigger) return usage;
   int reserved = signal_set->get_reserved_trigger_node_size();
   int classic_trigger_nodes = -1;  // counted once, when first needed
@@ -691,16 +694,17 @@ int TDR_TX_SESSION::get_instance_ram_type_at(int view) const {
   return group->m_tx_signal_set->get_velarn_ram_type();
 }
 
-void TDR_TX_SESSION::check_instance_compilation_type_at(int view, bool* full, bool* rivlet) {
-  if (!TDR_CHECK(full != NULL) || !TDR_CHECK(rivlet != NULL)) return;
-  *full = false;
-  *rivlet = false;
+void TDR_TX_SESSION::check_instance_compilation_type_at(int view, bool* is_full,
+                                                        bool* is_rivlet) {
+  if (!TDR_CHECK(is_full != NULL) || !TDR_CHECK(is_rivlet != NULL)) return;
+  *is_full = false;
+  *is_rivlet = false;
   DATA_GROUP* group = group_at(view, false);
   if (!group) return;
   if (group->m_tx_instance->is_full_compilation()) {
-    group->m_tx_signal_set->check_compilation_type(full, rivlet);
+    group->m_tx_signal_set->check_compilation_type(is_full, is_rivlet);
   }
-  if (!*full) group->m_tx_trigger->check_compilation_type(full, rivlet);
+  if (!*is_full) group->m_tx_trigger->check_compilation_type(is_full, is_rivlet);
 }
 
 // --- session-wide settings --------------------------------------------------------

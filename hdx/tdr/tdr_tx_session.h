@@ -70,7 +70,7 @@ class TDR_TX_SESSION {
   bool is_power_up_view(int view) const;
   int find_instance_index(const char* name) const;
   bool duplicate_trigger_to_other(int view);
-  void get_all_available_trigger_out_target_at(int view, std::vector<const char*>* names);
+  void get_all_available_trigger_out_target_at(int view, std::vector<const char*>* trig_out_vec);
 
   // --- instances ---
   bool create_tavrin_instance(const char* name);
@@ -93,7 +93,7 @@ class TDR_TX_SESSION {
   int get_instance_lcell_usage_alone(int instance_index) const;
   int get_instance_ram_bits_usage_at(int view) const;
   int get_instance_ram_type_at(int view) const;
-  void check_instance_compilation_type_at(int view, bool* full, bool* rivlet);
+  void check_instance_compilation_type_at(int view, bool* is_full, bool* is_rivlet);
 
   // --- session-wide settings ---
   const char* get_jtag_chain_name() const;

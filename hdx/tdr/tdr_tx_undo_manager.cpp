@@ -251,7 +251,12 @@ bool TDR_TX_UNDO_MANAGER::end_action() {
     m_current_undo_action = nullptr;
     return false;
   }
-  if (m_pending_plugin_action) finish_pending_plugin_action();
+  if (m_pending_plugin_action) {
+    // Straight into the open action: closing the last run is no new atomic action.
+    m_pending_plugin_action->clone_end_obj();
+    m_current_undo_action->append(m_pending_plugin_action);
+    m_pending_plugin_action = nullptr;
+  }
   m_current_undo_action->end();
   TDR_TX_UNDO_ACTION* action = m_current_undo_action;
   m_current_undo_action = nullptr;
