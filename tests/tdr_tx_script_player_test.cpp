@@ -137,7 +137,7 @@ class RANDOM_EDITOR {
   std::string name() { return "n" + std::to_string(pick(6)); }
   const char* text_or_null(std::string* keep) {
     if (pick(4) == 0) return nullptr;
-    *keep = pick(3) == 0 ? "it's \"odd\" | x, y /* z */" : name();
+    *keep = pick(3) == 0 ? "it's \"odd\" | x, y /* z */\n'q' 4" : name();
     return keep->c_str();
   }
   // A node of `list` whose kind is `group` (-1 when there is none).

@@ -12,6 +12,7 @@
 #include "tdr_test_support.h"
 #include "tdr_tx_test_support.h"
 #include "tdr_tx_instance.h"
+#include "tdr_tx_script_player.h"
 #include "tdr_tx_script_recorder.h"
 #include "tdr_tx_session.h"
 #include "tdr_tx_signal_set.h"
@@ -279,6 +280,34 @@ TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
                       "ADV: Invalid advanced trigger expression is generated from get_equation"),
             lines.end());
   EXPECT_TRUE(level_text_has(save(), "<![CDATA[a && (]]>"));
+
+  // Without a data list, node changes that must reach it are refused.
+  TDR_TX_CHANGE_STATUS status;
+  TDR_TX_UNDO_MANAGER undo(&status, nullptr);
+  TDR_TX_TRIGGER alone(0, nullptr, &undo, &status, nullptr, nullptr);
+  EXPECT_FALSE(alone.append_node("e", TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
+  EXPECT_FALSE(alone.delete_node("e"));
+  expect_internal_error("signal_set != NULL");
+  expect_internal_error("signal_set != NULL");
+}
+
+// The setup list's own operations write their lines, and the lines replay.
+TEST_F(TxTriggerTest, SetupListOperationsAreRecordedAndReplay) {
+  std::string script;
+  {
+    RECORDING on(temp_dir());
+    TDR_TX_SESSION tx;
+    script = tx.get_script_recorder()->get_script_path();
+    std::string path = temp_path("recorded.xml");
+    write_file(path, read_file(data_file("session.xml")));
+    ASSERT_TRUE(tx.open_session(path.c_str()));
+    tx.get_trigger_at(0, true)->rebuild_uniq_name_set();
+  }
+  EXPECT_NE(read_file(script).find("\ninstance 0 setup_tab rebuild_uniq_name_set\n"),
+            std::string::npos);
+  TDR_TX_SCRIPT_PLAYER replay;
+  ASSERT_TRUE(replay.load_file(script)) << replay.get_error();
+  EXPECT_EQ(replay.run(), TDR_TX_SCRIPT_PLAYER::REPLAY_OK) << replay.get_error();
 }
 
 // Advanced levels without an op_node tree, or with foreign elements in it,

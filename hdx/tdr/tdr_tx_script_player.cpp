@@ -130,7 +130,9 @@ const WORDS& enum_words(ARG_KIND kind) {
 
 bool parse_int(std::string_view token, long* value) {
   size_t i = token.size() > 1 && token[0] == '-' ? 1 : 0;
-  if (i >= token.size() || token.size() - i > 10) return false;
+  size_t first = i;  // of the digits that count: leading zeros do not
+  while (first + 1 < token.size() && token[first] == '0') ++first;
+  if (i >= token.size() || token.size() - first > 10) return false;
   long long v = 0;  // ten digits cannot overflow it
   for (size_t k = i; k < token.size(); ++k) {
     if (token[k] < '0' || token[k] > '9') return false;
@@ -243,7 +245,8 @@ class ARG_MATCHER {
     args->assign(m_kinds.size(), ARG());
     return match_from(0, 0, args);
   }
-  // Some quoted argument found no closing quote at all.
+  // Some quoted argument found no closing quote that fits: a text may go on
+  // on the next line.
   bool quote_left_open() const { return m_open_quote; }
 
  private:
@@ -268,7 +271,9 @@ class ARG_MATCHER {
         if (!convert_quoted(kind, m_text.substr(pos + 1, q - pos - 1), &(*args)[k])) continue;
         if (match_from(after, k + 1, args)) return true;
       }
-      if (!closed) m_open_quote = true;
+      // A text whose quotes all fail may have held a line break: "'it's" then
+      // "x'" on the next line.
+      if (!closed || kind == K_STR) m_open_quote = true;
     } else {
       size_t end = pos;
       while (end < m_text.size() && !is_blank(m_text[end])) ++end;
@@ -806,6 +811,7 @@ const std::vector<OPERATION>& operations() {
        RUN(c.trigger->rename_node_alias(c.s(0), c.s(1)))},
       {"set_instance_index", H_SETUP, {K_INT}, RUN(c.trigger->set_instance_index(c.i(0)))},
       {"recount_data_trigger_width", H_SETUP, {}, RUN(c.trigger->recount_data_trigger_width())},
+      {"rebuild_uniq_name_set", H_SETUP, {}, RUN(c.trigger->rebuild_uniq_name_set())},
       {"sync_upon_capture_type_change", H_SETUP, {},
        RUN(c.trigger->sync_upon_capture_type_change())},
   };
@@ -1063,26 +1069,15 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
   st->args.reserve(text.size() / 20 + 1);
   std::vector<ARG> values;
   std::string joined;  // a call whose quoted argument spans lines
-  while (lines.next(&line)) {
-    int line_number = lines.number();
-    std::string_view head_text = trim(line);
-    if (head_text.empty() || head_text[0] == '-') continue;
-    if (head_text.size() >= 2 && head_text[0] == '/' && head_text[1] == '/') {
-      static const char AUTO[] = "// auto_name ";
-      if (head_text.compare(0, sizeof AUTO - 1, AUTO) != 0) continue;
-      std::string_view rest = trim(head_text.substr(sizeof AUTO - 1));
-      if (rest.size() < 2 || rest.front() != '\'' || rest.back() != '\'') {
-        st->error = st->where(line_number) + "an auto_name line needs one quoted name";
-        return false;
-      }
-      st->auto_names.emplace_back(rest.substr(1, rest.size() - 2));
-      continue;
-    }
+  // Parses the call on `line` and the lines a quoted argument goes on to; false
+  // with the error set when it does not parse. A line of location comments
+  // only leaves the call without operation.
+  auto parse_call = [&](std::string_view line, int line_number, CALL* out) {
     size_t pos = 0;
     std::string_view word = next_word(line, &pos);
-    if (word.empty()) continue;  // location comments only
+    if (word.empty()) return true;  // location comments only
 
-    CALL call;
+    CALL& call = *out;
     call.line = line_number;
     call.head = H_SESSION;
     if (word == "instance") {
@@ -1149,8 +1144,42 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
                     "another call gives";
       return false;
     }
+    return true;
+  };
+  while (lines.next(&line)) {
+    int line_number = lines.number();
+    std::string_view head_text = trim(line);
+    if (head_text.empty()) continue;
+    if (head_text[0] == '-') {
+      // A nested call is skipped with the lines its quoted arguments go on to;
+      // a nested line that does not parse is skipped alone.
+      size_t arrow = head_text.find_first_not_of('-');
+      if (arrow != std::string_view::npos && head_text[arrow] == '>') {
+        LINES before = lines;
+        size_t num_args = st->args.size();
+        CALL nested;
+        if (!parse_call(head_text.substr(arrow + 1), line_number, &nested)) lines = before;
+        st->args.resize(num_args);
+        st->error.clear();
+      }
+      continue;
+    }
+    if (head_text.size() >= 2 && head_text[0] == '/' && head_text[1] == '/') {
+      static const char AUTO[] = "// auto_name ";
+      if (head_text.compare(0, sizeof AUTO - 1, AUTO) != 0) continue;
+      std::string_view rest = trim(head_text.substr(sizeof AUTO - 1));
+      if (rest.size() < 2 || rest.front() != '\'' || rest.back() != '\'') {
+        st->error = st->where(line_number) + "an auto_name line needs one quoted name";
+        return false;
+      }
+      st->auto_names.emplace_back(rest.substr(1, rest.size() - 2));
+      continue;
+    }
+    CALL call;
+    if (!parse_call(line, line_number, &call)) return false;
+    if (!call.op) continue;
     if (!call.op->run) {
-      st->error = st->where(line_number) + "'" + std::string(word) +
+      st->error = st->where(line_number) + "'" + call.op->name +
                   "' cannot be replayed at top level: it takes an object that only another "
                   "call gives";
       return false;

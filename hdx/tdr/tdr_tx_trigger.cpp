@@ -1275,6 +1275,7 @@ void TDR_TX_TRIGGER::uniq_remove(const std::string& text) {
 }
 
 void TDR_TX_TRIGGER::rebuild_uniq_name_set() {
+  TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "rebuild_uniq_name_set");
   m_uniq_node_set.clear();
   if (!m_node_vec) return;
   for (const NODE_TYPE* node : *m_node_vec) {
@@ -1300,13 +1301,13 @@ bool TDR_TX_TRIGGER::append_node(const char* name, TDR_DATA_SIGNAL_TYPE signal_t
   func.append_argument(tap_mode);
   if (!TDR_CHECK(name != NULL)) return false;
   if (is_name_in_uniq_set(name)) return false;
-  TDR_TX_SIGNAL_NODES* other = get_tx_signal_set();
-  if (!TDR_CHECK(other != NULL)) return false;
+  TDR_TX_SIGNAL_NODES* signal_set = get_tx_signal_set();
+  if (!TDR_CHECK(signal_set != NULL)) return false;
   bool result = TDR_TX_SIGNAL_NODES::append_node(name, signal_type, tap_mode);
   if (!result) return false;
   TDR_CHECK(!is_name_in_uniq_set(name));
   uniq_add(name);
-  other->append_node(name, signal_type, tap_mode);
+  signal_set->append_node(name, signal_type, tap_mode);
   return result;
 }
 
@@ -1314,8 +1315,8 @@ bool TDR_TX_TRIGGER::delete_node(const char* name) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "delete_node");
   func.append_argument(name);
   if (!TDR_CHECK(name != NULL)) return false;
-  TDR_TX_SIGNAL_NODES* other = get_tx_signal_set();
-  if (!TDR_CHECK(other != NULL)) return false;
+  TDR_TX_SIGNAL_NODES* signal_set = get_tx_signal_set();
+  if (!TDR_CHECK(signal_set != NULL)) return false;
   std::string text = name;
   // The names and aliases of the nodes this deletes leave the set.
   std::vector<std::pair<std::string, std::string>> removed;
@@ -1331,7 +1332,7 @@ bool TDR_TX_TRIGGER::delete_node(const char* name) {
       if (!pair.second.empty()) uniq_remove(pair.second);
     }
   }
-  other->delete_node(text.c_str());
+  signal_set->delete_node(text.c_str());
   return result;
 }
 
@@ -1343,8 +1344,8 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
   int count = get_node_count();
   if (first_index >= count || last_index >= count) return 0;
   if (first_index > last_index) std::swap(first_index, last_index);
-  TDR_TX_SIGNAL_NODES* other = get_tx_signal_set();
-  if (!TDR_CHECK(other != NULL)) return 0;
+  TDR_TX_SIGNAL_NODES* signal_set = get_tx_signal_set();
+  if (!TDR_CHECK(signal_set != NULL)) return 0;
 
   // The base keeps groups whole: it may take the header before the range or
   // the members after it. Remember every candidate, then keep those that are
@@ -1377,11 +1378,11 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
     if (!c.group) {
       removed_wire_names.push_back(c.name);
     } else if (c.linking != TDR_LTYPE_NO_LINK && !in_undo_redo()) {
-      int partner = other->find_group_node(c.name.c_str());
+      int partner = signal_set->find_group_node(c.name.c_str());
       if (partner >= 0) {
-        other->push_node_image(partner);
-        other->get_node(partner)->linking_type = TDR_LTYPE_NO_LINK;
-        other->ungroup_node(partner);
+        signal_set->push_node_image(partner);
+        signal_set->get_node(partner)->linking_type = TDR_LTYPE_NO_LINK;
+        signal_set->ungroup_node(partner);
       }
     }
   }
@@ -1390,8 +1391,8 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
   if (!removed_wire_names.empty()) {
     std::unordered_set<std::string> wanted(removed_wire_names.begin(), removed_wire_names.end());
     std::vector<std::pair<int, int>> runs;
-    for (int k = 0; k < other->get_node_count(); ++k) {
-      NODE_TYPE* node = other->get_node(k);
+    for (int k = 0; k < signal_set->get_node_count(); ++k) {
+      NODE_TYPE* node = signal_set->get_node(k);
       if (node->is_group() || (!wanted.count(node->name) && !wanted.count(node->alias))) continue;
       // The view element stays: the setup view may still show the signal.
       delete node->data_view_node;
@@ -1403,7 +1404,7 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
       }
     }
     for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
-      other->delete_node_base(it->first, it->second);
+      signal_set->delete_node_base(it->first, it->second);
     }
   }
   return deleted;
@@ -1418,13 +1419,13 @@ bool TDR_TX_TRIGGER::set_node_name(int node_index, const char* name) {
   if (!node || node->is_group()) return false;
   if (node->name == name) return true;
   if (*name == '\0' || is_name_in_uniq_set(name)) return false;
-  TDR_TX_SIGNAL_NODES* other = get_tx_signal_set();
-  if (!TDR_CHECK(other != NULL)) return false;
+  TDR_TX_SIGNAL_NODES* signal_set = get_tx_signal_set();
+  if (!TDR_CHECK(signal_set != NULL)) return false;
   std::string old_name = node->name;
   if (!TDR_TX_SIGNAL_NODES::set_node_name(node_index, name)) return false;
   uniq_remove(old_name);
   uniq_add(get_node(node_index)->name);
-  other->rename_all_node_name(old_name.c_str(), get_node(node_index)->name.c_str());
+  signal_set->rename_all_node_name(old_name.c_str(), get_node(node_index)->name.c_str());
   return true;
 }
 
@@ -1437,14 +1438,14 @@ bool TDR_TX_TRIGGER::set_node_alias(int node_index, const char* alias) {
   if (!node) return false;
   std::string text = alias ? alias : "";
   if (!text.empty() && text != node->alias && is_name_in_uniq_set(text)) return false;
-  TDR_TX_SIGNAL_NODES* other = get_tx_signal_set();
-  if (!TDR_CHECK(other != NULL)) return false;
+  TDR_TX_SIGNAL_NODES* signal_set = get_tx_signal_set();
+  if (!TDR_CHECK(signal_set != NULL)) return false;
   std::string old_alias = node->alias;
   if (!TDR_TX_SIGNAL_NODES::set_node_alias(node_index, alias)) return false;
   node = get_node(node_index);
   if (!old_alias.empty()) uniq_remove(old_alias);
   uniq_add(node->alias);
-  if (node->is_wire()) other->rename_all_node_alias(node->name.c_str(), node->alias.c_str());
+  if (node->is_wire()) signal_set->rename_all_node_alias(node->name.c_str(), node->alias.c_str());
   return true;
 }
 
