@@ -111,6 +111,13 @@ TEST_F(AdvTest, ExpressionsAreReadLazilyReplacedAndSaved) {
   EXPECT_EQ(cdata_of(child(child(level_element(t, added), "power_up"), "power_up_expression")),
             "a ^ c");
   EXPECT_EQ(child(level_element(t, added), "expression"), nullptr);
+
+  // A hand-written file may indent the section.
+  open_triggers("<trigger name=\"t\"><events><level type=\"advanced\"><power_up>"
+                "<power_up_expression>\n  <![CDATA[a]]>\n</power_up_expression></power_up>"
+                "<expression> <!-- c --><![CDATA[!c]]></expression></level></events></trigger>");
+  EXPECT_STREQ(trigger()->get_advanced_trigger_expression(0, false), "!c");
+  EXPECT_STREQ(trigger()->get_advanced_trigger_expression(0, true), "a");
 }
 
 TEST_F(AdvTest, FactoriesAreBuiltOnDemandOncePerLevelAndSide) {

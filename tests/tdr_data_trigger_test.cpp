@@ -303,6 +303,8 @@ TEST_F(TriggerTest, BusValuesFollowTheBitOrder) {
   // Unknown bus.
   EXPECT_FALSE(t->set_trigger_condition("nobus", 0, 12L, false, true));
   EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"nobus", "12", "t"}));
+  EXPECT_FALSE(t->set_trigger_condition("nobus", 0, long(0xFFFFFFFEu), false, true));
+  EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"nobus", "-2", "t"}));
   // Unknown members consume their bit: grp = a, ghost, (nameless), x, c; value 0b10101.
   EXPECT_TRUE(t->set_trigger_condition("grp", 1, 21L, false, false));
   EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"ghost"}));

@@ -79,6 +79,13 @@ DOMElement* first_child(DOMNode* parent, const XMLCh* name) {
 
 DOMText* new_text(DOMDocument* doc) { return doc->createTextNode(TDR_X("")); }
 
+// An expression's CDATA section; a hand-written file may indent it.
+DOMCDATASection* first_cdata(DOMElement* expression) {
+  for (DOMNode* c = expression ? expression->getFirstChild() : nullptr; c; c = c->getNextSibling())
+    if (c->getNodeType() == DOMNode::CDATA_SECTION_NODE) return static_cast<DOMCDATASection*>(c);
+  return nullptr;
+}
+
 }  // namespace
 
 // The condition parser's view of the trigger. Bus lookups are remembered for
@@ -311,14 +318,9 @@ void TDR_DATA_TRIGGER::expand_dom_events(DOMElement* events) {
         if (first && first->getNodeType() == DOMNode::TEXT_NODE)
           texts[1] = level.text[1] = static_cast<DOMText*>(first);
       }
-      DOMElement* expression = first_child(e, TDR_X("expression"));
-      first = expression ? expression->getFirstChild() : nullptr;
-      if (first && first->getNodeType() == DOMNode::CDATA_SECTION_NODE)
-        level.expression[0] = static_cast<DOMCDATASection*>(first);
-      expression = power_up ? first_child(power_up, TDR_X("power_up_expression")) : nullptr;
-      first = expression ? expression->getFirstChild() : nullptr;
-      if (first && first->getNodeType() == DOMNode::CDATA_SECTION_NODE)
-        level.expression[1] = static_cast<DOMCDATASection*>(first);
+      level.expression[0] = first_cdata(first_child(e, TDR_X("expression")));
+      if (power_up)
+        level.expression[1] = first_cdata(first_child(power_up, TDR_X("power_up_expression")));
       level.op_node = first_child(e, TDR_X("op_node"));
     }
     parse_level_text(texts[0], index, false);
@@ -655,9 +657,10 @@ bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level, lo
   if (level < 0 || level >= get_event_levels()) return false;
   TDR_DATA_SIGNAL_VIEW_NODE bus = find_bus(bus_name);
   if (bus.is_null()) {
+    // The value is printed as a 32-bit int, as its bits are used.
     if (m_signal_set)
-      MSG_TDR::post(
-          MSG_TDR::W::INVALID_BUS_REF(bus_name, std::to_string(value).c_str(), m_name.c_str()));
+      MSG_TDR::post(MSG_TDR::W::INVALID_BUS_REF(
+          bus_name, std::to_string(static_cast<int>(value)).c_str(), m_name.c_str()));
     return false;
   }
   bool set = set_value_condition(bus, level, value, power_up);
