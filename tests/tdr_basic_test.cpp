@@ -537,6 +537,15 @@ TEST_F(TdrBasicUndoTest, UndoRestoresValuesExactly) {
   EXPECT_EQ(value(), original);
   // Differences only carry attributes that are present.
   EXPECT_EQ(attr(live(), "gone"), "soon");
+  // A snapshot compares with the tree as it was at the last one, which had
+  // lost "gone": putting it back with its old value is a difference.
+  buffer->save_snapshot();  // the live state is the newest record already
+  live()->remove_attribute("gone");
+  buffer->save_snapshot();
+  ASSERT_EQ(buffer->get_num_records(), 4u);
+  EXPECT_EQ(modifiers(buffer->get_record_at(3)), std::vector<std::string>{});
+  live()->set_attribute("gone", "soon");
+  EXPECT_EQ(modifiers(buffer->snap_differences()), std::vector<std::string>{"0:gone=soon"});
 }
 
 TEST_F(TdrBasicUndoTest, TemporaryInstanceHistory) {

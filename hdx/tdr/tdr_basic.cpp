@@ -733,7 +733,7 @@ void TDR_BASIC_UNDO_BUFFER::set_base(unsigned undo_index) {
 int TDR_BASIC_UNDO_BUFFER::recurse_differences(TDR_BASIC_ELEMENT* old_element,
                                                TDR_BASIC_ELEMENT* current,
                                                TDR_BASIC_UNDO_ELEMENT* undo_element, int index) {
-  return differences(old_element, nullptr, current, undo_element, index, nullptr);
+  return differences(old_element, nullptr, current, undo_element, index, nullptr, nullptr);
 }
 
 namespace {
@@ -760,12 +760,13 @@ const XMLCh* old_value(OVERRIDE_ITERATOR first, OVERRIDE_ITERATOR last,
 
 // Compares `current` with `old_element` as changed by `old_overrides`. With
 // `same_structure` the walk also runs the structure test and stops at the
-// first mismatch (the record is then of no use).
+// first mismatch (the record is then of no use). With `removed` it also lists
+// the old attributes that `current` no longer has.
 int TDR_BASIC_UNDO_BUFFER::differences(const TDR_BASIC_ELEMENT* old_element,
                                        const OVERRIDES* old_overrides,
                                        const TDR_BASIC_ELEMENT* current,
                                        TDR_BASIC_UNDO_ELEMENT* undo_element, int index,
-                                       bool* same_structure) const {
+                                       bool* same_structure, REMOVALS* removed) const {
   if (!TDR_CHECK(undo_element != NULL) || !current) return index;
   if (same_structure) *same_structure = true;
   OVERRIDE_ITERATOR pending{}, overrides_end{};
@@ -788,13 +789,37 @@ int TDR_BASIC_UNDO_BUFFER::differences(const TDR_BASIC_ELEMENT* old_element,
     DOMElement* old_dom = old ? old->m_dom_element : nullptr;
     DOMNamedNodeMap* cur_attrs = cur_dom->getAttributes();
     DOMNamedNodeMap* old_attrs = old_dom ? old_dom->getAttributes() : nullptr;
+    XMLSize_t kept = 0;
     for (XMLSize_t i = 0, count = cur_attrs->getLength(); i < count; ++i) {
       DOMNode* attr = cur_attrs->item(i);
       const XMLCh* name = attr->getNodeName();
       const XMLCh* value = tdr_xml_attribute_value(attr);
       const XMLCh* before = old_value(first, pending, old_attrs, i, name);
+      if (before) ++kept;
       if (before && XMLString::equals(before, value)) continue;
       undo_element->m_modifiers.push_back({element_index, name, value});
+    }
+    if (removed) {
+      // Count the old attributes; only when some are missing, find them.
+      XMLSize_t old_count = old_attrs ? old_attrs->getLength() : 0;
+      for (OVERRIDE_ITERATOR it = first; it != pending; ++it) {
+        const bool in_copy = old_attrs && old_attrs->getNamedItem(it->first.second.data());
+        if (it->second && !in_copy) ++old_count;
+        if (!it->second && in_copy) --old_count;
+      }
+      if (kept < old_count) {
+        for (XMLSize_t i = 0, count = old_attrs ? old_attrs->getLength() : 0; i < count; ++i) {
+          const XMLCh* name = old_attrs->item(i)->getNodeName();
+          if (old_value(first, pending, old_attrs, i, name) && !cur_attrs->getNamedItem(name))
+            removed->push_back({element_index, std::u16string_view(name)});
+        }
+        for (OVERRIDE_ITERATOR it = first; it != pending; ++it) {
+          const XMLCh* name = it->first.second.data();
+          if (it->second && !(old_attrs && old_attrs->getNamedItem(name)) &&
+              !cur_attrs->getNamedItem(name))
+            removed->push_back(it->first);
+        }
+      }
     }
     return true;
   };
@@ -869,14 +894,16 @@ TDR_BASIC_UNDO_ELEMENT* TDR_BASIC_UNDO_BUFFER::record_current_state() {
   TDR_BASIC_UNDO_ELEMENT* record = new TDR_BASIC_UNDO_ELEMENT();
   // One walk tests the structure and collects the differences.
   bool same_structure = false;
+  REMOVALS removed;
   if (m_base >= 0)
     differences(m_undo_vec[m_base]->m_full_copy, &m_overrides, m_root, record, 0,
-                &same_structure);
+                &same_structure, &removed);
   const unsigned index = static_cast<unsigned>(m_undo_vec.size());
   m_undo_vec.push_back(record);
   ++m_position;
   if (same_structure) {
     add_overrides(record);
+    for (const OVERRIDES::key_type& key : removed) m_overrides[key] = nullptr;
   } else {
     record->m_modifiers.clear();
     record->m_full_replace = true;

@@ -245,8 +245,10 @@ class TDR_BASIC_UNDO_BUFFER {
  private:
   // Attribute values the difference records after the base record give, by
   // pre-order index and name (later records win); the strings live in the
-  // records.
+  // records. A null value: the attribute was gone at the newest snapshot.
   typedef std::map<std::pair<int, std::u16string_view>, const XMLCh*> OVERRIDES;
+  // Attributes of the newest snapshot that the live tree no longer has.
+  typedef std::vector<OVERRIDES::key_type> REMOVALS;
 
   TDR_BASIC_UNDO_ELEMENT* record_current_state();
   bool move_to(unsigned position);
@@ -257,13 +259,13 @@ class TDR_BASIC_UNDO_BUFFER {
   unsigned live_index() const { return m_position - (m_current_captured ? 1 : 0); }
   int differences(const TDR_BASIC_ELEMENT* old_element, const OVERRIDES* old_overrides,
                   const TDR_BASIC_ELEMENT* current, TDR_BASIC_UNDO_ELEMENT* undo_element,
-                  int index, bool* same_structure) const;
+                  int index, bool* same_structure, REMOVALS* removed) const;
 
   std::vector<TDR_BASIC_UNDO_ELEMENT*> m_undo_vec;
   TDR_BASIC_ELEMENT* m_root;
   // The tree as of the newest snapshot is kept as the full copy of record
   // m_base (−1: none yet) with m_overrides applied, which equals a deep copy
-  // of it in shape and in every attribute a later snapshot can compare with.
+  // of it in shape and attributes.
   int m_base;
   OVERRIDES m_overrides;
   // The newest record folded into m_overrides.
