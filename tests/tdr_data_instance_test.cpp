@@ -79,6 +79,13 @@ TEST_F(InstanceTest, IdentifierNamesAndVersionUpdate) {
   fresh->set_inferred_node_version(3);
   EXPECT_TRUE(fresh->is_inferred_version_defined());
   EXPECT_EQ(tdr_get_attr(fresh->get_dom_node()->getFirstElementChild(), TDR_X("version")), "");
+
+  // Only a named instance can be renamed.
+  TDR_DATA_INSTANCE unnamed(s->get_dom_doc(), static_cast<const char*>(nullptr));
+  EXPECT_FALSE(unnamed.set_name("x"));
+  expect_internal_error("m_name != NULL");
+  EXPECT_EQ(unnamed.get_name(), nullptr);
+  unnamed.get_dom_node()->release();
 }
 
 TEST_F(InstanceTest, PositionDataIsAKeyedBlock) {

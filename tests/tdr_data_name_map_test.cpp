@@ -40,7 +40,15 @@ TEST_F(TdrTest, NameMapHoldsManyKeysThroughGrowth) {
   std::vector<NAMED> objects;
   for (const std::string& n : names) objects.push_back(NAMED{n.c_str(), nullptr});
   TDR_DATA_NAME_MAP<NAMED> map;
-  for (NAMED& o : objects) ASSERT_TRUE(map.insert(&o));
+  // The table starts with 61 buckets and grows once (keys / 4) * 5 exceeds them.
+  for (size_t i = 0; i < objects.size(); ++i) {
+    ASSERT_TRUE(map.insert(&objects[i]));
+    if (i + 1 == 51) {
+      EXPECT_EQ(map.table().bucket_count(), 61u);
+    } else if (i + 1 == 52) {
+      EXPECT_GT(map.table().bucket_count(), 61u);
+    }
+  }
   for (NAMED& o : objects) ASSERT_EQ(map.find(o.name), &o);
 }
 

@@ -129,7 +129,10 @@ const char* TDR_DATA_INSTANCE::get_name(std::string* identifier) const {
 }
 
 bool TDR_DATA_INSTANCE::set_name(const char* new_name) {
-  if (!TDR_CHECK(m_has_name)) return false;
+  if (!m_has_name) {
+    TDR_INTERNAL_ERROR("m_name != NULL");
+    return false;
+  }
   if (!TDR_CHECK(new_name != NULL)) return false;
   bool restore_failed = false;
   if (!tdr_rename_in_map(m_session ? &m_session->get_instance_name_map() : nullptr, this, &m_name,
