@@ -67,7 +67,7 @@ TEST_F(TdrTest, SignalSetFilesAreReadAndWrittenBack) {
                {"no_data_list", {}},
                {"wires_under_signal_vec", {"WTDR_MISSING_NAME"}},
                {"oldest_with_buses", {"WTDR_MISSING_NAME"}},
-               {"buses_flattened_views_kept", {}},
+               {"buses_kept_beside_views", {}},
                {"missing_view_rebuilt", {}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -365,6 +365,14 @@ TEST_F(TdrTest, SignalSetWiresAreCreatedAndAppended) {
   EXPECT_EQ(wire_names(set, true), (NAMES{"n", "m"}));
   EXPECT_STREQ(set.get_signal_connections(), "01");
   EXPECT_EQ(print_node(d.find("signal_vec")), test_data("data/signal_set/created_wires.saved.xml"));
+  // The string keeps the statuses of the last append until it is recomputed.
+  set.append(set.create_wire("p", TDR_WTYPE_DATA_CAPTURE, TDR_MTYPE_PROBEONLY_TAP, true, nullptr),
+             false);
+  EXPECT_TRUE(n->set_connection_status(true));
+  EXPECT_STREQ(set.get_signal_connections(), "011");
+  set.create_signal_connections();
+  EXPECT_STREQ(set.get_signal_connections(), "111");
+  EXPECT_TRUE(set.get_connection_status());
 
   EXPECT_EQ(set.create_wire(nullptr, TDR_WTYPE_DATA_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, nullptr),
             nullptr);

@@ -95,7 +95,7 @@ TEST_F(TdrTest, ViewBusReadersAndTheirDefaults) {
   // An emptied table name leaves the attribute and lets "radix" speak.
   EXPECT_TRUE(bus.set_mnemonics_table(""));
   EXPECT_TRUE(tdr_has_attr(bus.get_dom_node(), TDR_X("mnemonics")));
-  EXPECT_EQ(bus.get_mnemonics_table(), nullptr);
+  EXPECT_STREQ(bus.get_mnemonics_table(), "");
   EXPECT_EQ(bus.get_bus_display_type(), TDR_GTYPE_BIN_DISPLAY);
 
   TDR_DATA_SIGNAL_VIEW_NODE net = bus.get_next_sibling();
@@ -109,6 +109,7 @@ TEST_F(TdrTest, ViewBusReadersAndTheirDefaults) {
   EXPECT_EQ(x.get_bus_display_type(), TDR_GTYPE_HEX_DISPLAY);
   EXPECT_EQ(x.get_bus_linking_type(), TDR_LTYPE_NO_LINK);
   EXPECT_TRUE(x.is_bus_expanded() && x.is_lsb_to_msb());
+  EXPECT_EQ(x.get_mnemonics_table(), nullptr);
   for (const char* order : {"x", "MSB_TO_LSB", "msb_to_lsb"}) {
     tdr_set_attr(x.get_dom_node(), TDR_X("order"), order);
     EXPECT_FALSE(x.is_lsb_to_msb()) << order;

@@ -258,8 +258,9 @@ void TDR_DATA_SIGNAL_SET::expand_dom_signal_vec(DOMElement* signal_vec, bool dat
       fill_missing_views(data_view_missing, setup_view_missing);
     return;
   }
-  bool has_bus = first_child(signal_vec, TDR_X("bus")) != nullptr;
-  if (data_view_missing || setup_view_missing || has_bus)
+  // Buses belong to the layout without views; beside views they are left
+  // as they are, and only the wires directly under signal_vec are read.
+  if (data_view_missing || setup_view_missing)
     build_old_format_views(signal_vec, data_view_missing, setup_view_missing);
   convert_old_format_wires(signal_vec);
 }
@@ -485,6 +486,7 @@ bool TDR_DATA_SIGNAL_SET::append(TDR_DATA_SIGNAL_WIRE* wire, bool attach_element
   if (!TDR_CHECK(wire != nullptr)) return false;
   if (wire->get_name()) m_wire_map.insert(wire);
   wire->m_key_map = &m_wire_map;
+  wire->m_owner = this;
   TDR_DATA_WIRE_CAPTURE_TYPE type = wire->get_capture_type();
   if ((type == TDR_WTYPE_DATA_CAPTURE || type == TDR_WTYPE_BOTH_CAPTURE) &&
       wire->get_data_wire_index() == -1) {

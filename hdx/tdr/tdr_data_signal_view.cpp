@@ -266,7 +266,10 @@ const char* TDR_DATA_SIGNAL_VIEW_NODE::get_mnemonics_table() const {
   BUS_STATE* bus = bus_state();
   if (!bus) return nullptr;
   if (!bus->table_read) {
-    bus->has_table = tdr_get_attr_if(m_element, TDR_X("mnemonics"), &bus->table);
+    // An empty "mnemonics" still names a table (""), unlike an absent one.
+    const XMLCh* table = tdr_attr_value(m_element, TDR_X("mnemonics"));
+    bus->has_table = table != nullptr;
+    bus->table = tdr_narrow(table);
     bus->table_read = true;
   }
   return bus->has_table ? bus->table.c_str() : nullptr;

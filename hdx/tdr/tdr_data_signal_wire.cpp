@@ -4,6 +4,7 @@
 #include "tdr_data_signal_wire.h"
 
 #include "gen.h"
+#include "tdr_data_signal_set.h"
 #include "tdr_data_xml_attr.h"
 #include "tdr_msg.h"
 
@@ -217,6 +218,10 @@ bool TDR_DATA_SIGNAL_WIRE::settle_connection_status(bool connected) {
 }
 
 bool TDR_DATA_SIGNAL_WIRE::set_connection_status(bool connected) {
+  // The set's connection string shows the statuses of its last append: it
+  // catches up before this status moves.
+  if (m_owner && (connected || m_tap_mode == TDR_MTYPE_CLASSIC_TAP) != m_connection_status)
+    m_owner->get_signal_connections();
   bool applied = settle_connection_status(connected);
   write_attr(TDR_X("connection_status"), m_connection_status ? TDR_X("true") : TDR_X("false"));
   return applied;

@@ -117,6 +117,8 @@ class TDR_DATA_SIGNAL_WIRE {
   DOMElement* m_trigger_element = nullptr;
   // The map of the signal set the wire was appended to.
   TDR_DATA_NAME_ALIAS_MAP<TDR_DATA_SIGNAL_WIRE>* m_key_map = nullptr;
+  // That signal set, whose connection string is computed on demand.
+  const TDR_DATA_SIGNAL_SET* m_owner = nullptr;
 };
 
 #endif
