@@ -94,7 +94,7 @@ TEST_F(TdrTest, EnumTriggerWordsReadBackOrFallBack) {
   G::convert_enum_to_string(TDR_CTYPE_HIGH_COND, static_cast<const char**>(nullptr));
   G::convert_enum_to_string(TDR_LTYPE_RADIX_LINK, static_cast<std::string*>(nullptr));
   G::convert_string_to_enum("r", static_cast<TDR_DATA_SIGNAL_TYPE*>(nullptr));
-  for (const char* condition : {"text != nullptr", "text != nullptr", "value != nullptr"})
+  for (const char* condition : {"text != NULL", "text != NULL", "value != NULL"})
     expect_internal_error(condition);
 }
 

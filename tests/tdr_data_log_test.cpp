@@ -189,7 +189,7 @@ TEST_F(LogTest, StoringWritesTheAttributesThatDescribeTheData) {
   EXPECT_EQ(tdr_get_attr(log->get_dom_node(), TDR_X("sanity_check")), "FAIL");
 
   EXPECT_FALSE(log->translate_bit_stream(nullptr, 1, 0, false));
-  expect_internal_error("bits != nullptr && m_doc != nullptr && m_element != nullptr");
+  expect_internal_error("bits != NULL && m_doc != NULL && m_element != NULL");
 }
 
 TEST_F(LogTest, CopyingData) {
@@ -412,5 +412,5 @@ TEST_F(LogTest, SimulatedEitherEdgesAndLimits) {
   TEST_XML_DOC d;
   TDR_DATA_LOG loose(d.doc, "loose");
   loose.simulate_run();
-  expect_internal_error("m_signal_set != nullptr && m_trigger != nullptr");
+  expect_internal_error("m_signal_set != NULL && m_trigger != NULL");
 }

@@ -181,7 +181,7 @@ TEST_F(TdrTest, SignalSetSampleDepthIsCorrectedAndWrittenBack) {
     EXPECT_EQ(depth, c.out) << c.in;
   }
   EXPECT_FALSE(TDR_DATA_SIGNAL_SET::validate_sample_depth(nullptr));
-  expect_internal_error("depth != nullptr");
+  expect_internal_error("depth != NULL");
 
   // The setter corrects silently.
   absent.set->set_sample_depth(200);
@@ -376,9 +376,9 @@ TEST_F(TdrTest, SignalSetWiresAreCreatedAndAppended) {
 
   EXPECT_EQ(set.create_wire(nullptr, TDR_WTYPE_DATA_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, nullptr),
             nullptr);
-  expect_internal_error("name != nullptr");
+  expect_internal_error("name != NULL");
   EXPECT_FALSE(set.append(static_cast<TDR_DATA_SIGNAL_WIRE*>(nullptr), true));
-  expect_internal_error("wire != nullptr");
+  expect_internal_error("wire != NULL");
 }
 
 TEST_F(TdrTest, SignalSetRenamesAliasesUnlessTaken) {
@@ -418,7 +418,7 @@ TEST_F(TdrTest, SignalSetRenamesAliasesUnlessTaken) {
   EXPECT_EQ(set.get_wire("a"), a);
 
   EXPECT_FALSE(set.rename_signal_alias(nullptr, "x"));
-  expect_internal_error("name_or_alias != nullptr");
+  expect_internal_error("name_or_alias != NULL");
 
   // Changing a listed wire's alias directly keeps the set's index right.
   const std::string long_alias(200, 'L');
@@ -486,7 +486,7 @@ TEST_F(TdrTest, SignalSetSettersWriteTheElement) {
   set.set_trigger_out_pin(nullptr);
   set.set_trigger_out_node(nullptr);
   EXPECT_FALSE(set.set_name(nullptr));
-  for (int i = 0; i < 7; ++i) expect_internal_error("name != nullptr");
+  for (int i = 0; i < 7; ++i) expect_internal_error("name != NULL");
   EXPECT_EQ(set.get_clock_polarity(), TDR_DATA_SIGNAL_SET::NEGEDGE);
   EXPECT_STREQ(set.get_top_entity_name(), "top");
   EXPECT_STREQ(set.get_name(), "renamed");

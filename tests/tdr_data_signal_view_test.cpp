@@ -153,7 +153,7 @@ TEST_F(TdrTest, ViewBusSettersWriteTheirWords) {
   EXPECT_FALSE(net.is_signal_inverted());
 
   bus.set_name(nullptr);
-  expect_internal_error("name != nullptr");
+  expect_internal_error("name != NULL");
   EXPECT_STREQ(bus.get_name(), "y");
 }
 
@@ -309,14 +309,14 @@ TEST_F(TdrTest, ViewInsertFirstAppendAndRemoveAll) {
   EXPECT_EQ(print_node(presentation), "<presentation>\n  <setup_view/>\n  <data_view/>\n</presentation>");
 
   TDR_DATA_SIGNAL_VIEW_NODE bad = view.create_net_node(nullptr);
-  expect_internal_error("name != nullptr");
+  expect_internal_error("name != NULL");
   EXPECT_TRUE(bad.is_null());
 
   // A view of an unknown type has no element.
   TDR_DATA_SIGNAL_VIEW odd(d.doc, static_cast<TDR_DATA_SIGNAL_VIEW::VIEW_TYPE>(5), &set);
   EXPECT_EQ(odd.get_dom_node(), nullptr);
   EXPECT_TRUE(odd.get_first_node().is_null());
-  expect_internal_error("m_element != nullptr");
+  expect_internal_error("m_element != NULL");
   TDR_DATA_SIGNAL_VIEW made(d.doc, TDR_DATA_SIGNAL_VIEW::SETUP_VIEW, &set);
   EXPECT_EQ(print_node(made.get_dom_node()), "<setup_view/>");
 }
@@ -383,7 +383,7 @@ TEST_F(TdrTest, PluginRecordOptionsAndBadCalls) {
   // No internal list: nothing to read and nothing to add to.
   EXPECT_FALSE(record.get_first_internal_option(&name, &value));
   record.add_internal_option("k", "v");
-  expect_internal_error("m_internal_option != nullptr");
+  expect_internal_error("m_internal_option != NULL");
 
   std::string before = print_node(d.root());
   for (int width : {0, -4}) {
@@ -392,7 +392,7 @@ TEST_F(TdrTest, PluginRecordOptionsAndBadCalls) {
   }
   EXPECT_EQ(print_node(d.root()), before);
   EXPECT_FALSE(record.get_first_user_option(nullptr, &value, &type));
-  expect_internal_error("name != nullptr && value != nullptr && type != nullptr");
+  expect_internal_error("name != NULL && value != NULL && type != NULL");
 
   // Reset replaces the list, also mid-iteration.
   ASSERT_TRUE(record.get_first_user_option(&name, &value, &type));
@@ -404,6 +404,6 @@ TEST_F(TdrTest, PluginRecordOptionsAndBadCalls) {
             "</mnemonics_plugin>");
 
   TDR_DATA_BUS_MNEMONICS_PLUGIN bad(nullptr);
-  expect_internal_error("element != nullptr");
+  expect_internal_error("element != NULL");
   EXPECT_EQ(bad.get_width(), 0);
 }

@@ -156,7 +156,7 @@ TEST_F(TdrTest, WireSettersRefusePortWithoutNameAndDisconnectedClassicTap) {
   TEST_XML_DOC d;
   TDR_DATA_SIGNAL_WIRE wire(d.doc, "sig", TDR_WTYPE_DATA_CAPTURE);
   wire.set_debug_port(true, nullptr);
-  expect_internal_error("port_name != nullptr");
+  expect_internal_error("port_name != NULL");
   EXPECT_FALSE(wire.is_debug_port());
   EXPECT_EQ(print_node(wire.get_data_dom_node()), "<wire name=\"sig\"/>");
   EXPECT_FALSE(wire.set_connection_status(false));

@@ -95,7 +95,7 @@ TEST_F(AdvTest, ExpressionsAreReadLazilyReplacedAndSaved) {
   failed_builds();
   EXPECT_FALSE(t->set_advanced_trigger_expression(5, "a", false));
   EXPECT_FALSE(t->set_advanced_trigger_expression(0, nullptr, false));
-  expect_internal_error("text != nullptr");
+  expect_internal_error("text != NULL");
 
   std::string saved = save_and_reopen();
   EXPECT_NE(saved.find("<![CDATA[!a]]>"), std::string::npos);
@@ -245,7 +245,7 @@ TEST_F(AdvTest, OpNodeTreesWalkReadAndWriteAttributes) {
   EXPECT_EQ(attributes(none), "(null)");
   EXPECT_TRUE(none.get_first_child().is_null() && none.get_next_sibling().is_null());
   none.delete_refresh_subtree();
-  expect_internal_error("m_element != nullptr");
+  expect_internal_error("m_element != NULL");
 
   // Setting keeps attributes of other names; names XML cannot carry are skipped.
   TDR_DATA_STRING_PAIR_VEC list;
@@ -258,7 +258,7 @@ TEST_F(AdvTest, OpNodeTreesWalkReadAndWriteAttributes) {
   expect_internal_error("valid attribute name");
   EXPECT_EQ(attributes(*root), "kind=and label=a < b & \"c\" x=20");  // by name
   root->set_all_attributes(nullptr);
-  expect_internal_error("list != nullptr");
+  expect_internal_error("list != NULL");
 
   TDR_DATA_TRIGGER_ADV_TREE_OBJ added = second.create_and_append_child_obj();
   TDR_DATA_STRING_PAIR_VEC one;

@@ -515,7 +515,7 @@ TEST_F(TriggerTest, RemovingATriggerForgetsItsBranch) {
   TEST_XML_DOC d;
   TDR_DATA_TRIGGER* loose = new TDR_DATA_TRIGGER(d.doc, "loose");
   loose->remove();
-  expect_internal_error("parent != nullptr");
+  expect_internal_error("parent != NULL");
   delete loose;
   std::string saved = save();
   EXPECT_EQ(saved.find("name=\"t\""), std::string::npos);

@@ -244,7 +244,7 @@ TEST_F(TdrLangTest, SettingsStaySetAndParsesDoNotNest) {
   EXPECT_STREQ(tdr_lang_parse_settings.trigger_name, "t1");
 
   EXPECT_FALSE(tdr_lang_parse_condition("'a' == high", nullptr, 0, "t", false));
-  expect_internal_error("target != nullptr");
+  expect_internal_error("target != NULL");
   EXPECT_TRUE(tdr_lang_parse_condition(static_cast<const char*>(nullptr), &target, 4, "t",
                                        false));
 }

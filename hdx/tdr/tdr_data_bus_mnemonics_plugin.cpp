@@ -10,19 +10,19 @@ using namespace xercesc;
 
 TDR_DATA_BUS_MNEMONICS_PLUGIN::TDR_DATA_BUS_MNEMONICS_PLUGIN(DOMElement* element)
     : m_element(element) {
-  if (!TDR_CHECK(element != nullptr)) return;
+  if (!TDR_CHECK(element != NULL)) return;
   m_user_option = TDR_DATA_XML_UTIL::find_first_child_element_by_name(element, TDR_X("user_option"));
   m_internal_option =
       TDR_DATA_XML_UTIL::find_first_child_element_by_name(element, TDR_X("internal_option"));
 }
 
 void TDR_DATA_BUS_MNEMONICS_PLUGIN::set_plugin_name(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return;
+  if (!TDR_CHECK(name != NULL)) return;
   tdr_set_attr(m_element, TDR_X("plugin_name"), name);
 }
 
 void TDR_DATA_BUS_MNEMONICS_PLUGIN::set_table_name(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return;
+  if (!TDR_CHECK(name != NULL)) return;
   tdr_set_attr(m_element, TDR_X("table_name"), name);
 }
 
@@ -71,7 +71,7 @@ void TDR_DATA_BUS_MNEMONICS_PLUGIN::reset_internal_option() {
 
 void TDR_DATA_BUS_MNEMONICS_PLUGIN::add_user_option(const char* name, const char* value,
                                                     TDR_DATA_MNEMONICS_PLUGIN_OPTION_TYPE type) {
-  if (!TDR_CHECK(m_user_option != nullptr)) return;
+  if (!TDR_CHECK(m_user_option != NULL)) return;
   DOMElement* option = tdr_new_element(m_element->getOwnerDocument(), TDR_X("option"),
                                        m_user_option);
   const char* word = nullptr;
@@ -82,7 +82,7 @@ void TDR_DATA_BUS_MNEMONICS_PLUGIN::add_user_option(const char* name, const char
 }
 
 void TDR_DATA_BUS_MNEMONICS_PLUGIN::add_internal_option(const char* name, const char* value) {
-  if (!TDR_CHECK(m_internal_option != nullptr)) return;
+  if (!TDR_CHECK(m_internal_option != NULL)) return;
   DOMElement* option = tdr_new_element(m_element->getOwnerDocument(), TDR_X("option"),
                                        m_internal_option);
   tdr_set_attr(option, TDR_X("name"), name ? name : "");
@@ -109,7 +109,7 @@ bool TDR_DATA_BUS_MNEMONICS_PLUGIN::take_option(DOMElement* option, std::string*
 
 bool TDR_DATA_BUS_MNEMONICS_PLUGIN::get_first_user_option(
     std::string* name, std::string* value, TDR_DATA_MNEMONICS_PLUGIN_OPTION_TYPE* type) {
-  if (!TDR_CHECK(name != nullptr && value != nullptr && type != nullptr)) return false;
+  if (!TDR_CHECK(name != NULL && value != NULL && type != NULL)) return false;
   if (!m_user_option) return false;
   return take_option(
       TDR_DATA_XML_UTIL::find_first_child_element_by_name(m_user_option, TDR_X("option")), name,
@@ -118,7 +118,7 @@ bool TDR_DATA_BUS_MNEMONICS_PLUGIN::get_first_user_option(
 
 bool TDR_DATA_BUS_MNEMONICS_PLUGIN::get_next_user_option(
     std::string* name, std::string* value, TDR_DATA_MNEMONICS_PLUGIN_OPTION_TYPE* type) {
-  if (!TDR_CHECK(name != nullptr && value != nullptr && type != nullptr)) return false;
+  if (!TDR_CHECK(name != NULL && value != NULL && type != NULL)) return false;
   if (!m_user_option || !m_cursor) return false;
   return take_option(TDR_DATA_XML_UTIL::find_next_sibling_element_by_name(m_cursor, TDR_X("option")),
                      name, value, type);
@@ -126,7 +126,7 @@ bool TDR_DATA_BUS_MNEMONICS_PLUGIN::get_next_user_option(
 
 bool TDR_DATA_BUS_MNEMONICS_PLUGIN::get_first_internal_option(std::string* name,
                                                               std::string* value) {
-  if (!TDR_CHECK(name != nullptr && value != nullptr)) return false;
+  if (!TDR_CHECK(name != NULL && value != NULL)) return false;
   if (!m_internal_option) return false;
   return take_option(
       TDR_DATA_XML_UTIL::find_first_child_element_by_name(m_internal_option, TDR_X("option")),
@@ -135,7 +135,7 @@ bool TDR_DATA_BUS_MNEMONICS_PLUGIN::get_first_internal_option(std::string* name,
 
 bool TDR_DATA_BUS_MNEMONICS_PLUGIN::get_next_internal_option(std::string* name,
                                                              std::string* value) {
-  if (!TDR_CHECK(name != nullptr && value != nullptr)) return false;
+  if (!TDR_CHECK(name != NULL && value != NULL)) return false;
   if (!m_internal_option || !m_cursor) return false;
   return take_option(TDR_DATA_XML_UTIL::find_next_sibling_element_by_name(m_cursor, TDR_X("option")),
                      name, value, nullptr);

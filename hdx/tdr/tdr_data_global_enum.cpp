@@ -82,12 +82,12 @@ char first_char(const char* text) { return text ? text[0] : '\0'; }
 
 // Stores `word` through `text` unless the out-parameter is missing.
 void store(const char* word, const char** text) {
-  if (TDR_CHECK(text != nullptr)) *text = word;
+  if (TDR_CHECK(text != NULL)) *text = word;
 }
 
 template <class E>
 void store(E member, E* value) {
-  if (TDR_CHECK(value != nullptr)) *value = member;
+  if (TDR_CHECK(value != NULL)) *value = member;
 }
 
 bool token_is(const char* token, size_t length, const char* word) {
@@ -169,7 +169,7 @@ void TDR_DATA_GLOBAL_ENUM::convert_enum_to_string(TDR_DATA_MNEMONICS_PLUGIN_OPTI
 
 void TDR_DATA_GLOBAL_ENUM::convert_enum_to_string(TDR_DATA_GROUP_LINKING_TYPE value,
                                                   std::string* text) {
-  if (!TDR_CHECK(text != nullptr)) return;
+  if (!TDR_CHECK(text != NULL)) return;
   // Stray high bits would otherwise make a value that names no flag.
   int flags = static_cast<int>(value) & TDR_LTYPE_ALL_LINK;
   if (flags == TDR_LTYPE_NO_LINK) {

@@ -58,7 +58,7 @@ TDR_DATA_LOG::TDR_DATA_LOG(DOMDocument* doc, const char* name)
 TDR_DATA_LOG::TDR_DATA_LOG(DOMDocument* doc, DOMElement* element, TDR_DATA_SIGNAL_SET* signal_set,
                            TDR_DATA_TRIGGER* trigger)
     : m_signal_set(signal_set), m_trigger(trigger), m_doc(doc), m_element(element) {
-  if (!TDR_CHECK(element != nullptr)) return;
+  if (!TDR_CHECK(element != NULL)) return;
   m_width = signal_set ? signal_set->get_data_wire_width() : 0;
   if (!tdr_get_attr_if(element, TDR_X("name"), &m_name)) {
     // Logs read from a file without a name are named after their element.
@@ -95,7 +95,7 @@ void TDR_DATA_LOG::create_element() {
 }
 
 bool TDR_DATA_LOG::set_name(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return false;
+  if (!TDR_CHECK(name != NULL)) return false;
   bool restore_failed = false;
   if (!tdr_rename_in_map(m_trigger ? &m_trigger->get_log_name_map() : nullptr, this, &m_name,
                          name, &restore_failed)) {
@@ -148,7 +148,7 @@ bool TDR_DATA_LOG::end_acquisition() {
 
 bool TDR_DATA_LOG::translate_bit_stream(const XMLCh* bits, int sample_depth, int trigger_position,
                                         bool power_up) {
-  if (!TDR_CHECK(bits != nullptr && m_doc != nullptr && m_element != nullptr)) return false;
+  if (!TDR_CHECK(bits != NULL && m_doc != NULL && m_element != NULL)) return false;
   m_sample_depth = sample_depth;
   m_trigger_position = trigger_position;
   m_power_up = power_up;
@@ -295,7 +295,7 @@ bool TDR_DATA_LOG::check_validity() const {
 // --- simulated acquisition ----------------------------------------------------------
 
 void TDR_DATA_LOG::simulate_run() {
-  if (!TDR_CHECK(m_signal_set != nullptr && m_trigger != nullptr)) return;
+  if (!TDR_CHECK(m_signal_set != NULL && m_trigger != NULL)) return;
   const long long depth =
       m_signal_set->get_sample_depth() > 0 ? m_signal_set->get_sample_depth() : 0;
   const long long width = m_signal_set->get_data_wire_width();
@@ -379,7 +379,7 @@ void TDR_DATA_LOG::simulate_run() {
 
 void TDR_DATA_LOG::remove() {
   DOMNode* parent = m_element ? m_element->getParentNode() : nullptr;
-  if (!TDR_CHECK(parent != nullptr)) return;
+  if (!TDR_CHECK(parent != NULL)) return;
   if (m_trigger) {
     if (m_trigger->get_global_log() == this) {
       m_trigger->set_global_log(nullptr);

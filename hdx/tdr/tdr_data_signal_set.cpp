@@ -71,7 +71,7 @@ TDR_DATA_SIGNAL_SET::TDR_DATA_SIGNAL_SET(DOMDocument* doc, const char* name)
 TDR_DATA_SIGNAL_SET::TDR_DATA_SIGNAL_SET(DOMDocument* doc, DOMElement* element,
                                          TDR_DATA_INSTANCE* instance)
     : m_clock_name(TDR_DEFAULT_EXTERNAL_CLOCK_NAME), m_instance(instance), m_doc(doc) {
-  if (!TDR_CHECK(doc != nullptr && element != nullptr)) return;
+  if (!TDR_CHECK(doc != NULL && element != NULL)) return;
   parse(element);
 }
 
@@ -79,7 +79,7 @@ TDR_DATA_SIGNAL_SET::~TDR_DATA_SIGNAL_SET() { del_container(); }
 
 void TDR_DATA_SIGNAL_SET::create_skeleton() {
   m_clock_name = TDR_DEFAULT_EXTERNAL_CLOCK_NAME;
-  if (!TDR_CHECK(m_doc != nullptr)) return;
+  if (!TDR_CHECK(m_doc != NULL)) return;
   m_element = tdr_new_element(m_doc, TDR_X("signal_set"));
   tdr_set_attr(m_element, TDR_X("name"), m_name);
   m_clock = tdr_new_element(m_doc, TDR_X("clock"), m_element);
@@ -248,7 +248,7 @@ void TDR_DATA_SIGNAL_SET::read_triggers() {
 
 void TDR_DATA_SIGNAL_SET::expand_dom_signal_vec(DOMElement* signal_vec, bool data_view_missing,
                                                 bool setup_view_missing) {
-  if (!TDR_CHECK(signal_vec != nullptr)) return;
+  if (!TDR_CHECK(signal_vec != NULL)) return;
   m_signal_vec = signal_vec;
   if (first_child(signal_vec, TDR_X("trigger_input_vec"))) {
     read_current_format(signal_vec);
@@ -470,7 +470,7 @@ TDR_DATA_SIGNAL_WIRE* TDR_DATA_SIGNAL_SET::create_wire(const char* name,
                                                        TDR_DATA_WIRE_CAPTURE_TYPE capture_type,
                                                        TDR_DATA_WIRE_TAP_MODE tap_mode,
                                                        bool connected, const char* alias) {
-  if (!TDR_CHECK(name != nullptr)) return nullptr;
+  if (!TDR_CHECK(name != NULL)) return nullptr;
   if (TDR_DATA_SIGNAL_WIRE* existing = get_wire(name)) {
     existing->consolidate(capture_type, true);
     return existing;
@@ -483,7 +483,7 @@ TDR_DATA_SIGNAL_WIRE* TDR_DATA_SIGNAL_SET::create_wire(const char* name,
 }
 
 bool TDR_DATA_SIGNAL_SET::append(TDR_DATA_SIGNAL_WIRE* wire, bool attach_elements) {
-  if (!TDR_CHECK(wire != nullptr)) return false;
+  if (!TDR_CHECK(wire != NULL)) return false;
   if (wire->get_name()) m_wire_map.insert(wire);
   wire->m_key_map = &m_wire_map;
   wire->m_owner = this;
@@ -542,7 +542,7 @@ const char* TDR_DATA_SIGNAL_SET::get_trigger_wire_alias_at(int index) const {
 }
 
 bool TDR_DATA_SIGNAL_SET::rename_signal_alias(const char* name_or_alias, const char* new_alias) {
-  if (!TDR_CHECK(name_or_alias != nullptr)) return false;
+  if (!TDR_CHECK(name_or_alias != NULL)) return false;
   TDR_DATA_SIGNAL_WIRE* wire = get_wire(name_or_alias);
   if (!wire) return false;
   const char* current = wire->get_alias();
@@ -581,19 +581,19 @@ bool TDR_DATA_SIGNAL_SET::get_connection_status() const {
 // --- views ------------------------------------------------------------------------
 
 TDR_DATA_SIGNAL_VIEW* TDR_DATA_SIGNAL_SET::get_data_view() const {
-  TDR_CHECK(m_data_view != nullptr);
+  TDR_CHECK(m_data_view != NULL);
   return m_data_view.get();
 }
 
 TDR_DATA_SIGNAL_VIEW* TDR_DATA_SIGNAL_SET::get_setup_view() const {
-  TDR_CHECK(m_setup_view != nullptr);
+  TDR_CHECK(m_setup_view != NULL);
   return m_setup_view.get();
 }
 
 // --- setters ----------------------------------------------------------------------
 
 bool TDR_DATA_SIGNAL_SET::set_name(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return false;
+  if (!TDR_CHECK(name != NULL)) return false;
   bool restore_failed = false;
   if (!tdr_rename_in_map(m_instance ? &m_instance->get_signal_set_name_map() : nullptr, this, &m_name,
                          name, &restore_failed)) {
@@ -605,7 +605,7 @@ bool TDR_DATA_SIGNAL_SET::set_name(const char* name) {
 }
 
 void TDR_DATA_SIGNAL_SET::set_clock(const char* name, POLARITY polarity) {
-  if (!TDR_CHECK(name != nullptr)) return;
+  if (!TDR_CHECK(name != NULL)) return;
   if (*name) {
     m_clock_name = name;
     tdr_set_attr(m_clock, TDR_X("name"), m_clock_name);
@@ -621,13 +621,13 @@ void TDR_DATA_SIGNAL_SET::set_clock(POLARITY polarity) {
 }
 
 void TDR_DATA_SIGNAL_SET::create_default_external_clock() {
-  if (!TDR_CHECK(m_clock != nullptr)) return;
+  if (!TDR_CHECK(m_clock != NULL)) return;
   m_clock_name = TDR_DEFAULT_EXTERNAL_CLOCK_NAME;
   tdr_set_attr(m_clock, TDR_X("name"), m_clock_name);
 }
 
 void TDR_DATA_SIGNAL_SET::set_top_entity_name(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return;
+  if (!TDR_CHECK(name != NULL)) return;
   m_top_entity.set(name);
   tdr_set_attr(m_top_entity_element, TDR_X("name"), name);
 }
@@ -670,25 +670,25 @@ void TDR_DATA_SIGNAL_SET::set_port(OPT_STRING* set, const XMLCh* set_attr, OPT_S
 }
 
 void TDR_DATA_SIGNAL_SET::set_trigger_in_pin(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return;
+  if (!TDR_CHECK(name != NULL)) return;
   set_port(&m_trigger_in_pin, TDR_X("trigger_in_pin"), &m_trigger_in_node,
            TDR_X("trigger_in_node"), name);
 }
 
 void TDR_DATA_SIGNAL_SET::set_trigger_in_node(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return;
+  if (!TDR_CHECK(name != NULL)) return;
   set_port(&m_trigger_in_node, TDR_X("trigger_in_node"), &m_trigger_in_pin,
            TDR_X("trigger_in_pin"), name);
 }
 
 void TDR_DATA_SIGNAL_SET::set_trigger_out_pin(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return;
+  if (!TDR_CHECK(name != NULL)) return;
   set_port(&m_trigger_out_pin, TDR_X("trigger_out_pin"), &m_trigger_out_node,
            TDR_X("trigger_out_node"), name);
 }
 
 void TDR_DATA_SIGNAL_SET::set_trigger_out_node(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return;
+  if (!TDR_CHECK(name != NULL)) return;
   set_port(&m_trigger_out_node, TDR_X("trigger_out_node"), &m_trigger_out_pin,
            TDR_X("trigger_out_pin"), name);
 }
@@ -734,7 +734,7 @@ TDR_DATA_TRIGGER* TDR_DATA_SIGNAL_SET::create_trigger(const char* name, bool glo
 }
 
 bool TDR_DATA_SIGNAL_SET::append(TDR_DATA_TRIGGER* trigger, bool attach_element) {
-  if (!TDR_CHECK(trigger != nullptr)) return false;
+  if (!TDR_CHECK(trigger != NULL)) return false;
   if (!m_triggers.append(trigger)) return false;
   if (attach_element && m_element && trigger->get_dom_node())
     m_element->appendChild(trigger->get_dom_node());
@@ -752,7 +752,7 @@ TDR_DATA_TRIGGER* TDR_DATA_SIGNAL_SET::get_last_trigger() const {
 // --- other ------------------------------------------------------------------------
 
 bool TDR_DATA_SIGNAL_SET::validate_sample_depth(int* depth) {
-  if (!TDR_CHECK(depth != nullptr)) return false;
+  if (!TDR_CHECK(depth != NULL)) return false;
   if (*depth == 0) return true;
   if (*depth < 0) {
     *depth = 0;
@@ -802,7 +802,7 @@ void TDR_DATA_SIGNAL_SET::set_global_temp() { tdr_mark_global_temp_element(m_ele
 
 void TDR_DATA_SIGNAL_SET::remove() {
   DOMNode* parent = m_element ? m_element->getParentNode() : nullptr;
-  if (!TDR_CHECK(parent != nullptr)) return;
+  if (!TDR_CHECK(parent != NULL)) return;
   if (m_instance) {
     if (m_instance->get_global_signal_set() == this) {
       m_instance->set_global_signal_set(nullptr);

@@ -79,7 +79,7 @@ DOMElement* TDR_DATA_SIGNAL_VIEW::get_first_child() const {
 }
 
 TDR_DATA_SIGNAL_VIEW_NODE TDR_DATA_SIGNAL_VIEW::get_first_node() const {
-  if (!TDR_CHECK(m_element != nullptr)) return TDR_DATA_SIGNAL_VIEW_NODE();
+  if (!TDR_CHECK(m_element != NULL)) return TDR_DATA_SIGNAL_VIEW_NODE();
   return TDR_DATA_SIGNAL_VIEW_NODE(get_first_child(), const_cast<TDR_DATA_SIGNAL_VIEW*>(this));
 }
 
@@ -110,7 +110,7 @@ TDR_DATA_SIGNAL_VIEW_NODE TDR_DATA_SIGNAL_VIEW::find_bus_node(const char* name) 
 }
 
 TDR_DATA_SIGNAL_VIEW_NODE TDR_DATA_SIGNAL_VIEW::create_node(const char* name, bool bus) {
-  if (!TDR_CHECK(name != nullptr)) return TDR_DATA_SIGNAL_VIEW_NODE();
+  if (!TDR_CHECK(name != NULL)) return TDR_DATA_SIGNAL_VIEW_NODE();
   TDR_DATA_SIGNAL_VIEW_NODE node(bus ? TDR_DATA_SIGNAL_VIEW_NODE::BUS_NODE
                                      : TDR_DATA_SIGNAL_VIEW_NODE::NET_NODE,
                                  this);
@@ -127,7 +127,7 @@ TDR_DATA_SIGNAL_VIEW_NODE TDR_DATA_SIGNAL_VIEW::create_bus_node(const char* name
 }
 
 void TDR_DATA_SIGNAL_VIEW::insert_first_node(const TDR_DATA_SIGNAL_VIEW_NODE& node) {
-  if (!TDR_CHECK(m_element != nullptr) || node.is_null()) return;
+  if (!TDR_CHECK(m_element != NULL) || node.is_null()) return;
   DOMElement* first = get_first_child();
   if (!first) {
     place_child(m_element, node.get_dom_node(), nullptr);
@@ -137,12 +137,12 @@ void TDR_DATA_SIGNAL_VIEW::insert_first_node(const TDR_DATA_SIGNAL_VIEW_NODE& no
 }
 
 void TDR_DATA_SIGNAL_VIEW::append_node(const TDR_DATA_SIGNAL_VIEW_NODE& node) {
-  if (!TDR_CHECK(m_element != nullptr) || node.is_null()) return;
+  if (!TDR_CHECK(m_element != NULL) || node.is_null()) return;
   place_child(m_element, node.get_dom_node(), nullptr);
 }
 
 void TDR_DATA_SIGNAL_VIEW::remove_all_view_nodes() {
-  if (!TDR_CHECK(m_element != nullptr)) return;
+  if (!TDR_CHECK(m_element != NULL)) return;
   DOMElement* fresh = m_doc->createElement(m_element->getTagName());
   if (DOMNode* parent = m_element->getParentNode()) {
     // Handles may still point into the old subtree, so it stays allocated
@@ -162,7 +162,7 @@ TDR_DATA_SIGNAL_VIEW_NODE::TDR_DATA_SIGNAL_VIEW_NODE(DOMElement* element,
 TDR_DATA_SIGNAL_VIEW_NODE::TDR_DATA_SIGNAL_VIEW_NODE(NODE_TYPE type, TDR_DATA_SIGNAL_VIEW* view)
     : m_view(view) {
   DOMDocument* doc = view ? view->get_dom_document() : nullptr;
-  if (!TDR_CHECK(doc != nullptr)) return;
+  if (!TDR_CHECK(doc != NULL)) return;
   if (type == BUS_NODE) {
     m_element = tdr_new_element(doc, TDR_X("bus"));
     m_bus.reset(new BUS_STATE);
@@ -302,7 +302,7 @@ bool TDR_DATA_SIGNAL_VIEW_NODE::is_signal_inverted() const {
 }
 
 bool TDR_DATA_SIGNAL_VIEW_NODE::set_name(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return false;
+  if (!TDR_CHECK(name != NULL)) return false;
   m_name_read = false;
   m_has_name = false;
   m_name.clear();

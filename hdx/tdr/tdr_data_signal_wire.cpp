@@ -64,7 +64,7 @@ TDR_DATA_SIGNAL_WIRE::TDR_DATA_SIGNAL_WIRE(DOMDocument* doc, DOMElement* trigger
   } else if (data_element) {
     m_capture_type = TDR_WTYPE_DATA_CAPTURE;
   }
-  if (!TDR_CHECK(trigger_element != nullptr || data_element != nullptr)) return;
+  if (!TDR_CHECK(trigger_element != NULL || data_element != NULL)) return;
   read_element(trigger_element ? trigger_element : data_element);
 }
 
@@ -180,7 +180,7 @@ bool TDR_DATA_SIGNAL_WIRE::change_alias(const char* alias) {
 }
 
 void TDR_DATA_SIGNAL_WIRE::set_debug_port(bool enable, const char* port_name) {
-  if (enable && !TDR_CHECK(port_name != nullptr)) return;
+  if (enable && !TDR_CHECK(port_name != NULL)) return;
   apply_debug_port(enable, port_name);
 }
 
@@ -269,7 +269,7 @@ void TDR_DATA_SIGNAL_WIRE::consolidate(TDR_DATA_WIRE_CAPTURE_TYPE capture_type,
 }
 
 void TDR_DATA_SIGNAL_WIRE::consolidate(TDR_DATA_SIGNAL_WIRE* duplicate, bool create_elements) {
-  if (!TDR_CHECK(duplicate != nullptr)) return;
+  if (!TDR_CHECK(duplicate != NULL)) return;
   if (!TDR_CHECK(gen_strcmp(get_name(), duplicate->get_name()) == 0)) return;
   consolidate(duplicate->get_capture_type(), create_elements);
   if (create_elements) return;

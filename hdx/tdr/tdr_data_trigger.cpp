@@ -214,7 +214,7 @@ TDR_DATA_TRIGGER::TDR_DATA_TRIGGER(DOMDocument* doc, const char* name)
 TDR_DATA_TRIGGER::TDR_DATA_TRIGGER(DOMDocument* doc, DOMElement* element,
                                    TDR_DATA_SIGNAL_SET* signal_set)
     : m_signal_set(signal_set), m_doc(doc), m_element(element) {
-  if (!TDR_CHECK(doc != nullptr && element != nullptr)) return;
+  if (!TDR_CHECK(doc != NULL && element != NULL)) return;
   read_element();
 }
 
@@ -362,7 +362,7 @@ void TDR_DATA_TRIGGER::del_container() {
 
 void TDR_DATA_TRIGGER::remove() {
   DOMNode* parent = m_element ? m_element->getParentNode() : nullptr;
-  if (!TDR_CHECK(parent != nullptr)) return;
+  if (!TDR_CHECK(parent != NULL)) return;
   if (m_signal_set) {
     if (m_signal_set->get_global_trigger() == this) {
       m_signal_set->set_global_trigger(nullptr);
@@ -416,7 +416,7 @@ int TDR_DATA_TRIGGER::trigger_wire_count() const {
 // --- setters ------------------------------------------------------------------------
 
 bool TDR_DATA_TRIGGER::set_name(const char* name) {
-  if (!TDR_CHECK(name != nullptr)) return false;
+  if (!TDR_CHECK(name != NULL)) return false;
   bool restore_failed = false;
   if (!tdr_rename_in_map(m_signal_set ? &m_signal_set->get_trigger_name_map() : nullptr, this, &m_name,
                          name, &restore_failed)) {
@@ -550,7 +550,7 @@ bool TDR_DATA_TRIGGER::set_trigger_condition(int wire, int level,
 }
 
 TDR_DATA_SIGNAL_VIEW_NODE TDR_DATA_TRIGGER::find_bus(const char* name) const {
-  if (!TDR_CHECK(m_signal_set != nullptr)) return TDR_DATA_SIGNAL_VIEW_NODE();
+  if (!TDR_CHECK(m_signal_set != NULL)) return TDR_DATA_SIGNAL_VIEW_NODE();
   TDR_DATA_SIGNAL_VIEW* view = m_signal_set->get_setup_view();
   if (!view) return TDR_DATA_SIGNAL_VIEW_NODE();
   if (!m_bus_cache) return view->find_bus_node(name);
@@ -639,7 +639,7 @@ bool TDR_DATA_TRIGGER::set_symbol_condition(const TDR_DATA_SIGNAL_VIEW_NODE& bus
 bool TDR_DATA_TRIGGER::set_trigger_condition(const char* node_name, int level,
                                              TDR_DATA_TRIGGER_CONDITION condition, bool power_up,
                                              bool write) {
-  if (!TDR_CHECK(node_name != nullptr)) return false;
+  if (!TDR_CHECK(node_name != NULL)) return false;
   if (level < 0 || level >= get_event_levels()) return false;
   TDR_DATA_SIGNAL_VIEW_NODE node = find_bus(node_name);
   if (node.is_null()) {
@@ -653,7 +653,7 @@ bool TDR_DATA_TRIGGER::set_trigger_condition(const char* node_name, int level,
 
 bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level, long value,
                                              bool power_up, bool write) {
-  if (!TDR_CHECK(bus_name != nullptr)) return false;
+  if (!TDR_CHECK(bus_name != NULL)) return false;
   if (level < 0 || level >= get_event_levels()) return false;
   TDR_DATA_SIGNAL_VIEW_NODE bus = find_bus(bus_name);
   if (bus.is_null()) {
@@ -670,14 +670,14 @@ bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level, lo
 
 bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level, const char* symbol,
                                              bool power_up, bool write) {
-  if (!TDR_CHECK(bus_name != nullptr && symbol != nullptr)) return false;
+  if (!TDR_CHECK(bus_name != NULL && symbol != NULL)) return false;
   return set_bus_condition(bus_name, level, nullptr, symbol, power_up, write);
 }
 
 bool TDR_DATA_TRIGGER::set_trigger_condition(const char* bus_name, int level,
                                              const char* table_name, const char* symbol,
                                              bool power_up, bool write) {
-  if (!TDR_CHECK(bus_name != nullptr && table_name != nullptr && symbol != nullptr)) return false;
+  if (!TDR_CHECK(bus_name != NULL && table_name != NULL && symbol != NULL)) return false;
   return set_bus_condition(bus_name, level, table_name, symbol, power_up, write);
 }
 
@@ -796,7 +796,7 @@ TDR_DATA_LOG* TDR_DATA_TRIGGER::create_log(const char* name, bool global_temp) {
 void TDR_DATA_TRIGGER::drop_global_log() { m_logs.drop_global(); }
 
 bool TDR_DATA_TRIGGER::append(TDR_DATA_LOG* log, bool append_element) {
-  if (!TDR_CHECK(log != nullptr)) return false;
+  if (!TDR_CHECK(log != NULL)) return false;
   if (!m_logs.append(log)) return false;
   if (append_element && m_element && log->get_dom_node())
     m_element->appendChild(log->get_dom_node());
@@ -836,7 +836,7 @@ int TDR_DATA_TRIGGER::get_last_trigger_level_latency_delay() {
 
 int TDR_DATA_TRIGGER::get_trigger_out_latency_delay() {
   TDR_DATA_INSTANCE* instance = m_signal_set ? m_signal_set->get_instance() : nullptr;
-  if (!TDR_CHECK(instance != nullptr)) return -1;
+  if (!TDR_CHECK(instance != NULL)) return -1;
   TDR_DATA_INSTANCE_INFO info = instance->get_node_info();
   unsigned version = info.version;
   if (version == TDR_DATA_INSTANCE::VERSION_NOT_DEFINED &&

@@ -68,7 +68,7 @@ const char* TDR_DATA_TRIGGER::get_advanced_trigger_expression(int level, bool po
 
 TCI_ADVANCED_TRIGGER_FACTORY* TDR_DATA_TRIGGER::new_factory() {
   TCI_ADVANCED_TRIGGER_FACTORY* factory = new (std::nothrow) TCI_ADVANCED_TRIGGER_FACTORY;
-  if (!TDR_CHECK(factory != nullptr)) return nullptr;
+  if (!TDR_CHECK(factory != NULL)) return nullptr;
   factory->set_trigger_name(m_name);
   TDR_DATA_INSTANCE* instance = m_signal_set ? m_signal_set->get_instance() : nullptr;
   factory->set_instance_name(instance ? instance->get_name() : nullptr);
@@ -81,7 +81,7 @@ TCI_ADVANCED_TRIGGER_FACTORY* TDR_DATA_TRIGGER::create_trigger_factory() { retur
 
 bool TDR_DATA_TRIGGER::set_advanced_trigger_expression(int level, const char* text,
                                                        bool power_up) {
-  if (!TDR_CHECK(text != nullptr)) return false;
+  if (!TDR_CHECK(text != NULL)) return false;
   if (level < 0 || level >= get_event_levels()) return false;
   int side = power_up ? 1 : 0;
   {
@@ -201,7 +201,7 @@ bool TDR_DATA_TRIGGER::finalize_triggers() {
   if (m_levels.empty()) return result;
   for (const LEVEL& level : m_levels)
     if (level.basic) return result;
-  if (!TDR_CHECK(m_name_index_map != nullptr)) return result;
+  if (!TDR_CHECK(m_name_index_map != NULL)) return result;
   const TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP& map = *m_name_index_map;
   if (map.all_signals_used()) return result;
   int ports = map.get_trigger_port_width();

@@ -44,7 +44,7 @@ TDR_DATA_TRIGGER_ADV_TREE_OBJ TDR_DATA_TRIGGER_ADV_TREE_OBJ::get_next_sibling() 
 }
 
 TDR_DATA_TRIGGER_ADV_TREE_OBJ TDR_DATA_TRIGGER_ADV_TREE_OBJ::create_and_append_child_obj() {
-  if (!TDR_CHECK(m_element != nullptr)) return TDR_DATA_TRIGGER_ADV_TREE_OBJ();
+  if (!TDR_CHECK(m_element != NULL)) return TDR_DATA_TRIGGER_ADV_TREE_OBJ();
   return TDR_DATA_TRIGGER_ADV_TREE_OBJ(
       tdr_new_element(m_element->getOwnerDocument(), TDR_X("op_node"), m_element));
 }
@@ -64,9 +64,9 @@ TDR_DATA_STRING_PAIR_VEC* TDR_DATA_TRIGGER_ADV_TREE_OBJ::get_all_attributes() co
 }
 
 void TDR_DATA_TRIGGER_ADV_TREE_OBJ::set_all_attributes(const TDR_DATA_STRING_PAIR_VEC* list) {
-  if (!TDR_CHECK(list != nullptr) || !TDR_CHECK(m_element != nullptr)) return;
+  if (!TDR_CHECK(list != NULL) || !TDR_CHECK(m_element != NULL)) return;
   for (const TDR_DATA_STRING_PAIR* pair : *list) {
-    if (!TDR_CHECK(pair != nullptr)) continue;
+    if (!TDR_CHECK(pair != NULL)) continue;
     TDR_XSTRING name = tdr_widen(pair->first);
     // Names come from the editor; one that XML cannot carry must not abort the rest.
     if (!XMLChar1_0::isValidName(name.c_str())) {
@@ -78,9 +78,9 @@ void TDR_DATA_TRIGGER_ADV_TREE_OBJ::set_all_attributes(const TDR_DATA_STRING_PAI
 }
 
 void TDR_DATA_TRIGGER_ADV_TREE_OBJ::delete_refresh_subtree() {
-  if (!TDR_CHECK(m_element != nullptr)) return;
+  if (!TDR_CHECK(m_element != NULL)) return;
   DOMNode* parent = m_element->getParentNode();
-  if (!TDR_CHECK(parent != nullptr)) return;
+  if (!TDR_CHECK(parent != NULL)) return;
   DOMDocument* doc = m_element->getOwnerDocument();
   tdr_release_node(m_element);
   m_element = tdr_new_element(doc, TDR_X("op_node"), parent);

@@ -98,7 +98,7 @@ void tdr_yyerror(tdr_lang_lexer_yyFlexLexer*, const char*) {
 namespace {
 
 bool start_parse(TDR_LANG_TARGET* target, int level, const char* trigger_name, bool power_up) {
-  if (!TDR_CHECK(target != nullptr)) return false;
+  if (!TDR_CHECK(target != NULL)) return false;
   if (!TDR_CHECK(!s_parsing)) return false;
   tdr_lang_parse_settings.level = level;
   tdr_lang_parse_settings.trigger_name = trigger_name;
