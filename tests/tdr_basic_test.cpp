@@ -691,9 +691,16 @@ TEST_F(TdrBasicTest, UndoReplacesTheInstanceByItsCopyInPlace) {
   TDR_BASIC_ELEMENT* live = session->get_instance_at(0);
   live->set_attribute("a", "2");
   live->get_child_element(0u)->set_attribute("b", "3");
-  live->append_child_element("n");
+  TDR_BASIC_ELEMENT* added = live->append_child_element("n");
   ASSERT_TRUE(buffer->undo());
   EXPECT_EQ(session->get_num_instance_elements(), 2);
+  // The tree taken out stays the session's until it closes: wrappers held
+  // from before still answer.
+  EXPECT_NE(session->get_instance_at(0), live);
+  std::string tag;
+  EXPECT_EQ(added->get_name(&tag), TDR_BASIC_ERROR_CODE_OK);
+  EXPECT_EQ(tag, "n");
+  EXPECT_EQ(live->get_child_element(1u), added);
   EXPECT_EQ(saved(*session), around_head + "\"1\">\n    <k b=\"2\"/>" + around_tail);
   ASSERT_TRUE(buffer->redo());
   EXPECT_EQ(saved(*session), around_head + "\"2\">\n    <k b=\"3\"/>\n    <n/>" + around_tail);

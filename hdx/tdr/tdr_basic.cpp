@@ -412,6 +412,8 @@ void TDR_BASIC_SESSION::clear_content() {
   m_instance_elements.clear();
   for (TDR_BASIC_ELEMENT* element : m_temp_instance_elements) delete element;
   m_temp_instance_elements.clear();
+  for (TDR_BASIC_ELEMENT* element : m_taken_out) delete element;
+  m_taken_out.clear();
   for (TDR_BASIC_UNDO_BUFFER* buffer : m_undo_buffers) delete buffer;
   m_undo_buffers.clear();
   if (m_parser)
@@ -626,7 +628,7 @@ bool TDR_BASIC_SESSION::exchange_instance_tree(TDR_BASIC_ELEMENT* old,
     return false;
   }
   move_undo_buffers(old, rebuilt);
-  delete old;
+  keep_taken_out(old);
   return true;
 }
 
@@ -1032,7 +1034,7 @@ bool TDR_BASIC_UNDO_BUFFER::move_to(unsigned position) {
     TDR_BASIC_ELEMENT* old_root = m_root;
     *slot = rebuilt;
     session->move_undo_buffers(old_root, rebuilt);
-    delete old_root;
+    session->keep_taken_out(old_root);
   } else {
     rebuilt = get_copy_at(undo_index);
     if (!rebuilt) return false;

@@ -96,14 +96,18 @@ class TDR_BASIC_SESSION {
   // The list entry holding instance or temporary instance element `element`.
   TDR_BASIC_ELEMENT** find_slot(TDR_BASIC_ELEMENT* element);
   // Undo and redo: `rebuilt` takes the place of `old` (an instance or temporary
-  // instance element), and `old` with its whole tree is deleted.
+  // instance element), and `old` with its whole tree is kept as taken out.
   bool exchange_instance_tree(TDR_BASIC_ELEMENT* old, TDR_BASIC_ELEMENT* rebuilt);
+  // Trees that undo and redo took out live as long as the session's content:
+  // a caller may still hold a wrapper of one.
+  void keep_taken_out(TDR_BASIC_ELEMENT* tree) { m_taken_out.push_back(tree); }
 
   std::string m_name;
   int m_open_count;
   std::vector<TDR_BASIC_ELEMENT*> m_instance_elements;
   std::vector<TDR_BASIC_ELEMENT*> m_temp_instance_elements;
   std::vector<TDR_BASIC_UNDO_BUFFER*> m_undo_buffers;
+  std::vector<TDR_BASIC_ELEMENT*> m_taken_out;
   std::unique_ptr<ZENVOR_DOM_PARSER> m_parser;
   DOMDocument* m_dom_doc;
   DOMElement* m_dom_session;
