@@ -125,6 +125,9 @@ TEST_F(CrcTest, NonCriticalTextsListWireNamesByTapMode) {
   set()->enable_trigger_out(true);
   set()->set_trigger_out_node("tout");
   EXPECT_EQ(text(t, NON_CRITICAL), "clk^a;b;^a;^tin^tout");
+  set()->set_trigger_in_node("");  // an empty name is no node
+  EXPECT_EQ(text(t, NON_CRITICAL), "clk^a;b;^a;^tout");
+  set()->set_trigger_in_node("tin");
   set()->enable_trigger_in(false);
   EXPECT_EQ(text(t, NON_CRITICAL), "clk^a;b;^a;^tout");
 

@@ -163,14 +163,17 @@ void TDR_DATA_TRIGGER::compose_wire_names(std::string& out, bool all, bool class
 
 namespace {
 
-// Clock, wires, then the trigger port nodes that are in use.
+bool has_text(const char* s) { return s && *s; }
+
+// Clock, wires, then the trigger port nodes that are in use; an empty node
+// name counts as none.
 void append_port_nodes(std::string& out, const TDR_DATA_SIGNAL_SET* set) {
   if (!set) return;
-  if (set->is_trigger_in_enabled() && set->get_trigger_in_node()) {
+  if (set->is_trigger_in_enabled() && has_text(set->get_trigger_in_node())) {
     out += set->get_trigger_in_node();
     out += '^';
   }
-  if (set->is_trigger_out_enabled() && set->get_trigger_out_node())
+  if (set->is_trigger_out_enabled() && has_text(set->get_trigger_out_node()))
     out += set->get_trigger_out_node();
 }
 
