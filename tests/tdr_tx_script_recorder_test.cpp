@@ -115,4 +115,25 @@ TEST_F(TxRecorderTest, UnwritableDirectorySwitchesRecordingOff) {
   }
 }
 
+class TxRecordedNamesTest : public TxFileTest {};
+
+// Global-temp objects are written by the script word, whatever name the
+// caller used; the setup list's own queries record themselves too.
+TEST_F(TxRecordedNamesTest, GlobalTempObjectsAndSetupListOverrides) {
+  std::string script;
+  {
+    RECORDING on(temp_dir(), true);
+    open(source_dir() + "/examples/demo_session.xml");
+    m_tx->set_gui_logging(false);
+    act(0, [&] { set(0)->set_sample_depth(256); });
+    ASSERT_TRUE(m_tx->save_session(temp_path("scratch.xml").c_str()));
+    std::string after = read_file(m_tx->get_script_recorder()->get_script_path());
+    EXPECT_TRUE(m_tx->set_active(0, "signal_set_0", "addr_watch", nullptr));
+    EXPECT_FALSE(m_tx->remove(0, "signal_set_0", "addr_watch", "none"));
+    EXPECT_TRUE(trig(0)->is_node_deletable(0));
+    script = read_file(m_tx->get_script_recorder()->get_script_path()).substr(after.size());
+  }
+  expect_golden("tx_session", "global_temp_script.log", script);
+}
+
 }  // namespace

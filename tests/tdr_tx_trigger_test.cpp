@@ -302,8 +302,10 @@ TEST_F(TxTriggerTest, SetupListOperationsAreRecordedAndReplay) {
     write_file(path, read_file(data_file("session.xml")));
     ASSERT_TRUE(tx.open_session(path.c_str()));
     tx.get_trigger_at(0, true)->rebuild_uniq_name_set();
+    tx.get_trigger_at(0, true)->is_node_deletable(0);
   }
-  EXPECT_NE(read_file(script).find("\ninstance 0 setup_tab rebuild_uniq_name_set\n"),
+  EXPECT_NE(read_file(script).find("\ninstance 0 setup_tab rebuild_uniq_name_set\n"
+                                   "instance 0 setup_tab is_node_deletable 0\n"),
             std::string::npos);
   TDR_TX_SCRIPT_PLAYER replay;
   ASSERT_TRUE(replay.load_file(script)) << replay.get_error();

@@ -32,6 +32,12 @@ const char* script_name(const T* object) {
   return object->is_global_temp() ? USE_GLOBAL_TEMP : object->get_name();
 }
 
+// A name as the caller gave it, unless it found a global-temp object.
+template <typename T>
+const char* script_name(const T* found, const char* name) {
+  return found && found->is_global_temp() ? USE_GLOBAL_TEMP : name;
+}
+
 // Children by name: the listed child, else the global-temp child of that name;
 // the script word names the global-temp child.
 TDR_DATA_SIGNAL_SET* find_signal_set(TDR_DATA_INSTANCE* instance, const char* name) {
@@ -527,11 +533,18 @@ bool TDR_TX_SESSION::set_active_log(int view, TDR_DATA_LOG* log) {
 
 bool TDR_TX_SESSION::set_active(int view, const char* signal_set_name, const char* trigger_name,
                                 const char* log_name) {
+  DATA_GROUP* named_group = group_at(view, false);
+  TDR_DATA_INSTANCE* named_instance =
+      named_group && named_group->m_tx_instance ? named_group->m_tx_instance->get_data_instance()
+                                                : nullptr;
+  TDR_DATA_SIGNAL_SET* signal_set = find_signal_set(named_instance, signal_set_name);
+  TDR_DATA_TRIGGER* trigger = find_trigger(signal_set, trigger_name);
+  TDR_DATA_LOG* log = find_log(trigger, log_name);
   TDR_TX_RECORD(func, m_script_recorder, "set_active");
   func.append_argument(view);
-  func.append_argument(signal_set_name);
-  func.append_argument(trigger_name);
-  func.append_argument(log_name);
+  func.append_argument(script_name(signal_set, signal_set_name));
+  func.append_argument(script_name(trigger, trigger_name));
+  func.append_argument(script_name(log, log_name));
   int instance_index = translate_instance_index(view);
   if (!TDR_CHECK(instance_index >= 0)) return false;
   DATA_GROUP* group = group_at(instance_index, true);
@@ -548,10 +561,6 @@ bool TDR_TX_SESSION::set_active(int view, const char* signal_set_name, const cha
     TDR_INTERNAL_ERROR("(*m_data_group)[instance_index]->m_tx_trigger != NULL");
     return false;
   }
-  TDR_DATA_INSTANCE* instance = group->m_tx_instance->get_data_instance();
-  TDR_DATA_SIGNAL_SET* signal_set = find_signal_set(instance, signal_set_name);
-  TDR_DATA_TRIGGER* trigger = find_trigger(signal_set, trigger_name);
-  TDR_DATA_LOG* log = find_log(trigger, log_name);
   if (signal_set) {
     group->m_tx_signal_set->init(signal_set);
   } else {
@@ -572,23 +581,24 @@ bool TDR_TX_SESSION::set_active(int view, const char* signal_set_name, const cha
 
 bool TDR_TX_SESSION::remove(int view, const char* signal_set_name, const char* trigger_name,
                             const char* log_name) {
+  DATA_GROUP* group = group_at(view, false);
+  TDR_DATA_INSTANCE* instance =
+      group && group->m_tx_instance ? group->m_tx_instance->get_data_instance() : nullptr;
+  TDR_DATA_SIGNAL_SET* signal_set = find_signal_set(instance, signal_set_name);
+  TDR_DATA_TRIGGER* trigger = find_trigger(signal_set, trigger_name);
+  TDR_DATA_LOG* log = find_log(trigger, log_name);
   TDR_TX_RECORD(func, m_script_recorder, "remove");
   func.append_argument(view);
-  func.append_argument(signal_set_name);
-  func.append_argument(trigger_name);
-  func.append_argument(log_name);
+  func.append_argument(script_name(signal_set, signal_set_name));
+  func.append_argument(script_name(trigger, trigger_name));
+  func.append_argument(script_name(log, log_name));
   if (!signal_set_name) return remove_tavrin_instance(view);
-  DATA_GROUP* group = group_at(view, false);
   if (!group) return false;
-  TDR_DATA_INSTANCE* instance = group->m_tx_instance->get_data_instance();
-  TDR_DATA_SIGNAL_SET* signal_set = find_signal_set(instance, signal_set_name);
   if (!signal_set) return false;
   TDR_DATA_LOG* active = group->m_active_log;
   if (trigger_name) {
-    TDR_DATA_TRIGGER* trigger = find_trigger(signal_set, trigger_name);
     if (!trigger) return false;
     if (log_name) {
-      TDR_DATA_LOG* log = find_log(trigger, log_name);
       if (!log) return false;
       if (active == log) group->m_active_log = nullptr;
       log->remove();

@@ -89,7 +89,8 @@ void TDR_TX_SIGNAL_NODES::clear_node_flags() {
 bool TDR_TX_SIGNAL_NODES::init(TDR_DATA_SIGNAL_VIEW* data_view) {
   TDR_TX_NODE_RECORD(func, "init");
   TDR_DATA_SIGNAL_SET* signal_set = data_view ? data_view->get_signal_set() : nullptr;
-  func.append_argument(signal_set ? signal_set->get_name() : nullptr);
+  const char* set_name = signal_set ? signal_set->get_name() : nullptr;
+  func.append_argument(signal_set && signal_set->is_global_temp() ? "USE_GLOBAL_TEMP" : set_name);
   if (!TDR_CHECK(data_view != NULL)) return true;
   init();
   m_data_view = data_view;

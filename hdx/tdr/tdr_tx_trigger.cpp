@@ -1289,6 +1289,8 @@ const char* TDR_TX_TRIGGER::get_name() {
 }
 
 bool TDR_TX_TRIGGER::is_node_deletable(int node_index) {
+  TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "is_node_deletable");
+  func.append_argument(node_index);
   if (!TDR_CHECK(node_index >= 0)) return false;
   return node_index < get_node_count();
 }
