@@ -304,9 +304,19 @@ TEST_F(ToolTest, ReplayExitCodesAndSummary) {
             std::string::npos)
       << r.err;
 
-  // The hand-written batch edit applied to the demo session.
-  r = run("replay " + example("demo_batch_edit.script") + " -o " + temp_dir());
+  // The hand-written batch edit applied to the demo session; a replay records
+  // nothing even where recording is switched on.
+  std::string record_dir = temp_path("recording");
+  mkdir(record_dir.c_str(), 0777);
+  {
+    RECORDING on(record_dir);
+    r = run("replay " + example("demo_batch_edit.script") + " -o " + temp_dir());
+  }
   EXPECT_EQ(r.code, 0) << r.err;
+  if (DIR* d = opendir(record_dir.c_str())) {
+    while (dirent* e = readdir(d)) EXPECT_EQ(e->d_name[0], '.') << e->d_name;
+    closedir(d);
+  }
   std::string edited = read_file(temp_path("demo_session_batch_edited.xml"));
   EXPECT_NE(edited.find("<bus alias=\"address\""), std::string::npos);
   EXPECT_NE(edited.find("'valid' == falling edge"), std::string::npos);
@@ -316,9 +326,18 @@ TEST_F(ToolTest, ReplayExitCodesAndSummary) {
   write_file(script, "open_session 'x.xml'\ninstance 3 rename 'a'\n");
   expect_fails("replay " + script + " --from " + example("demo_session.xml"), 2,
                "tdr: " + script + ":2: the session has no instance 3\n");
+  // An internal-error report stops the replay; the call that raised it is not counted.
+  write_file(script, "open_session 'x.xml'\ninstance 0 set_max_undo_steps 4\n"
+                     "instance 0 end_action\ninstance 0 undo\n");
+  r = run("replay " + script + " --from " + example("demo_session.xml"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.out, "replay: 1 calls replayed, 0 check points saved, not verified\n");
+  EXPECT_EQ(r.err.find("tdr: " + script + ":3: internal error: Action has not been started"), 0u)
+      << r.err;
   write_file(script, "open_session 'x.xml'\ninstance 0 frobnicate\n");
   expect_fails("replay " + script, 2, "tdr: " + script + ":2: unknown operation 'frobnicate'\n");
   expect_fails("replay " + script + " -o " + temp_path("none"), 2, "is not a folder");
+  expect_fails("replay " + temp_dir(), 2, "tdr: " + temp_dir() + ": cannot read the script\n");
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "tdr_tx_script_player.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -425,6 +426,9 @@ std::string quoted(const char* name) { return name ? "'" + std::string(name) + "
 // --- session lines ---------------------------------------------------------------
 
 bool read_file(const std::string& path, std::string* content) {
+  // A folder opens as a stream whose size is nonsense.
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
   std::streamoff size = in.tellg();
@@ -812,6 +816,7 @@ const std::vector<OPERATION>& operations() {
       {"set_instance_index", H_SETUP, {K_INT}, RUN(c.trigger->set_instance_index(c.i(0)))},
       {"recount_data_trigger_width", H_SETUP, {}, RUN(c.trigger->recount_data_trigger_width())},
       {"rebuild_uniq_name_set", H_SETUP, {}, RUN(c.trigger->rebuild_uniq_name_set())},
+      {"is_node_deletable", H_SETUP, {K_INT}, RUN(c.trigger->is_node_deletable(c.i(0)))},
       {"sync_upon_capture_type_change", H_SETUP, {},
        RUN(c.trigger->sync_upon_capture_type_change())},
   };
@@ -1278,7 +1283,7 @@ TDR_TX_SCRIPT_PLAYER::RESULT TDR_TX_SCRIPT_PLAYER::run(TDR_TX_SESSION* session) 
     }
     if (!st->failed && !st->internal_error) {
       call.op->run(c);
-      if (!st->failed && !session_line && !save_line) ++st->replayed;
+      if (!st->failed && !st->internal_error && !session_line && !save_line) ++st->replayed;
     }
     if (st->internal_error) st->fail(st->internal_error_text);
     if (st->failed) break;
