@@ -129,7 +129,11 @@ TEST_F(TxSessionTest, RoadTwoLinksTriggerPortsBetweenNewInstances) {
   m_tx->get_all_available_trigger_out_target_at(0, &targets);
   ASSERT_EQ(targets.size(), 1u);
   EXPECT_STREQ(targets[0], "auto_tavrin_1|trigger_in");
-  expect_golden("tx_session", "road2_linked.xml", save());
+  const std::string saved = save();
+  expect_golden("tx_session", "road2_linked.xml", saved);
+  // A session made here, reopened and saved unedited, keeps its bytes.
+  open(m_last_saved);
+  EXPECT_EQ(save(), saved);
 }
 
 TEST_F(TxSessionTest, RoadThreePowerUpViewsShiftAndDuplicate) {

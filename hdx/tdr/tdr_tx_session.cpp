@@ -299,6 +299,13 @@ bool TDR_TX_SESSION::save_session(const char* name) {
         m_data_session->add_active_branch(trigger);
       }
     }
+    // What reading writes back, written now: a saved file reopened and saved
+    // again gives the same bytes, also after instances were created here.
+    for (int i = 0; i < m_data_session->get_num_instances(); ++i) {
+      TDR_DATA_INSTANCE* instance = m_data_session->get_instance_at(i);
+      instance->set_expanded_status(instance->is_expanded());
+    }
+    m_data_session->write_global_info();
     ok = m_data_session->save_as(name, true, false);
     if (ok) m_modified = false;
   }
