@@ -165,6 +165,10 @@ TEST_F(SessionTest, UnreadableFilesLeaveTheSessionNameless) {
     EXPECT_EQ(broken.get_name(), nullptr);
     EXPECT_EQ(expect_message("ETDR_SOURCE_GENERIC").args.at(0), bad);
   }
+  // A folder fails as an unreadable file would, and leaks nothing.
+  TDR_DATA_SESSION folder(temp_dir().c_str());
+  EXPECT_EQ(folder.get_name(), nullptr);
+  EXPECT_EQ(expect_message("ETDR_SOURCE_GENERIC").args.at(1), "unable to read data from file");
 }
 
 TEST_F(SessionTest, InstancesAreNamedUniquely) {

@@ -4,6 +4,8 @@
 
 #include "tdr_data_xml_io.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <iostream>
@@ -930,6 +932,13 @@ std::unique_ptr<ZENVOR_DOM_PARSER> tdr_xml_read_file(const char* file,
   static READ_LIMITS security;
 
   std::string error;
+  // The XML library leaks its reader when a folder fails to read; the message
+  // is the one it would give.
+  struct stat status;
+  if (stat(file, &status) == 0 && S_ISDIR(status.st_mode)) {
+    MSG_TDR::post(MSG_TDR::E::SOURCE_GENERIC(display_name, "unable to read data from file"));
+    return nullptr;
+  }
   try {
     std::unique_ptr<ZENVOR_DOM_PARSER> p(new ZENVOR_DOM_PARSER());
     p->setErrorHandler(&error_handler);
