@@ -107,7 +107,7 @@ class TDR_DATA_INSTANCE {
   std::string m_entity_name;
   bool m_has_source = false;
   std::string m_source_file;
-  bool m_expanded = true;  // as an instance read without "is_expanded"
+  bool m_expanded = false;
   bool m_auto_node = false;
   bool m_incr_cmp_mode = false;
   TDR_DATA_SESSION* m_session = nullptr;
