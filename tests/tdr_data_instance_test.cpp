@@ -61,7 +61,8 @@ TEST_F(InstanceTest, ReadingFillsDefaultsAndNormalisesAttributes) {
 TEST_F(InstanceTest, IdentifierNamesAndVersionUpdate) {
   TDR_DATA_SESSION* s = open(
       "<instance name=\"my inst-1\"><node_ip_info version=\"3\"/></instance>"
-      "<instance name=\"v4\"><node_ip_info version=\"4\"/></instance>");
+      "<instance name=\"v4\"><node_ip_info version=\"4\"/><signal_set name=\"s\"><signal_vec/>"
+      "<trigger name=\"t\" CRC=\"12\"/></signal_set></instance>");
   TDR_DATA_INSTANCE* a = s->get_instance_at(0);
   std::string id;
   std::string name = a->get_name(&id);
@@ -69,6 +70,8 @@ TEST_F(InstanceTest, IdentifierNamesAndVersionUpdate) {
   EXPECT_TRUE(a->update_to_current_version());
   EXPECT_EQ(tdr_get_attr(a->get_dom_node()->getFirstElementChild(), TDR_X("version")), "4");
   EXPECT_FALSE(a->update_to_current_version() || s->get_instance_at(1)->update_to_current_version());
+  // Even without a version change the stored fingerprints go.
+  EXPECT_EQ(saved().find("CRC"), std::string::npos);
 
   // The inferred version may be set only while the version is undefined.
   a->set_inferred_node_version(3);

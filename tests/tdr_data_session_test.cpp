@@ -213,6 +213,10 @@ TEST_F(SessionTest, AnalyserInstancesGetIndicesAndAutomaticNames) {
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(second->get_node_info().instance_id, 1u);
   EXPECT_STREQ(second->get_name(), "auto_tavrin_1 (0)");
+  TDR_DATA_SESSION both_taken;
+  both_taken.create_instance("auto_tavrin_1");
+  both_taken.create_instance("auto_tavrin_1 (0)");
+  EXPECT_STREQ(both_taken.create_tavrin_instance(nullptr)->get_name(), "auto_tavrin_1 (1)");
   other.get_instance_at(1)->set_name("auto_tavrin_1 (0)x");
   other.create_instance("auto_tavrin_1 (0)");
   TDR_DATA_INSTANCE* third = other.create_tavrin_instance(nullptr);

@@ -181,6 +181,9 @@ TEST_F(LegacyTest, ConditionLettersWriteTheirWords) {
   TDR_DATA_TRIGGER* t = signal_set()->find_trigger("trigger_imported");
   ASSERT_NE(t, nullptr);
   for (bool pu : {false, true}) EXPECT_STREQ(t->get_condition_expression(0, pu), expected.c_str());
+  // Without a trigger section the trigger keeps its own settings.
+  EXPECT_TRUE(t->get_trigger_position(true) == TDR_PTYPE_PRE_POS && t->get_trigger_in(true) ==
+              TDR_CTYPE_DONT_CARE_COND && t->get_trigger_out(false) == TDR_CTYPE_ACTIVE_HIGH_COND);
 
   // Trigger-in and trigger-out letters, with the words of the conditions they set.
   const char* const io[][3] = {

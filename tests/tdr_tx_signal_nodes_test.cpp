@@ -229,7 +229,8 @@ TEST_F(TxNodeListTest, GroupNamesDerivedFromMemberNames) {
     SCOPED_TRACE(row.name ? row.name : "refused");
     std::string before = layout(*row.list);
     bool grouped = false;
-    act([&] { grouped = row.list->group_node(row.last, row.first, nullptr); });
+    EXPECT_EQ(act([&] { grouped = row.list->group_node(row.last, row.first, nullptr); }),
+              row.name != nullptr);
     ASSERT_EQ(grouped, row.name != nullptr);
     if (!grouped) {
       EXPECT_EQ(layout(*row.list), before);
@@ -321,7 +322,8 @@ TEST_F(TxNodeListTest, MovesAndCopiesRepairMembership) {
       EXPECT_EQ(view_layout(m_set->get_data_view()), now) << "the view follows at once";
     }
     if (stored) {
-      EXPECT_TRUE(m_undo->undo()) << "undo itself is walked by the seeded test";
+      EXPECT_TRUE(m_undo->undo());
+      EXPECT_EQ(layout(*m_data), DATA_START) << "undo restores the order exactly";
     }
     m_data->commit(m_set->get_data_view());  // so that the next row's view follows at once
   }

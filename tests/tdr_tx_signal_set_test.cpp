@@ -167,6 +167,7 @@ TEST_F(TxSignalSetTest, PortsLinkInstancesAndUndoTakesTheLinkBack) {
   EXPECT_STREQ(alpha->get_trigger_in_source(), "auto_tvf_trigger_in_3") << "instance id 3";
   EXPECT_TRUE(inst(0)->undo());
   EXPECT_EQ(alpha->get_trigger_in_source(), nullptr);
+  EXPECT_FALSE(alpha->is_trigger_in_enabled());
   act(0, [&] { EXPECT_FALSE(alpha->set_sample_depth(128)) << "unchanged"; });
   EXPECT_EQ(inst(0)->get_undo_manager()->get_num_actions(), 1);
   // beta's port follows (no undo step of its own); a pin unlinks it.

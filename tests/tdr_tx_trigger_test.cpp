@@ -254,6 +254,7 @@ TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
   int d = node(*t, "d");  // captures data only
   act([&](TDR_TX_TRIGGER& t) {
     EXPECT_FALSE(t.set_trigger_condition(d, 0, TDR_CTYPE_HIGH_COND));
+    EXPECT_FALSE(t.set_trigger_condition(node(t, "a"), 0, TDR_CTYPE_HIGH_COND));  // already so
     EXPECT_FALSE(t.set_trigger_condition(node(t, "a"), 2, TDR_CTYPE_HIGH_COND));
     EXPECT_FALSE(t.set_trigger_condition(-1, 0, TDR_CTYPE_HIGH_COND));
     EXPECT_FALSE(t.set_trigger_level(-1));
