@@ -1074,15 +1074,42 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
   st->args.reserve(text.size() / 20 + 1);
   std::vector<ARG> values;
   std::string joined;  // a call whose quoted argument spans lines
-  // Parses the call on `line` and the lines a quoted argument goes on to; false
-  // with the error set when it does not parse. A line of location comments
-  // only leaves the call without operation.
-  auto parse_call = [&](std::string_view line, int line_number, CALL* out) {
+  while (lines.next(&line)) {
+    int line_number = lines.number();
+    std::string_view head_text = trim(line);
+    if (head_text.empty()) continue;
+    // A nested call is skipped with the lines its quoted arguments go on to;
+    // a nested line that does not parse is skipped alone.
+    bool nested = false;
+    if (head_text[0] == '-') {
+      size_t arrow = head_text.find_first_not_of('-');
+      if (arrow == std::string_view::npos || head_text[arrow] != '>') continue;
+      nested = true;
+      line = head_text.substr(arrow + 1);
+    } else if (head_text.size() >= 2 && head_text[0] == '/' && head_text[1] == '/') {
+      static const char AUTO[] = "// auto_name ";
+      if (head_text.compare(0, sizeof AUTO - 1, AUTO) != 0) continue;
+      std::string_view rest = trim(head_text.substr(sizeof AUTO - 1));
+      if (rest.size() < 2 || rest.front() != '\'' || rest.back() != '\'') {
+        st->error = st->where(line_number) + "an auto_name line needs one quoted name";
+        return false;
+      }
+      st->auto_names.emplace_back(rest.substr(1, rest.size() - 2));
+      continue;
+    }
+    const LINES before = lines;
+    const size_t num_args = st->args.size();
+    // A parse error ends the load, except on a nested line, which is dropped.
+    auto drop = [&] {
+      lines = before;
+      st->error.clear();
+      st->args.resize(num_args);
+    };
     size_t pos = 0;
     std::string_view word = next_word(line, &pos);
-    if (word.empty()) return true;  // location comments only
+    if (word.empty()) continue;  // location comments only
 
-    CALL& call = *out;
+    CALL call;
     call.line = line_number;
     call.head = H_SESSION;
     if (word == "instance") {
@@ -1091,7 +1118,9 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
       if (!parse_int(number, &index)) {
         st->error = st->where(line_number) + "'instance' needs an instance number, not '" +
                     shown(number) + "'";
-        return false;
+        if (!nested) return false;
+        drop();
+        continue;
       }
       call.instance = int(index);
       call.head = H_INSTANCE;
@@ -1102,13 +1131,17 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
       }
       if (word.empty()) {
         st->error = st->where(line_number) + "the operation is missing";
-        return false;
+        if (!nested) return false;
+        drop();
+        continue;
       }
     }
     const std::vector<const OPERATION*>* named = operations_named(word, call.head);
     if (!named) {
       st->error = st->where(line_number) + "unknown operation '" + shown(word) + "'";
-      return false;
+      if (!nested) return false;
+      drop();
+      continue;
     }
     const std::vector<const OPERATION*>& candidates = *named;
     // Arguments; a quote left open continues on the next physical line.
@@ -1147,42 +1180,14 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
         st->error = st->where(line_number) + "'" + std::string(word) +
                     "' with these arguments cannot be replayed: it takes an object that only "
                     "another call gives";
-      return false;
-    }
-    return true;
-  };
-  while (lines.next(&line)) {
-    int line_number = lines.number();
-    std::string_view head_text = trim(line);
-    if (head_text.empty()) continue;
-    if (head_text[0] == '-') {
-      // A nested call is skipped with the lines its quoted arguments go on to;
-      // a nested line that does not parse is skipped alone.
-      size_t arrow = head_text.find_first_not_of('-');
-      if (arrow != std::string_view::npos && head_text[arrow] == '>') {
-        LINES before = lines;
-        size_t num_args = st->args.size();
-        CALL nested;
-        if (!parse_call(head_text.substr(arrow + 1), line_number, &nested)) lines = before;
-        st->args.resize(num_args);
-        st->error.clear();
-      }
+      if (!nested) return false;
+      drop();
       continue;
     }
-    if (head_text.size() >= 2 && head_text[0] == '/' && head_text[1] == '/') {
-      static const char AUTO[] = "// auto_name ";
-      if (head_text.compare(0, sizeof AUTO - 1, AUTO) != 0) continue;
-      std::string_view rest = trim(head_text.substr(sizeof AUTO - 1));
-      if (rest.size() < 2 || rest.front() != '\'' || rest.back() != '\'') {
-        st->error = st->where(line_number) + "an auto_name line needs one quoted name";
-        return false;
-      }
-      st->auto_names.emplace_back(rest.substr(1, rest.size() - 2));
+    if (nested) {
+      st->args.resize(num_args);
       continue;
     }
-    CALL call;
-    if (!parse_call(line, line_number, &call)) return false;
-    if (!call.op) continue;
     if (!call.op->run) {
       st->error = st->where(line_number) + "'" + call.op->name +
                   "' cannot be replayed at top level: it takes an object that only another "
