@@ -257,6 +257,7 @@ TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
     EXPECT_FALSE(t.set_trigger_condition(node(t, "a"), 0, TDR_CTYPE_HIGH_COND));  // already so
     EXPECT_FALSE(t.set_trigger_condition(node(t, "a"), 2, TDR_CTYPE_HIGH_COND));
     EXPECT_FALSE(t.set_trigger_condition(-1, 0, TDR_CTYPE_HIGH_COND));
+    EXPECT_FALSE(t.set_trigger_condition(node(t, "a"), -1, TDR_CTYPE_HIGH_COND));
     EXPECT_FALSE(t.set_trigger_level(-1));
     EXPECT_FALSE(t.set_trigger_level(2000000000));
     EXPECT_FALSE(t.set_trigger_level_enabled(-1, false));
@@ -266,6 +267,7 @@ TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
     EXPECT_EQ(t.copy_before_node(0, 1, 3, false), -1);
   });
   expect_internal_error("node_index >= 0");
+  expect_internal_error("level >= 0");
   expect_internal_error("levels >= 0");
   expect_internal_error("levels <= MAX_EDITED_LEVELS");
   expect_internal_error("level >= 0");
@@ -449,4 +451,20 @@ TEST_F(TxTriggerTest, QueriesOverTheSetupList) {
   EXPECT_TRUE(t->is_signal_compatible(set));
   act([](TDR_TX_TRIGGER& t) { t.delete_node(node(t, "p"), node(t, "p")); });
   EXPECT_FALSE(t->is_signal_compatible(set));
+}
+
+// Before its instance has a signal set the trigger has nowhere to go: the
+// commit leaves the instance unmodified, and the commit that makes the set
+// writes the edit.
+TEST_F(TxTriggerTest, CommitWithoutSignalSetLeavesNothingModified) {
+  ASSERT_TRUE(m_tx->create_tavrin_instance("gamma"));
+  int g = m_tx->find_instance_index("gamma");
+  TxFileTest::act(g, [&] { EXPECT_TRUE(trig(g)->set_trigger_position(TDR_PTYPE_POST_POS)); });
+  save();
+  EXPECT_EQ(set(g)->get_data_signal_set(), nullptr);
+  TxFileTest::act(g, [&] {
+    EXPECT_TRUE(trig(g)->append_node("x", TDR_STYPE_UNKNOWN_SIGNAL, TDR_MTYPE_CLASSIC_TAP));
+  });
+  std::string saved = save();
+  EXPECT_NE(saved.find("position=\"post\""), std::string::npos);
 }

@@ -507,7 +507,7 @@ bool TDR_TX_TRIGGER::set_trigger_condition(int node_index, int level,
   func.append_argument(node_index);
   func.append_argument(level);
   func.append_argument(condition);
-  if (!TDR_CHECK(node_index >= 0)) return false;
+  if (!TDR_CHECK(node_index >= 0) || !TDR_CHECK(level >= 0)) return false;
   const NODE_TYPE* node = get_node(node_index);
   if (!node || node->is_group() || !tdr_captures_trigger(node->capture_type) ||
       node->trigger_wire_index < 0 || level < 0 || level >= m_trigger_level ||
@@ -1185,11 +1185,19 @@ void TDR_TX_TRIGGER::write_levels(TDR_DATA_SIGNAL_SET* signal_set) {
 bool TDR_TX_TRIGGER::commit(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogged) {
   TDR_TX_RECORD(func, m_recorder, m_instance_index, true, "commit");
   func.append_argument(discard_unlogged);
+  TDR_TX_CHANGE_STATUS* status = m_change_status;
   if (!signal_set) {
     forget_data_trigger();
+    // Nothing to write into; the commit that creates the trigger writes every
+    // level anyway, so the instance counts as committed.
+    status->m_trigger_full_changed = false;
+    status->m_trigger_changed = false;
+    status->m_adv_trigger_full_changed = false;
+    status->m_adv_trigger_changed = false;
+    status->m_trigger_runtime_changed = false;
+    clear_adv_modified();
     return true;
   }
-  TDR_TX_CHANGE_STATUS* status = m_change_status;
   if (!select_data_trigger(signal_set, discard_unlogged)) return false;
   TDR_DATA_TRIGGER* d = m_data_trigger;
 
