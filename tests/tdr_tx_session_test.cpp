@@ -199,6 +199,22 @@ TEST_F(TxSessionTest, RoadFiveRemovesTheMiddleInstance) {
   expect_golden("tx_session", "road5_removed.xml", save());
 }
 
+TEST_F(TxSessionTest, ACommitThatDropsAnEmptySetLeavesTheDataListUsable) {
+  create(1);
+  // A data-view signal without a setup-view wire: the new set gets no wires
+  // and is removed again, with the view the data list was just written into.
+  act(0, [&] { EXPECT_TRUE(set(0)->append_node("d", TDR_STYPE_REGISTER_SIGNAL, TDR_MTYPE_CLASSIC_TAP)); });
+  ASSERT_TRUE(m_tx->commit_session());
+  EXPECT_EQ(set(0)->get_data_signal_set(), nullptr);
+  act(0, [&] {
+    EXPECT_TRUE(set(0)->set_node_signal_inverted(0, true));
+    EXPECT_TRUE(set(0)->group_node(0, 0, nullptr));
+  });
+  EXPECT_TRUE(inst(0)->undo());
+  EXPECT_FALSE(set(0)->is_node_signal_inverted(0));
+  EXPECT_TRUE(m_tx->commit_session());
+}
+
 TEST_F(TxSessionTest, EstimatesFollowTheModel) {
   create(1);
   EXPECT_EQ(m_tx->get_hub_lcell_usage_per_inst(), 101);

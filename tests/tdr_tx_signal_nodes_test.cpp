@@ -384,6 +384,24 @@ TEST_F(TxNodeListTest, LinkedGroupsRepeatEditsInTheOtherView) {
   EXPECT_EQ(m_setup->asked, m_setup->get_node_count() + 1);
   EXPECT_EQ(m_setup->get_node(0)->name, "c[0..1]");
   EXPECT_EQ(m_data->get_node(0)->name, "ctl");
+
+  // Renamed on the way while linked: undo gives back the name with the link.
+  m_setup->refuse_all = false;
+  undo_all();
+  act([&] { EXPECT_TRUE(m_data->link_group_node(0, TDR_LTYPE_RADIX_LINK)); });
+  m_setup->refused = {"ctl"};
+  act([&] { EXPECT_TRUE(m_data->link_group_node(0, TDR_LTYPE_ALL_LINK)); });
+  EXPECT_EQ(m_data->get_node(0)->name, "ctl (1)");
+  const std::string relinked = dump(*m_data);
+  ASSERT_TRUE(m_undo->undo());
+  EXPECT_EQ(m_data->get_node(0)->name, "ctl");
+  EXPECT_EQ(m_data->get_node(0)->linking_type, TDR_LTYPE_RADIX_LINK);
+  ASSERT_TRUE(m_undo->redo());
+  EXPECT_EQ(dump(*m_data), relinked);
+  m_setup->refused = {"z"};  // a suffixed candidate is tried here unlinked
+  act([&] { m_data->set_group_node_name(0, "z"); });
+  ASSERT_TRUE(m_undo->undo());
+  EXPECT_EQ(dump(*m_data), relinked);
 }
 
 TEST_F(TxNodeListTest, SettersChangeOnlyWhatDiffers) {
@@ -457,6 +475,12 @@ TEST_F(TxNodeListTest, SettersChangeOnlyWhatDiffers) {
   act([&] { m_data->append_node(m_data->get_node(0), true); });
   EXPECT_TRUE(m_undo->undo());
   EXPECT_EQ(m_data->get_node_count(), 14);
+
+  // Undoing a later edit of the node keeps its capture change marked for the commit.
+  act([&] { EXPECT_TRUE(m_setup->set_node_capture_type(4, TDR_WTYPE_TRIGGER_CAPTURE)); });
+  act([&] { EXPECT_TRUE(m_setup->set_node_signal_inverted(4, true)); });
+  EXPECT_TRUE(m_undo->undo());
+  EXPECT_TRUE(m_setup->get_node(4)->capture_type_changed);
 }
 
 TEST_F(TxNodeListTest, ViewNodesChangeAtOnce) {

@@ -382,11 +382,14 @@ bool TDR_TX_SIGNAL_NODES::negotiate_linked_value(int node_index, const char* val
   for (int counter = 0; counter < limit; ++counter) {
     if (counter > 0) {
       candidate = suffixed(base, counter);
+      // The images around the unlinked call keep the link in undo and redo.
+      push_node_image(node_index);
       node->linking_type = TDR_LTYPE_NO_LINK;
       bool mine = alias ? set_node_alias(node_index, candidate.c_str())
                         : set_group_node_name(node_index, candidate.c_str());
       node = get_node(node_index);
       node->linking_type = linking_type;
+      push_node_image(node_index);
       if (!mine) continue;
     }
     bool theirs = alias ? other->set_node_alias(partner, candidate.c_str())
@@ -399,12 +402,14 @@ bool TDR_TX_SIGNAL_NODES::negotiate_linked_value(int node_index, const char* val
   }
   if (!done && (alias ? node->alias : node->name) != base) {
     // Nothing was agreed: this group keeps its value.
+    push_node_image(node_index);
     node->linking_type = TDR_LTYPE_NO_LINK;
     if (alias)
       set_node_alias(node_index, base.c_str());
     else
       set_group_node_name(node_index, base.c_str());
     get_node(node_index)->linking_type = linking_type;
+    push_node_image(node_index);
   }
   end_repeat(partner, linking_type);
   if (!done) *accepted = base;
@@ -764,9 +769,9 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
     m_capture_type_changed = true;
     target->capture_type_changed = true;
     if (target->is_wire()) count_capture_change(old_type, node->capture_type);
-  } else {
-    target->capture_type_changed = false;
   }
+  // Otherwise a pending mark stays: restoring another field of the node must
+  // not cancel the carry-over of a capture change not yet committed.
   m_view_rebuild_needed = true;
   if (names_differ) rebuild_uniq_name_set();
   return true;
@@ -1226,6 +1231,7 @@ bool TDR_TX_SIGNAL_NODES::link_group_node(int node_index,
   }
   if (named && accepted != group->name) {
     TDR_DATA_GROUP_LINKING_TYPE own_link = group->linking_type;
+    push_node_image(node_index);  // undo gives the link back with the name
     group->linking_type = TDR_LTYPE_NO_LINK;
     set_group_node_name(node_index, accepted.c_str());
     group = get_node(node_index);

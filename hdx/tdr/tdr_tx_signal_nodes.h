@@ -178,6 +178,9 @@ class TDR_TX_SIGNAL_NODES {
   int get_instance_index() const { return m_instance_index; }
   void set_instance_index(int index) { m_instance_index = index; }
   TDR_DATA_SIGNAL_VIEW* get_data_view() const { return m_data_view; }
+  // Before `view` goes with its signal set: the list lets go of it and of its
+  // nodes' handles; the next commit writes a view again.
+  void release_view(const TDR_DATA_SIGNAL_VIEW* view);
   TDR_TX_UNDO_MANAGER* get_undo_manager() const { return m_undo_manager; }
   TDR_TX_CHANGE_STATUS* get_change_status() const { return m_change_status; }
   TDR_TX_SCRIPT_RECORDER* get_script_recorder() const { return m_recorder; }

@@ -229,6 +229,15 @@ void TDR_TX_SIGNAL_NODES::clear_view_nodes(TDR_DATA_SIGNAL_VIEW* view) {
   }
 }
 
+void TDR_TX_SIGNAL_NODES::release_view(const TDR_DATA_SIGNAL_VIEW* view) {
+  if (!view || view != m_data_view) return;
+  for (NODE_TYPE* node : *m_node_vec) {
+    delete node->data_view_node;
+    node->data_view_node = nullptr;
+  }
+  m_data_view = nullptr;
+}
+
 bool TDR_TX_SIGNAL_NODES::commit(TDR_DATA_SIGNAL_VIEW* view) {
   TDR_TX_NODE_RECORD(func, "commit");
   if (!TDR_CHECK(view != NULL)) return false;

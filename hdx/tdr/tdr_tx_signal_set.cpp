@@ -132,10 +132,22 @@ bool TDR_TX_SIGNAL_SET::change_property(CHANGE change) {
   return true;
 }
 
+void TDR_TX_SIGNAL_SET::release_views(TDR_DATA_SIGNAL_SET* signal_set) {
+  for (TDR_TX_SIGNAL_NODES* list : {static_cast<TDR_TX_SIGNAL_NODES*>(this),
+                                    static_cast<TDR_TX_SIGNAL_NODES*>(get_tx_trigger())}) {
+    if (!list) continue;
+    list->release_view(signal_set->get_data_view());
+    list->release_view(signal_set->get_setup_view());
+  }
+}
+
 void TDR_TX_SIGNAL_SET::forget_data_signal_set(bool remove) {
   if (!m_data_signal_set) return;
   forget_trigger_in(m_data_signal_set);
-  if (remove) m_data_signal_set->remove();
+  if (remove) {
+    release_views(m_data_signal_set);
+    m_data_signal_set->remove();
+  }
   m_data_signal_set = nullptr;
 }
 
@@ -569,6 +581,7 @@ bool TDR_TX_SIGNAL_SET::commit(TDR_DATA_INSTANCE* instance, bool discard_unlogge
       // The new scratch set replaces the old one, and the trigger in it.
       if (TDR_DATA_SIGNAL_SET* old_global = instance->get_global_signal_set()) {
         forget_trigger_in(old_global);
+        release_views(old_global);
         if (old_global == m_data_signal_set) m_data_signal_set = committed = nullptr;
       }
       chosen = instance->create_signal_set(fresh ? nullptr : name.c_str(), true);

@@ -117,6 +117,8 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
   void forget_data_signal_set(bool remove);
   // The trigger working copy forgets its data trigger when it lies in `signal_set`.
   void forget_trigger_in(TDR_DATA_SIGNAL_SET* signal_set);
+  // Unbinds both node lists from the views of a set about to be removed.
+  void release_views(TDR_DATA_SIGNAL_SET* signal_set);
   // This instance's name, for the other end of a trigger link.
   std::string own_instance_name() const;
 
