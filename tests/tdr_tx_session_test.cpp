@@ -93,6 +93,25 @@ TEST_F(TxSessionTest, RoadOneEditsTheDemoAndUndoRedoWalkTheWholeRoad) {
   EXPECT_EQ(save(), edited) << "redo gives road (1)'s file again";
 }
 
+TEST_F(TxSessionTest, RedoneGroupEditsReachTheViewOfTheSetKeptForItsLogs) {
+  // The rename makes the commit replace the set, which stays for its log with
+  // the view the group edits were written into: redone, they must be there.
+  auto edits = [&] {
+    act(1, [&] { EXPECT_TRUE(set(1)->group_node(1, 1, nullptr)); });
+    act(1, [&] { EXPECT_TRUE(set(1)->set_group_node_name(1, "g2")); });
+    act(1, [&] { EXPECT_TRUE(set(1)->set_node_name(0, "s13")); });
+  };
+  open_demo();
+  edits();
+  const std::string edited = save();
+  EXPECT_NE(edited.find("<bus name=\"g2\""), std::string::npos);
+  open_demo();
+  edits();
+  while (inst(1)->is_undo_available()) ASSERT_TRUE(inst(1)->undo());
+  while (inst(1)->is_redo_available()) ASSERT_TRUE(inst(1)->redo());
+  EXPECT_EQ(save(), edited);
+}
+
 TEST_F(TxSessionTest, RoadOneRecordsItsScript) {
   std::string script, base;
   {

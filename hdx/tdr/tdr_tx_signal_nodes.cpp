@@ -764,6 +764,31 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
   if (!target) return false;
   bool names_differ = target->name != node->name || target->alias != node->alias;
   TDR_DATA_WIRE_CAPTURE_TYPE old_type = target->capture_type;
+  // A view the next commit does not rebuild (the set it replaces, kept for
+  // its logs) must show what the edits wrote into it, as the setters do.
+  if (TDR_DATA_SIGNAL_VIEW_NODE* view_node = target->data_view_node) {
+    if (target->is_group() && target->name != node->name) view_node->set_name(node->name.c_str());
+    if (target->alias != node->alias)
+      view_node->set_alias(node->alias.empty() ? nullptr : node->alias.c_str());
+    if (target->signal_inverted != node->signal_inverted)
+      view_node->set_signal_inverted(node->signal_inverted);
+    if (target->is_group() && node->is_group()) {
+      if (target->group_display_type != node->group_display_type) {
+        if (node->group_display_type == TDR_GTYPE_MNEMONICS_DISPLAY &&
+            !node->mnemonics_table_name.empty())
+          view_node->set_mnemonics_table(node->mnemonics_table_name.c_str());
+        else if (target->group_display_type == TDR_GTYPE_MNEMONICS_DISPLAY &&
+                 view_node->get_mnemonics_table())
+          view_node->set_mnemonics_table("");
+        view_node->set_bus_display_type(node->group_display_type);
+      }
+      if (target->mnemonics_table_name != node->mnemonics_table_name)
+        view_node->set_mnemonics_table(node->mnemonics_table_name.c_str());
+      if (target->lsb_to_msb != node->lsb_to_msb) view_node->set_lsb_to_msb(node->lsb_to_msb);
+      if (target->display_type != node->display_type)
+        view_node->set_bus_display_state(node->display_type == TDR_DTYPE_EXPAND_GROUP_NODE);
+    }
+  }
   copy_node_properties(node, target);
   if (old_type != node->capture_type) {
     m_capture_type_changed = true;
