@@ -982,11 +982,7 @@ bool TDR_TX_TRIGGER::init(TDR_DATA_TRIGGER* trigger) {
   }
   m_new_working_copy = false;
   m_signal_set_committed = false;
-  m_change_status->m_trigger_full_changed = false;
-  m_change_status->m_trigger_changed = false;
-  m_change_status->m_trigger_runtime_changed = false;
-  m_change_status->m_adv_trigger_full_changed = false;
-  m_change_status->m_adv_trigger_changed = false;
+  clear_change_flags();
   rebuild_uniq_name_set();
   return true;
 }
@@ -1190,11 +1186,7 @@ bool TDR_TX_TRIGGER::commit(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogg
     forget_data_trigger();
     // Nothing to write into; the commit that creates the trigger writes every
     // level anyway, so the instance counts as committed.
-    status->m_trigger_full_changed = false;
-    status->m_trigger_changed = false;
-    status->m_adv_trigger_full_changed = false;
-    status->m_adv_trigger_changed = false;
-    status->m_trigger_runtime_changed = false;
+    clear_change_flags();
     clear_adv_modified();
     return true;
   }
@@ -1213,10 +1205,7 @@ bool TDR_TX_TRIGGER::commit(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogg
   if (status->m_trigger_changed) {
     write_levels(signal_set);
     m_signal_set_committed = false;
-    status->m_trigger_full_changed = false;
-    status->m_trigger_changed = false;
-    status->m_adv_trigger_full_changed = false;
-    status->m_adv_trigger_changed = false;
+    clear_change_flags();
     clear_adv_modified();
     status->m_trigger_runtime_changed = true;
   } else if (status->m_adv_trigger_changed) {
@@ -1253,6 +1242,15 @@ bool TDR_TX_TRIGGER::commit(TDR_DATA_SIGNAL_SET* signal_set, bool discard_unlogg
 
   finalize_triggers();
   return true;
+}
+
+void TDR_TX_TRIGGER::clear_change_flags() {
+  TDR_TX_CHANGE_STATUS* status = m_change_status;
+  status->m_trigger_full_changed = false;
+  status->m_trigger_changed = false;
+  status->m_trigger_runtime_changed = false;
+  status->m_adv_trigger_full_changed = false;
+  status->m_adv_trigger_changed = false;
 }
 
 void TDR_TX_TRIGGER::finalize_triggers() {

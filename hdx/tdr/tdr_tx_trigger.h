@@ -205,6 +205,8 @@ class TDR_TX_TRIGGER : public TDR_TX_SIGNAL_NODES {
   void write_levels(TDR_DATA_SIGNAL_SET* signal_set);
   void write_level_expressions(int level);
   void clear_adv_modified();
+  // Every trigger change flag of the status down: nothing left to commit.
+  void clear_change_flags();
   // A trigger-wide setter's change of the viewed side's member.
   template <typename T>
   bool change_trigger_wide(T* normal, T* power_up, T value,
