@@ -112,6 +112,31 @@ TEST_F(TxSessionTest, RedoneGroupEditsReachTheViewOfTheSetKeptForItsLogs) {
   EXPECT_EQ(save(), edited);
 }
 
+TEST_F(TxSessionTest, ARedoneCaptureChangeOfAGroupHeaderIsNotCarriedAsANet) {
+  // A header's capture type moving between none and data is no carry-over to
+  // the other list, done or redone; redone, it once came back as a net.
+  auto edits = [&] {
+    act(1, [&] { EXPECT_TRUE(set(1)->group_node(0, 0, nullptr)); });
+    act(1, [&] { EXPECT_TRUE(set(1)->link_group_node(0, TDR_DATA_GROUP_LINKING_TYPE(8))); });
+    act(1, [&] { EXPECT_TRUE(set(1)->delete_node("x")); });
+    act(1, [&] { EXPECT_TRUE(trig(1)->set_node_capture_type(0, TDR_WTYPE_DATA_CAPTURE)); });
+  };
+  const std::string file = source_dir() + "/tests/data/tx_signal_set/session.xml";
+  for (bool redone : {false, true}) {
+    SCOPED_TRACE(redone ? "redone" : "done");
+    open(file);
+    edits();
+    if (redone) {
+      while (inst(1)->is_undo_available()) ASSERT_TRUE(inst(1)->undo());
+      while (inst(1)->is_redo_available()) ASSERT_TRUE(inst(1)->redo());
+    }
+    const std::string saved = save();
+    EXPECT_EQ(set(1)->get_node_count(), 0);
+    EXPECT_NE(saved.find("<data_view>\n        </data_view>"), std::string::npos);
+    EXPECT_EQ(saved.find("name=\"Group\"/>"), std::string::npos);
+  }
+}
+
 TEST_F(TxSessionTest, RoadOneRecordsItsScript) {
   std::string script, base;
   {

@@ -471,6 +471,15 @@ bool TDR_TX_SIGNAL_NODES::set_node_alias(int node_index, const char* alias) {
   return true;
 }
 
+namespace {
+
+// Only a change into or out of trigger-only capture is carried to the other view.
+bool marks_capture_change(TDR_DATA_WIRE_CAPTURE_TYPE from, TDR_DATA_WIRE_CAPTURE_TYPE to) {
+  return from == TDR_WTYPE_TRIGGER_CAPTURE || to == TDR_WTYPE_TRIGGER_CAPTURE;
+}
+
+}  // namespace
+
 bool TDR_TX_SIGNAL_NODES::set_node_capture_type(int node_index,
                                                 TDR_DATA_WIRE_CAPTURE_TYPE capture_type) {
   TDR_TX_NODE_RECORD(func, "set_node_capture_type");
@@ -488,8 +497,7 @@ bool TDR_TX_SIGNAL_NODES::set_node_capture_type(int node_index,
   m_capture_type_changed = true;
   set_node_changed_flag(node->tap_mode, false);
   // Once set, the mark stays until the carry-over to the other view clears it.
-  if (old_type == TDR_WTYPE_TRIGGER_CAPTURE || capture_type == TDR_WTYPE_TRIGGER_CAPTURE)
-    node->capture_type_changed = true;
+  if (marks_capture_change(old_type, capture_type)) node->capture_type_changed = true;
   // Headers count in neither total (a group copy does not carry the type).
   if (node->is_wire()) count_capture_change(old_type, capture_type);
   node->capture_type = capture_type;
@@ -792,7 +800,9 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
   copy_node_properties(node, target);
   if (old_type != node->capture_type) {
     m_capture_type_changed = true;
-    target->capture_type_changed = true;
+    // Marked as the setter marks it: a redone change carries over as the
+    // change itself did (a header made data-only is not carried as a net).
+    if (marks_capture_change(old_type, node->capture_type)) target->capture_type_changed = true;
     if (target->is_wire()) count_capture_change(old_type, node->capture_type);
   }
   // Otherwise a pending mark stays: restoring another field of the node must
