@@ -478,6 +478,36 @@ bool marks_capture_change(TDR_DATA_WIRE_CAPTURE_TYPE from, TDR_DATA_WIRE_CAPTURE
   return from == TDR_WTYPE_TRIGGER_CAPTURE || to == TDR_WTYPE_TRIGGER_CAPTURE;
 }
 
+// A bus's radix in its view element. A table name on the bus would hide any
+// other radix in the file.
+void show_bus_display_type(TDR_DATA_SIGNAL_VIEW_NODE* view_node, TDR_DATA_GROUP_DISPLAY_TYPE from,
+                           TDR_DATA_GROUP_DISPLAY_TYPE to, const std::string& table) {
+  if (to == TDR_GTYPE_MNEMONICS_DISPLAY && !table.empty())
+    view_node->set_mnemonics_table(table.c_str());
+  else if (from == TDR_GTYPE_MNEMONICS_DISPLAY && view_node->get_mnemonics_table())
+    view_node->set_mnemonics_table("");
+  view_node->set_bus_display_type(to);
+}
+
+// What a restore changes of a node, written into its view element as the
+// setters write it.
+void show_restored_properties(TDR_DATA_SIGNAL_VIEW_NODE* view_node,
+                              const TDR_TX_SIGNAL_NODES::NODE_TYPE& from,
+                              const TDR_TX_SIGNAL_NODES::NODE_TYPE& to) {
+  if (from.is_group() && from.name != to.name) view_node->set_name(to.name.c_str());
+  if (from.alias != to.alias) view_node->set_alias(to.alias.empty() ? nullptr : to.alias.c_str());
+  if (from.signal_inverted != to.signal_inverted) view_node->set_signal_inverted(to.signal_inverted);
+  if (!from.is_group() || !to.is_group()) return;
+  if (from.group_display_type != to.group_display_type)
+    show_bus_display_type(view_node, from.group_display_type, to.group_display_type,
+                          to.mnemonics_table_name);
+  if (from.mnemonics_table_name != to.mnemonics_table_name)
+    view_node->set_mnemonics_table(to.mnemonics_table_name.c_str());
+  if (from.lsb_to_msb != to.lsb_to_msb) view_node->set_lsb_to_msb(to.lsb_to_msb);
+  if (from.display_type != to.display_type)
+    view_node->set_bus_display_state(to.display_type == TDR_DTYPE_EXPAND_GROUP_NODE);
+}
+
 }  // namespace
 
 bool TDR_TX_SIGNAL_NODES::set_node_capture_type(int node_index,
@@ -612,14 +642,8 @@ bool TDR_TX_SIGNAL_NODES::set_node_group_display_type(int node_index,
   TDR_DATA_GROUP_DISPLAY_TYPE old_type = node->group_display_type;
   node->group_display_type = type;
   m_change_status->m_presentation_changed = true;
-  if (TDR_DATA_SIGNAL_VIEW_NODE* view_node = node->data_view_node) {
-    // A table name on the bus would hide any other radix in the file.
-    if (type == TDR_GTYPE_MNEMONICS_DISPLAY && !node->mnemonics_table_name.empty())
-      view_node->set_mnemonics_table(node->mnemonics_table_name.c_str());
-    else if (old_type == TDR_GTYPE_MNEMONICS_DISPLAY && view_node->get_mnemonics_table())
-      view_node->set_mnemonics_table("");
-    view_node->set_bus_display_type(type);
-  }
+  if (node->data_view_node)
+    show_bus_display_type(node->data_view_node, old_type, type, node->mnemonics_table_name);
   append_atomic_action(change.finish());
   if ((node->linking_type & TDR_LTYPE_RADIX_LINK) && type != TDR_GTYPE_MNEMONICS_PLUG_IN_DISPLAY &&
       !in_undo_redo()) {
@@ -773,30 +797,8 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
   bool names_differ = target->name != node->name || target->alias != node->alias;
   TDR_DATA_WIRE_CAPTURE_TYPE old_type = target->capture_type;
   // A view the next commit does not rebuild (the set it replaces, kept for
-  // its logs) must show what the edits wrote into it, as the setters do.
-  if (TDR_DATA_SIGNAL_VIEW_NODE* view_node = target->data_view_node) {
-    if (target->is_group() && target->name != node->name) view_node->set_name(node->name.c_str());
-    if (target->alias != node->alias)
-      view_node->set_alias(node->alias.empty() ? nullptr : node->alias.c_str());
-    if (target->signal_inverted != node->signal_inverted)
-      view_node->set_signal_inverted(node->signal_inverted);
-    if (target->is_group() && node->is_group()) {
-      if (target->group_display_type != node->group_display_type) {
-        if (node->group_display_type == TDR_GTYPE_MNEMONICS_DISPLAY &&
-            !node->mnemonics_table_name.empty())
-          view_node->set_mnemonics_table(node->mnemonics_table_name.c_str());
-        else if (target->group_display_type == TDR_GTYPE_MNEMONICS_DISPLAY &&
-                 view_node->get_mnemonics_table())
-          view_node->set_mnemonics_table("");
-        view_node->set_bus_display_type(node->group_display_type);
-      }
-      if (target->mnemonics_table_name != node->mnemonics_table_name)
-        view_node->set_mnemonics_table(node->mnemonics_table_name.c_str());
-      if (target->lsb_to_msb != node->lsb_to_msb) view_node->set_lsb_to_msb(node->lsb_to_msb);
-      if (target->display_type != node->display_type)
-        view_node->set_bus_display_state(node->display_type == TDR_DTYPE_EXPAND_GROUP_NODE);
-    }
-  }
+  // its logs) must show what the edits wrote into it.
+  if (target->data_view_node) show_restored_properties(target->data_view_node, *target, *node);
   copy_node_properties(node, target);
   if (old_type != node->capture_type) {
     m_capture_type_changed = true;
