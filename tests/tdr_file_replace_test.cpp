@@ -216,3 +216,43 @@ TEST_F(FileReplaceTest, ReplacingKeepsModeOwnerAndLinks) {
   EXPECT_EQ(TDR_FILE_REPLACE(m_dir.c_str()).error(), EISDIR);
   EXPECT_EQ(TDR_FILE_REPLACE((m_dir + "/no/such.xml").c_str()).error(), ENOENT);
 }
+
+namespace {
+
+// Descriptors of this process still open on files under `dir` that lost their name.
+int open_replaced_files(const std::string& dir) {
+  int n = 0;
+  DIR* d = opendir("/proc/self/fd");
+  while (dirent* e = d ? readdir(d) : nullptr) {
+    char target[4096];
+    ssize_t len = readlink(("/proc/self/fd/" + std::string(e->d_name)).c_str(), target,
+                           sizeof target - 1);
+    std::string t(target, len > 0 ? static_cast<size_t>(len) : 0);
+    n += t.rfind(dir, 0) == 0 && t.size() > 10 && t.compare(t.size() - 10, 10, " (deleted)") == 0;
+  }
+  if (d) closedir(d);
+  return n;
+}
+
+// The replaced file is let go by another thread: every one is closed soon after.
+bool all_replaced_files_closed(const std::string& dir) {
+  for (int waited = 0; waited < 500 && open_replaced_files(dir) > 0; ++waited) usleep(10000);
+  return open_replaced_files(dir) == 0;
+}
+
+}  // namespace
+
+// Many saves in a row outrun the thread that closes the replaced files, and a
+// forked child has to start its own.
+TEST_F(FileReplaceTest, ReplacedFilesAreAllLetGo) {
+  std::string target = m_dir + "/target.xml";
+  TDR_DATA_SESSION session(m_demo.c_str());
+  auto save_many = [&](int n) {
+    bool ok = true;
+    for (int i = 0; i < n; ++i) ok = session.save_as(target.c_str(), true, true) && ok;
+    return ok && all_replaced_files_closed(m_dir);
+  };
+  EXPECT_TRUE(save_many(60));
+  EXPECT_EQ(in_child([&] { return save_many(5); }), 0);
+  EXPECT_EQ(listing(m_dir), std::set<std::string>{"target.xml"});
+}

@@ -4,14 +4,22 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <linux/magic.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <streambuf>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -72,6 +80,98 @@ void sync_directory(const std::string& path) {
     // Not all file systems sync directories.
   }
   ::close(fd);
+}
+
+// Dropping the last reference to a replaced file frees its pages and blocks,
+// which costs about a third of a small save on ext4 (more with `discard`). The
+// save keeps the replaced file open across the rename and hands that
+// descriptor to this worker, so the save returns once the new file is in place.
+class RELEASER {
+ public:
+  // This process's worker; a forked child starts its own.
+  static RELEASER* get() {
+    RELEASER* r = s_current.load(std::memory_order_acquire);
+    if (r) return r;
+    RELEASER* fresh = new RELEASER();
+    if (!s_current.compare_exchange_strong(r, fresh, std::memory_order_acq_rel)) {
+      delete fresh;
+      return r;
+    }
+    static bool s_fork_handler = pthread_atfork(nullptr, nullptr, &forget) == 0;
+    (void)s_fork_handler;
+    try {
+      std::thread(&RELEASER::run, fresh).detach();
+    } catch (const std::system_error&) {
+      std::lock_guard<std::mutex> lock(fresh->m_mutex);
+      fresh->m_broken = true;
+    }
+    return fresh;
+  }
+
+  // Takes `fd` to close; false (the caller closes it) when the worker could not
+  // start or is far behind.
+  bool give(int fd) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_broken || m_fds.size() >= 16) return false;
+    m_fds.push_back(fd);
+    m_ready.notify_one();
+    return true;
+  }
+
+ private:
+  // The child has only the forking thread: the parent's worker, its queue and
+  // its lock (perhaps held at the fork) are left behind.
+  static void forget() { s_current.store(nullptr, std::memory_order_release); }
+
+  void run() {
+    std::vector<int> fds;
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_ready.wait(lock, [this] { return !m_fds.empty(); });
+        fds.swap(m_fds);
+      }
+      for (int fd : fds) ::close(fd);
+      fds.clear();
+    }
+  }
+
+  static std::atomic<RELEASER*> s_current;
+  std::mutex m_mutex;
+  std::condition_variable m_ready;
+  std::vector<int> m_fds;
+  bool m_broken = false;
+};
+
+std::atomic<RELEASER*> RELEASER::s_current{nullptr};
+
+// A descriptor that keeps the file about to be replaced alive past the rename,
+// or -1. Only on local file systems, where an open file that lost its name
+// stays invisible; network ones would show it under a temporary name.
+int hold_replaced(const std::string& path, int new_fd) {
+  struct statfs fs;
+  if (::fstatfs(new_fd, &fs) != 0) return -1;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC:
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+      break;
+    default:
+      return -1;
+  }
+  // Non-blocking: something else (a pipe) may have taken the name meanwhile.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
+void release_replaced(int fd) {
+  if (fd >= 0 && !RELEASER::get()->give(fd)) ::close(fd);
 }
 
 }  // namespace
@@ -236,13 +336,22 @@ bool TDR_FILE_REPLACE::commit() {
   if (m_buffer->error() || !m_stream.good()) return fail(m_buffer->error() ? m_buffer->error() : EIO);
   bool replacing = !m_temp.empty();
   if (replacing && s_sync && ::fsync(m_fd) != 0) return fail(errno);
+  int replaced = replacing ? hold_replaced(m_path, m_fd) : -1;
   int fd = m_fd;
   m_fd = -1;
-  if (::close(fd) != 0) return fail(errno);
+  if (::close(fd) != 0) {
+    if (replaced >= 0) ::close(replaced);
+    return fail(errno);
+  }
   if (!replacing) return true;
-  if (::rename(m_temp.c_str(), m_path.c_str()) != 0) return fail(errno);
+  if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
+    int error = errno;
+    if (replaced >= 0) ::close(replaced);
+    return fail(error);
+  }
   m_temp.clear();
   if (s_sync) sync_directory(m_path);
+  release_replaced(replaced);
   return true;
 }
 

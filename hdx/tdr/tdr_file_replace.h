@@ -17,6 +17,10 @@
 // is untouched; a failure at any step removes the new file, and a process
 // killed half-way leaves only that file behind.
 //
+// On local disk file systems the replaced file is closed for the last time by
+// a worker thread, so that freeing its pages and blocks does not hold up the
+// save.
+//
 // An existing target keeps its permission bits (and its owner and group, where
 // the process may set them); a target it may not write is refused as before.
 // A symbolic link stays: the file it points to is replaced. A target that is a
