@@ -1,7 +1,6 @@
 // Hand-made hostile files: cut, huge, out-of-range, binary, CR-LF and
 // repetitive session files. Each must give the library's messages or a clean
-// failure quickly, and whatever could be read must save and read back.
-#include <functional>
+// failure, and whatever could be read must save and read back.
 #include <map>
 #include <string>
 #include <vector>
@@ -11,7 +10,6 @@
 #include "tdr_data_manager.h"
 #include "tdr_data_session.h"
 #include "tdr_data_signal_set.h"
-#include "tdr_data_signal_view.h"
 #include "tdr_data_signal_wire.h"
 #include "tdr_test_support.h"
 
@@ -80,13 +78,6 @@ std::string repeat(const std::string& s, size_t n) {
   return out;
 }
 
-// Offsets of every '<' that starts a tag (start, end or empty-element tag).
-std::vector<size_t> tag_starts(const std::string& xml) {
-  std::vector<size_t> starts;
-  for (size_t i = xml.find('<'); i != std::string::npos; i = xml.find('<', i + 1)) starts.push_back(i);
-  return starts;
-}
-
 // `xml` cut before offset `cut` with every element still open there closed,
 // so the reader sees a well-formed file that simply lacks the rest.
 std::string cut_and_close(const std::string& xml, size_t cut) {
@@ -109,14 +100,11 @@ std::string cut_and_close(const std::string& xml, size_t cut) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// Truncation
-
 TEST_F(TdrBadInputTest, FileCutAtEveryTagFailsCleanlyOrReadsWhatIsThereWhenClosed) {
   const std::string xml = rich_session();
   int empty_sets = 0;
-  for (size_t cut : tag_starts(xml)) {
-    if (cut == 0) continue;
+  // Every '<' after the first starts a tag (start, end or empty-element tag).
+  for (size_t cut = xml.find('<', 1); cut != std::string::npos; cut = xml.find('<', cut + 1)) {
     // The parse error names the file and why; nothing else is posted.
     TDR_DATA_SESSION* session = open_text(xml.substr(0, cut));
     EXPECT_EQ(session, nullptr) << "cut at " << cut;
@@ -143,24 +131,20 @@ TEST_F(TdrBadInputTest, FileCutAtEveryTagFailsCleanlyOrReadsWhatIsThereWhenClose
   expect_message("ETDR_SOURCE_GENERIC");
 }
 
-// ---------------------------------------------------------------------------
-// Size
-
 TEST_F(TdrBadInputTest, MegabyteAttributeValues) {
   const std::string big(1 << 20, 'x');
   const std::string digits(1 << 20, '9');
   std::string xml = rich_session();
-  auto replace = [&](const std::string& from, const std::string& to) {
+  for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+           {"name=\"i0\"", "name=\"" + big + "\""}, {"name=\"clk\"", "name=\"" + big + "\""},
+           {"sample_depth=\"256\"", "sample_depth=\"" + digits + "\""},
+           {"alias=\"A\" name=\"a\"", "alias=\"A\" name=\"a" + big + "\""},
+           {"value=\"3,4,\"", "value=\"" + digits + "\""},
+           {"name=\"IDLE\"", "name=\"" + big + "\""}}) {
     size_t at = xml.find(from);
     ASSERT_NE(at, std::string::npos) << from;
     xml.replace(at, from.size(), to);
-  };
-  replace("name=\"i0\"", "name=\"" + big + "\"");
-  replace("name=\"clk\"", "name=\"" + big + "\"");
-  replace("sample_depth=\"256\"", "sample_depth=\"" + digits + "\"");
-  replace("alias=\"A\" name=\"a\"", "alias=\"A\" name=\"a" + big + "\"");
-  replace("value=\"3,4,\"", "value=\"" + digits + "\"");
-  replace("name=\"IDLE\"", "name=\"" + big + "\"");
+  }
   TDR_DATA_SESSION* session = open_text(xml);
   ASSERT_NE(session, nullptr);
   // Long values are nothing wrong in themselves; the depth is corrected silently.
@@ -172,9 +156,6 @@ TEST_F(TdrBadInputTest, MegabyteAttributeValues) {
   EXPECT_GT(saved.size(), 4 * big.size());
   EXPECT_NE(saved.find("sample_depth=\"1073741824\""), std::string::npos);
 }
-
-// ---------------------------------------------------------------------------
-// Numbers
 
 TEST_F(TdrBadInputTest, OutOfRangeNumbersInEveryNumericAttribute) {
   // Every attribute the readers take as a number.
@@ -209,9 +190,6 @@ TEST_F(TdrBadInputTest, OutOfRangeNumbersInEveryNumericAttribute) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Bytes
-
 TEST_F(TdrBadInputTest, NulAndBytesThatAreNotUtf8FailCleanly) {
   std::string xml = rich_session();
   for (const std::string& bad : {std::string("\0", 1), std::string("\xff"), std::string("\xc3("),
@@ -245,9 +223,6 @@ TEST_F(TdrBadInputTest, CrLfFileReadsAsTheLfFile) {
   EXPECT_TRUE(from_crlf == from_lf) << first_difference(from_crlf, from_lf);
 }
 
-// ---------------------------------------------------------------------------
-// Repetition
-
 TEST_F(TdrBadInputTest, ThousandSignalSetsTriggersAndWiresOfOneName) {
   const int n = 1000;
   std::string xml = "<session><instance name=\"i\"><signal_set name=\"s\"><signal_vec>"
@@ -274,9 +249,6 @@ TEST_F(TdrBadInputTest, ThousandSignalSetsTriggersAndWiresOfOneName) {
   save_and_reopen(session, counts);
 }
 
-// ---------------------------------------------------------------------------
-// Legacy files
-
 TEST_F(TdrBadInputTest, LegacyNamesLoseCharactersAFileCannotCarry) {
   // A vertical tab, an escape and U+FFFF inside names are dropped, the rest of
   // each name is kept (a NUL ends it), and the session saves to a file that
@@ -297,9 +269,6 @@ TEST_F(TdrBadInputTest, LegacyNamesLoseCharactersAFileCannotCarry) {
   EXPECT_STREQ(set->get_clock_name(), "ck");
   save_and_reopen(session);
 }
-
-// ---------------------------------------------------------------------------
-// Generic element sessions
 
 TEST_F(TdrBadInputTest, BasicSessionRefusesValuesAFileCannotCarry) {
   TDR_BASIC_SESSION session("session", nullptr, true);

@@ -41,7 +41,6 @@ class TxTriggerTest : public TxFileTest {
     TxFileTest::open(input);
     t = trig(0);
   }
-  // One user action on the trigger.
   void act(const EDIT& edit) {
     TxFileTest::act(0, [&] { edit(*t); });
   }
@@ -100,13 +99,10 @@ TEST_F(TxTriggerTest, CommittedEditsMatchGoldenFilesAndUndoRestoresTheFile) {
 
     open();
     act(c.edit);
-    std::string saved = save();
-    expect_golden("tx_trigger", c.golden, saved);
+    expect_golden("tx_trigger", c.golden, save());
   }
 }
 
-// An unchanged fingerprint is inherited by a commit on incremental nodes; a
-// full change clears it.
 TEST_F(TxTriggerTest, IncrementalNodesInheritTheFingerprintUnlessTheChangeIsFull) {
   std::string node2 = temp_path("node2.xml");
   std::string text = read_file(data_file("session.xml"));
@@ -294,7 +290,6 @@ TEST_F(TxTriggerTest, BadInputIsRefusedWithoutHarm) {
   expect_internal_error("signal_set != NULL");
 }
 
-// The setup list's own operations write their lines, and the lines replay.
 TEST_F(TxTriggerTest, SetupListOperationsAreRecordedAndReplay) {
   std::string script;
   {
