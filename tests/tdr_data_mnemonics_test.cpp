@@ -11,25 +11,6 @@
 
 namespace {
 
-// The node and its subtree as compact XML text, attributes in the DOM's order.
-std::string xml(const DOMNode* node) {
-  std::string out;
-  if (node->getNodeType() == DOMNode::TEXT_NODE) {
-    tdr_narrow_append(node->getNodeValue(), &out);
-    return out;
-  }
-  if (node->getNodeType() != DOMNode::ELEMENT_NODE) return out;
-  out += "<" + tdr_narrow(node->getNodeName());
-  const xercesc::DOMNamedNodeMap* attrs = node->getAttributes();
-  for (XMLSize_t i = 0; i < attrs->getLength(); ++i)
-    out += " " + tdr_narrow(attrs->item(i)->getNodeName()) + "=\"" +
-           tdr_narrow(attrs->item(i)->getNodeValue()) + "\"";
-  if (!node->getFirstChild()) return out + "/>";
-  out += ">";
-  for (const DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling()) out += xml(c);
-  return out + "</" + tdr_narrow(node->getNodeName()) + ">";
-}
-
 int count_children(const DOMNode* parent, const char* tag) {
   int n = 0;
   for (const DOMNode* c = parent->getFirstChild(); c; c = c->getNextSibling())
@@ -200,7 +181,7 @@ TEST_F(TdrTest, MnemonicsReaderSkipsBadTablesAndSymbols) {
   EXPECT_EQ(count_children(f.doc.find("mnemonics"), "table"), 8);
 }
 
-TEST_F(TdrTest, MnemonicsCreateAppendFindDelete) {
+TEST_F(TdrTest, MnemonicsCreateAppendFindDeleteAndBadConstruction) {
   TEST_XML_DOC d;
   TDR_DATA_MNEMONICS m(d.doc);
   DOMElement* mn = m.get_dom_node();
@@ -210,16 +191,16 @@ TEST_F(TdrTest, MnemonicsCreateAppendFindDelete) {
 
   TDR_DATA_MNEMONICS_TABLE* t = m.create_table("regs", 8);
   ASSERT_NE(t, nullptr);
-  EXPECT_EQ(xml(mn), "<mnemonics><table name=\"regs\" width=\"8\"/></mnemonics>");
+  EXPECT_EQ(print_node(mn), "<mnemonics>\n  <table name=\"regs\" width=\"8\"/>\n</mnemonics>");
 
   // An existing, null or empty name: null, document unchanged.
-  const std::string before = xml(d.root());
+  const std::string before = print_node(d.root());
   EXPECT_EQ(m.create_table("regs", 4), nullptr);
   EXPECT_EQ(m.create_table(nullptr, 4), nullptr);
   expect_internal_error("name != NULL");
   EXPECT_EQ(m.create_table("", 4), nullptr);
   expect_internal_error("*name != '\\0'");
-  EXPECT_EQ(xml(d.root()), before);
+  EXPECT_EQ(print_node(d.root()), before);
   EXPECT_EQ(m.get_num_tables(), 1);
 
   // append: the element is attached only on request; duplicates are refused.
@@ -248,15 +229,15 @@ TEST_F(TdrTest, MnemonicsCreateAppendFindDelete) {
   EXPECT_FALSE(m.delete_table("nope"));
   EXPECT_TRUE(m.delete_table("regs"));
   EXPECT_EQ(m.find_table("regs"), nullptr);
-  EXPECT_EQ(xml(mn), "<mnemonics><table name=\"attached\" width=\"2\"/></mnemonics>");
+  EXPECT_EQ(print_node(mn), "<mnemonics>\n  <table name=\"attached\" width=\"2\"/>\n</mnemonics>");
   EXPECT_TRUE(m.delete_table(loose));
   EXPECT_FALSE(m.delete_table("loose"));
   EXPECT_TRUE(m.delete_table(attached));
-  EXPECT_EQ(xml(mn), "<mnemonics/>");
+  EXPECT_EQ(print_node(mn), "<mnemonics/>");
   EXPECT_EQ(m.get_num_tables(), 0);
   // The name can be used again after deletion.
   ASSERT_NE(m.create_table("regs", 3), nullptr);
-  EXPECT_EQ(xml(mn), "<mnemonics><table name=\"regs\" width=\"3\"/></mnemonics>");
+  EXPECT_EQ(print_node(mn), "<mnemonics>\n  <table name=\"regs\" width=\"3\"/>\n</mnemonics>");
 
   EXPECT_FALSE(m.delete_table(static_cast<const char*>(nullptr)));
   expect_internal_error("name != NULL && *name != '\\0'");
@@ -272,10 +253,22 @@ TEST_F(TdrTest, MnemonicsCreateAppendFindDelete) {
       "</mnemonics></session>");
   EXPECT_EQ(f.m.get_num_tables(), 2);
   EXPECT_TRUE(f.m.delete_table("a"));
-  EXPECT_EQ(xml(f.doc.find("mnemonics")),
-            "<mnemonics><table name=\"b\" width=\"1\"/><table name=\"a\" width=\"1\"/>"
+  EXPECT_EQ(print_node(f.doc.find("mnemonics")),
+            "<mnemonics>\n  <table name=\"b\" width=\"1\"/>\n  <table name=\"a\" width=\"1\"/>\n"
             "</mnemonics>");
   EXPECT_FALSE(f.m.delete_table("a"));
+
+  // A table object over no element reads nothing and answers null by index.
+  TDR_DATA_MNEMONICS_TABLE orphan(d.doc, static_cast<DOMElement*>(nullptr));
+  expect_internal_error("element != NULL");
+  EXPECT_TRUE(orphan.get_name() == nullptr && orphan.get_num_entries() == 0 &&
+              orphan.get_value(0) == nullptr && orphan.get_first_symbol(0) == nullptr);
+  TDR_DATA_MNEMONICS_TABLE nameless(d.doc, static_cast<const char*>(nullptr), 3);
+  expect_internal_error("name != NULL");
+  EXPECT_EQ(nameless.get_name(), nullptr);
+  EXPECT_EQ(print_node(nameless.get_dom_node()), "<table width=\"3\"/>");
+  TDR_DATA_MNEMONICS fresh(d.doc);
+  EXPECT_FALSE(fresh.append(&nameless, true));  // never registered, so never owned
 }
 
 TEST_F(TdrTest, MnemonicsCloneCopiesEntriesAndWarnsOnConflicts) {
@@ -295,9 +288,9 @@ TEST_F(TdrTest, MnemonicsCloneCopiesEntriesAndWarnsOnConflicts) {
   EXPECT_EQ(dst->get_width(), 3);
   ASSERT_EQ(dst->get_num_entries(), 3);
   EXPECT_EQ(str(dst->get_first_symbol(2)), "C");
-  EXPECT_EQ(xml(dst->get_dom_node()),
-            "<table name=\"dst\" width=\"3\"><symbol name=\"B\" value=\"000\"/>"
-            "<symbol name=\"A\" value=\"0H\"/><symbol name=\"C\" value=\"R0\"/></table>");
+  EXPECT_EQ(print_node(dst->get_dom_node()),
+            "<table name=\"dst\" width=\"3\">\n  <symbol name=\"B\" value=\"000\"/>\n"
+            "  <symbol name=\"A\" value=\"0H\"/>\n  <symbol name=\"C\" value=\"R0\"/>\n</table>");
 
   // Into itself: every entry is repeated once, and the copy ends.
   src->clone(src);
@@ -338,22 +331,6 @@ TEST_F(TdrTest, MnemonicsHostileSizes) {
   EXPECT_EQ(str(many->get_value("S19999")), "0100111000011111");
   EXPECT_THROW(many->get_value(20001), std::out_of_range);
   EXPECT_EQ(str(many->get_value(20000)), "1XXXXXXXXXXXXXXX");
-}
-
-TEST_F(TdrTest, MnemonicsTableEdgeCasesOfConstruction) {
-  TEST_XML_DOC d;
-  // A table object over no element reads nothing and answers null by index.
-  TDR_DATA_MNEMONICS_TABLE orphan(d.doc, static_cast<DOMElement*>(nullptr));
-  expect_internal_error("element != NULL");
-  EXPECT_TRUE(orphan.get_name() == nullptr && orphan.get_num_entries() == 0 &&
-              orphan.get_value(0) == nullptr && orphan.get_first_symbol(0) == nullptr);
-
-  TDR_DATA_MNEMONICS_TABLE nameless(d.doc, static_cast<const char*>(nullptr), 3);
-  expect_internal_error("name != NULL");
-  EXPECT_EQ(nameless.get_name(), nullptr);
-  EXPECT_EQ(xml(nameless.get_dom_node()), "<table width=\"3\"/>");
-  TDR_DATA_MNEMONICS m(d.doc);
-  EXPECT_FALSE(m.append(&nameless, true));  // never registered, so never owned
 }
 
 TEST_F(TdrTest, MnemonicsSavedFileRoundTripIsExact) {

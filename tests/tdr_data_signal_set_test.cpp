@@ -9,7 +9,6 @@
 #include "tdr_data_signal_test_support.h"
 #include "tdr_data_trigger_test_support.h"
 #include "tdr_test_support.h"
-#include "tdr_tx_test_support.h"
 
 namespace {
 
@@ -169,13 +168,10 @@ TEST_F(TdrTest, SignalSetSampleDepthIsCorrectedAndWrittenBack) {
   EXPECT_EQ(absent.set->get_sample_depth(), 128);
   EXPECT_FALSE(tdr_has_attr(absent.doc.find("config"), TDR_X("sample_depth")));
 
-  struct DIRECT {
-    int in, out;
-    bool valid;
-  } direct[] = {{0, 0, true},      {INT_MIN, 0, false},      {65, 64, false},
-                {128, 128, true},  {129, 128, false},        {1 << 30, 1 << 30, true},
-                {INT_MAX, 1 << 30, false}};
-  for (const DIRECT& c : direct) {
+  const struct { int in, out; bool valid; } direct[] = {
+      {0, 0, true},      {INT_MIN, 0, false},       {65, 64, false},           {128, 128, true},
+      {129, 128, false}, {1 << 30, 1 << 30, true}, {INT_MAX, 1 << 30, false}};
+  for (const auto& c : direct) {
     int depth = c.in;
     EXPECT_EQ(TDR_DATA_SIGNAL_SET::validate_sample_depth(&depth), c.valid) << c.in;
     EXPECT_EQ(depth, c.out) << c.in;
@@ -301,14 +297,10 @@ TEST_F(TriggerTest, SignalSetReadsRepeatedAndNamelessWiresInPlace) {
   };
   for (const CASE& c : cases) {
     SCOPED_TRACE(wire_elements(c.trigger_in) + " / " + wire_elements(c.data_in));
-    open_text("<session><instance name=\"i\"><node_ip_info version=\"1\"/>"
-              "<signal_set name=\"s\"><clock name=\"clk\"/><signal_vec><trigger_input_vec>" +
-              wire_elements(c.trigger_in) + "</trigger_input_vec><data_input_vec>" +
-              wire_elements(c.data_in) +
-              "</data_input_vec></signal_vec><presentation><data_view/><setup_view/>"
-              "</presentation><trigger name=\"t\"><events><level/></events>"
-              "<data name=\"d\"/></trigger></signal_set></instance><display_tree/><global_info/>"
-              "</session>");
+    std::string text = test_data("data/signal_set/repeated_wires.xml");
+    text.replace(text.find("TRIGGER_WIRES"), 13, wire_elements(c.trigger_in));
+    text.replace(text.find("DATA_WIRES"), 10, wire_elements(c.data_in));
+    open_text(text);
     std::string saved;
     for (int pass = 0; pass < 2; ++pass) {
       EXPECT_EQ(message_ids(), NAMES(size_t(c.missing_names), "WTDR_MISSING_NAME"));
@@ -443,10 +435,7 @@ TEST_F(TdrTest, SignalSetSettersWriteTheElement) {
   set.set_reserved_trigger_node_size(3);
   set.set_velarn_ram_type(TDR_RTYPE_GRANDRAM_BLOCK);
   set.set_sample_depth(1000);
-  EXPECT_EQ(print_node(d.find("config")),
-            "<config ram_type=\"GRANDRAM\" reserved_data_nodes=\"0\" reserved_trigger_nodes=\"3\" "
-            "sample_depth=\"512\" trigger_in_enable=\"yes\" trigger_in_node=\"n_in\" "
-            "trigger_out_enable=\"no\" trigger_out_pin=\"p_out\"/>");
+  expect_golden("data/signal_set", "setters_config.saved.xml", print_node(d.find("config")));
   // Pin and node of one port exclude each other.
   set.set_trigger_in_pin("p_in");
   set.set_trigger_out_node("n_out");
@@ -454,15 +443,11 @@ TEST_F(TdrTest, SignalSetSettersWriteTheElement) {
   set.set_trigger_in_node("");
   EXPECT_EQ(set.get_trigger_in_pin(), nullptr);
   set.set_trigger_in_pin("p2");  // an empty node is not "set": its attribute stays
-  EXPECT_EQ(print_node(d.find("config")),
-            "<config ram_type=\"GRANDRAM\" reserved_data_nodes=\"0\" reserved_trigger_nodes=\"3\" "
-            "sample_depth=\"512\" trigger_in_enable=\"yes\" trigger_in_node=\"\" "
-            "trigger_in_pin=\"p2\" trigger_out_enable=\"no\" trigger_out_node=\"n_out\"/>");
+  expect_golden("data/signal_set", "setters_ports.saved.xml", print_node(d.find("config")));
 
   set.set_clock("c2", TDR_DATA_SIGNAL_SET::NEGEDGE);
   set.set_clock(TDR_DATA_SIGNAL_SET::POSEDGE);
-  EXPECT_EQ(print_node(d.find("clock")),
-            "<clock name=\"c2\" polarity=\"posedge\"/>");
+  EXPECT_EQ(print_node(d.find("clock")), "<clock name=\"c2\" polarity=\"posedge\"/>");
   set.set_clock("", TDR_DATA_SIGNAL_SET::NEGEDGE);
   EXPECT_STREQ(set.get_clock_name(), TDR_DEFAULT_EXTERNAL_CLOCK_NAME);
   EXPECT_EQ(set.get_clock_polarity(), TDR_DATA_SIGNAL_SET::NEGEDGE);
@@ -609,13 +594,6 @@ TEST_F(TdrTest, SignalSetInsideASessionFile) {
   EXPECT_EQ(instance->find_signal_set("s2"), nullptr);
 
   // Saved: the removed set and trigger are gone.
-  std::string out = temp_path("out.xml");
-  ASSERT_TRUE(session->save_as(out.c_str(), true, true));
-  std::string first = read_file(out);
-  EXPECT_NE(first.find("        <trigger_input_vec>\n"
-                       "          <wire connection_status=\"true\" name=\"a\" tap_mode=\"classic\"/>\n"),
-            std::string::npos)
-      << first;
-  EXPECT_EQ(first.find("name=\"s2\""), std::string::npos);
-  EXPECT_EQ(first.find("name=\"t1\""), std::string::npos);
+  ASSERT_TRUE(session->save_as(temp_path("out.xml").c_str(), true, true));
+  expect_golden("data/signal_set", "inside_session.saved.xml", read_file(temp_path("out.xml")));
 }

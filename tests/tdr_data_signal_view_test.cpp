@@ -49,7 +49,7 @@ typedef std::vector<std::string> NAMES;
 
 }  // namespace
 
-TEST_F(TdrTest, ViewNavigationSkipsWhatIsNotANetOrBus) {
+TEST_F(TdrTest, ViewNavigationSkipsWhatIsNotANetOrBusAndFindsBusesByNameThenAlias) {
   VIEW_FIXTURE f;
   TDR_DATA_SIGNAL_VIEW_NODE bus = f.data().get_first_node();
   ASSERT_TRUE(bus.is_bus());
@@ -76,6 +76,15 @@ TEST_F(TdrTest, ViewNavigationSkipsWhatIsNotANetOrBus) {
   EXPECT_EQ(names(outer), (NAMES{"outer", "x", "a", "gone"}));
   EXPECT_TRUE(outer.get_first_child().is_bus());
   EXPECT_EQ(names(outer.get_first_child().get_first_child()), (NAMES{"t"}));
+
+  // By name, then alias: "inner" is the alias of "x" but the name of a nested
+  // bus that comes first; "a" is the alias of that bus, before the bus "a".
+  EXPECT_STREQ(f.setup().find_bus_node("inner").get_name(), "inner");
+  EXPECT_STREQ(f.setup().find_bus_node("a").get_name(), "inner");
+  EXPECT_STREQ(f.data().find_bus_node("bus_a").get_name(), "a");
+  EXPECT_TRUE(f.setup().find_bus_node("A").is_null());
+  EXPECT_TRUE(f.setup().find_bus_node("t").is_null());  // a net, not a bus
+  EXPECT_TRUE(f.setup().find_bus_node(nullptr).is_null());
 }
 
 TEST_F(TdrTest, ViewBusReadersAndTheirDefaults) {
@@ -119,14 +128,12 @@ TEST_F(TdrTest, ViewBusReadersAndTheirDefaults) {
 TEST_F(TdrTest, ViewBusSettersWriteTheirWords) {
   VIEW_FIXTURE f;
   TDR_DATA_SIGNAL_VIEW_NODE bus = f.setup().find_bus_node("x");
-  EXPECT_TRUE(bus.set_name("y"));
-  EXPECT_TRUE(bus.set_alias("why"));
-  EXPECT_TRUE(bus.set_signal_type(TDR_STYPE_COMBINATORIAL_SIGNAL));
-  EXPECT_TRUE(bus.set_bus_linking_type(static_cast<TDR_DATA_GROUP_LINKING_TYPE>(6)));
-  EXPECT_TRUE(bus.set_bus_display_type(TDR_GTYPE_SIGNED_DEC_DISPLAY));
-  EXPECT_TRUE(bus.set_lsb_to_msb(false));
-  EXPECT_TRUE(bus.set_signal_inverted(true));
-  EXPECT_TRUE(bus.set_bus_display_state(false));
+  for (bool ok : {bus.set_name("y"), bus.set_alias("why"),
+                  bus.set_signal_type(TDR_STYPE_COMBINATORIAL_SIGNAL),
+                  bus.set_bus_linking_type(static_cast<TDR_DATA_GROUP_LINKING_TYPE>(6)),
+                  bus.set_bus_display_type(TDR_GTYPE_SIGNED_DEC_DISPLAY), bus.set_lsb_to_msb(false),
+                  bus.set_signal_inverted(true), bus.set_bus_display_state(false)})
+    EXPECT_TRUE(ok);
   EXPECT_EQ(print_node(bus.get_dom_node()),
             "<bus alias=\"why\" is_signal_inverted=\"yes\" link=\"wire_order|radix\" "
             "name=\"y\" order=\"msb_to_lsb\" radix=\"signed_dec\" state=\"collapse\" "
@@ -143,11 +150,10 @@ TEST_F(TdrTest, ViewBusSettersWriteTheirWords) {
   // Bus-only settings refuse a net and leave it alone.
   TDR_DATA_SIGNAL_VIEW_NODE net = f.data().get_first_node().get_next_sibling();
   std::string before = print_node(net.get_dom_node());
-  EXPECT_FALSE(net.set_bus_linking_type(TDR_LTYPE_ALL_LINK));
-  EXPECT_FALSE(net.set_bus_display_type(TDR_GTYPE_OCT_DISPLAY));
-  EXPECT_FALSE(net.set_lsb_to_msb(true));
-  EXPECT_FALSE(net.set_mnemonics_table("t"));
-  EXPECT_FALSE(net.set_bus_display_state(false));
+  for (bool ok : {net.set_bus_linking_type(TDR_LTYPE_ALL_LINK),
+                  net.set_bus_display_type(TDR_GTYPE_OCT_DISPLAY), net.set_lsb_to_msb(true),
+                  net.set_mnemonics_table("t"), net.set_bus_display_state(false)})
+    EXPECT_FALSE(ok);
   EXPECT_EQ(print_node(net.get_dom_node()), before);
   EXPECT_TRUE(net.set_signal_inverted(false));
   EXPECT_FALSE(net.is_signal_inverted());
@@ -208,19 +214,6 @@ TEST_F(TdrTest, ViewNetNodesSpeakForTheirWires) {
   MSG_RECORD m = expect_message("WTDR_INVALID_SIGNAL_REF");
   EXPECT_EQ(m.args, (NAMES{"unspecified"}));
   EXPECT_EQ(m.text, "Signal \"unspecified\" does not exist in Tavrin File");
-}
-
-TEST_F(TdrTest, ViewFindBusNodeByNameThenAlias) {
-  VIEW_FIXTURE f;
-  // "inner" is the alias of "x" but the name of a nested bus that comes first.
-  TDR_DATA_SIGNAL_VIEW_NODE inner = f.setup().find_bus_node("inner");
-  EXPECT_STREQ(inner.get_name(), "inner");
-  // "a" is the alias of the nested bus, which precedes the bus named "a".
-  EXPECT_STREQ(f.setup().find_bus_node("a").get_name(), "inner");
-  EXPECT_STREQ(f.data().find_bus_node("bus_a").get_name(), "a");
-  EXPECT_TRUE(f.setup().find_bus_node("A").is_null());
-  EXPECT_TRUE(f.setup().find_bus_node("t").is_null());  // a net, not a bus
-  EXPECT_TRUE(f.setup().find_bus_node(nullptr).is_null());
 }
 
 TEST_F(TdrTest, ViewStructureOperations) {

@@ -2,7 +2,6 @@
 // writing and the printer's exact layout and escaping.
 #include "tdr_test_support.h"
 
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
@@ -57,6 +56,12 @@ void run_with_small_stack(size_t stack_bytes, const std::function<void()>& fn) {
   ASSERT_EQ(pthread_create(&thread, &attr, body, const_cast<std::function<void()>*>(&fn)), 0);
   pthread_join(thread, nullptr);
   pthread_attr_destroy(&attr);
+}
+
+bool print_lock_is_free() {
+  if (pthread_mutex_trylock(&TDR_DATA_XML_PRINT::s_mutex.mutex) != 0) return false;
+  pthread_mutex_unlock(&TDR_DATA_XML_PRINT::s_mutex.mutex);
+  return true;
 }
 
 class XmlUtilTest : public TdrTest {
@@ -136,19 +141,14 @@ class XmlUtilTest : public TdrTest {
     return r.args[1];
   }
 
-  static std::string golden(const std::string& name) {
-    return read_file(source_dir() + "/tests/data/core/xml/" + name);
-  }
-
   DOMImplementation* m_impl = nullptr;
   std::vector<DOMDocument*> m_docs;
   std::vector<std::unique_ptr<ZENVOR_DOM_PARSER>> m_parsers;
 };
 
-// ---------------------------------------------------------------------------
 // Navigation
 
-TEST_F(XmlUtilTest, FindsChildElementsByNameSkippingOtherNodes) {
+TEST_F(XmlUtilTest, NavigationSkipsOtherNodesAndHandlesNullAndLongNames) {
   DOMDocument* d = new_doc(u"root");
   DOMElement* root = d->getDocumentElement();
   add_text(root, u"text");
@@ -173,16 +173,12 @@ TEST_F(XmlUtilTest, FindsChildElementsByNameSkippingOtherNodes) {
   EXPECT_EQ(U::find_next_sibling_element_by_name(a1, "a"), a2);
   EXPECT_EQ(U::find_next_sibling_element(t1), a2);
   EXPECT_EQ(U::find_next_sibling_element(root->getLastChild()), nullptr);
-}
 
-TEST_F(XmlUtilTest, NavigationHandlesNullNodesNullNamesAndLongNames) {
-  using U = TDR_DATA_XML_UTIL;
   for (DOMElement* none : {U::find_first_child_element(nullptr),
                            U::find_first_child_element_by_name(nullptr, "a"),
                            U::find_next_sibling_element(nullptr),
                            U::find_next_sibling_element_by_name(nullptr, u"a")})
     EXPECT_EQ(none, nullptr);
-  DOMElement* root = new_doc(u"root")->getDocumentElement();
   std::string long_name(300, 'n');
   DOMElement* e = add(root, std::u16string(long_name.begin(), long_name.end()).c_str());
   EXPECT_EQ(U::find_first_child_element_by_name(root, long_name.c_str()), e);
@@ -199,7 +195,6 @@ TEST_F(XmlUtilTest, NavigationHandlesNullNodesNullNamesAndLongNames) {
   EXPECT_TRUE(m_sink.internal_errors.empty());
 }
 
-// ---------------------------------------------------------------------------
 // Printer layout
 
 TEST_F(XmlUtilTest, LayoutIndentsByLevelAndKeepsShortFormForEmptyElementsOnly) {
@@ -211,7 +206,7 @@ TEST_F(XmlUtilTest, LayoutIndentsByLevelAndKeepsShortFormForEmptyElementsOnly) {
   add_text(blank, u" \n\t ");
   add(inst, u"empty_text")->appendChild(d->createTextNode(u""));
   add(d->getDocumentElement(), u"global_info");
-  const std::string root = golden("layout.xml");
+  const std::string root = test_data("core/xml/layout.xml");
   EXPECT_EQ(print_checked(d), root);
   std::string path = temp_path("layout.xml");
   ASSERT_TRUE(tdr_xml_write_file(d, path.c_str(), true));
@@ -235,7 +230,7 @@ TEST_F(XmlUtilTest, TextEndTagsAndTheDataElement) {
   DOMElement* empty = add(root, u"data");
   add_text(empty, u"");
   add_text(empty, u"");
-  EXPECT_EQ(print_checked(d), golden("text_end_tags.xml"));
+  EXPECT_EQ(print_checked(d), test_data("core/xml/text_end_tags.xml"));
 }
 
 TEST_F(XmlUtilTest, OtherNodeKindsPrintInPlace) {
@@ -252,8 +247,7 @@ TEST_F(XmlUtilTest, OtherNodeKindsPrintInPlace) {
   add(root, u"e");
   root->appendChild(d->createComment(u"tail"));
   d->appendChild(d->createComment(u"after"));
-  EXPECT_EQ(print_checked(d),
-            golden("other_kinds.xml"));
+  EXPECT_EQ(print_checked(d), test_data("core/xml/other_kinds.xml"));
   // A kind it does not know is named on standard error and left out.
   xercesc::DOMDocumentFragment* fragment = d->createDocumentFragment();
   add(fragment, u"inside");
@@ -276,7 +270,6 @@ TEST_F(XmlUtilTest, AttributesComeOutSortedByName) {
   EXPECT_EQ(print_checked(parsed), "<r a_b=\"4\" b=\"2\" m=\"3\" z=\"1\"/>\n");
 }
 
-// ---------------------------------------------------------------------------
 // Escaping
 
 // UTF-8 text for files of our own: markup characters only, other bytes kept.
@@ -346,7 +339,6 @@ TEST_F(XmlUtilTest, FormatterOfAnotherEncodingIsUsedAsItIs) {
   EXPECT_EQ(out.str(), "<r a=\"\xc3\xa9&lt;\"/>\n");
 }
 
-// ---------------------------------------------------------------------------
 // Round trips
 
 // Files read and saved: each NAME.in.xml saves as NAME.out.xml, which saves as
@@ -354,12 +346,11 @@ TEST_F(XmlUtilTest, FormatterOfAnotherEncodingIsUsedAsItIs) {
 // and without other text; "messy" every kind of node the printer lays out;
 // "held_space" white space after an element before every other kind of node.
 TEST_F(XmlUtilTest, SavedFilesMatchTheirGoldenFiles) {
-  const std::string dir = source_dir() + "/tests/data/core/xml/";
-  for (const char* name : {"messy", "mixed_white_space", "doctype", "doctype_public",
-                           "doctype_system", "non_ascii_names", "non_ascii_values",
-                           "data_text", "held_space"}) {
-    std::string out = read_file(dir + name + ".out.xml");
-    EXPECT_EQ(reread_and_save(read_file(dir + name + ".in.xml")), out) << name;
+  for (std::string name : {"messy", "mixed_white_space", "doctype", "doctype_public",
+                           "doctype_system", "non_ascii_names", "non_ascii_values", "data_text",
+                           "held_space"}) {
+    std::string out = test_data("core/xml/" + name + ".out.xml");
+    EXPECT_EQ(reread_and_save(test_data("core/xml/" + name + ".in.xml")), out) << name;
     EXPECT_EQ(reread_and_save(out), out) << name;
   }
 }
@@ -401,7 +392,6 @@ TEST_F(XmlUtilTest, AdjacentTextNodesDoNotGrowAcrossSaves) {
   EXPECT_EQ(reread_and_save(first), first);
 }
 
-// ---------------------------------------------------------------------------
 // Writing
 
 TEST_F(XmlUtilTest, WriteReplacesAndCreatesWithMode0666BeforeUmask) {
@@ -422,7 +412,7 @@ TEST_F(XmlUtilTest, WriteReplacesAndCreatesWithMode0666BeforeUmask) {
   }
 }
 
-TEST_F(XmlUtilTest, WriteFailuresReturnFalseAndReleaseTheLock) {
+TEST_F(XmlUtilTest, WriteFailuresReturnFalseAndThePrintLockIsHeldOnlyWhenAsked) {
   DOMDocument* d = new_doc(u"r");
   add_text(d->getDocumentElement(), std::u16string(200000, u'x').c_str());
   EXPECT_FALSE(tdr_xml_write_file(d, temp_path("no/such/dir.xml").c_str(), true));
@@ -431,30 +421,22 @@ TEST_F(XmlUtilTest, WriteFailuresReturnFalseAndReleaseTheLock) {
     EXPECT_FALSE(tdr_xml_write_file(d, "/dev/full", true));
   }
   EXPECT_TRUE(m_sink.messages.empty());
-  // The lock is free again.
-  ASSERT_EQ(pthread_mutex_trylock(&TDR_DATA_XML_PRINT::s_mutex.mutex), 0);
-  pthread_mutex_unlock(&TDR_DATA_XML_PRINT::s_mutex.mutex);
+  ASSERT_TRUE(print_lock_is_free());
 
   EXPECT_FALSE(tdr_xml_write_file(nullptr, temp_path("x.xml").c_str(), true));
   expect_internal_error("doc != NULL");
   EXPECT_FALSE(tdr_xml_write_file(d, static_cast<const char*>(nullptr), true));
   expect_internal_error("file != NULL");
-}
 
-TEST_F(XmlUtilTest, StartAndEndHoldTheLockOnlyWhenAsked) {
-  auto lock_is_free = [] {
-    if (pthread_mutex_trylock(&TDR_DATA_XML_PRINT::s_mutex.mutex) != 0) return false;
-    pthread_mutex_unlock(&TDR_DATA_XML_PRINT::s_mutex.mutex);
-    return true;
-  };
+  // Printing outside a write holds the lock only when asked to.
   STRING_TARGET target;
   XMLFormatter f("US-ASCII", &target, XMLFormatter::NoEscapes, XMLFormatter::UnRep_CharRef);
   TDR_DATA_XML_PRINT::start(&f, true);
-  EXPECT_TRUE(TDR_DATA_XML_PRINT::s_dom_formatter == &f && !lock_is_free());
+  EXPECT_TRUE(TDR_DATA_XML_PRINT::s_dom_formatter == &f && !print_lock_is_free());
   TDR_DATA_XML_PRINT::end(true);
-  EXPECT_TRUE(TDR_DATA_XML_PRINT::s_dom_formatter == nullptr && lock_is_free());
+  EXPECT_TRUE(TDR_DATA_XML_PRINT::s_dom_formatter == nullptr && print_lock_is_free());
   TDR_DATA_XML_PRINT::start(&f, false);
-  EXPECT_TRUE(lock_is_free());
+  EXPECT_TRUE(print_lock_is_free());
   TDR_DATA_XML_PRINT::end(false);
 }
 
@@ -477,7 +459,6 @@ TEST_F(XmlUtilTest, DepthIsRestoredWhenPrintingThrows) {
   TDR_DATA_XML_PRINT::end(true);
 }
 
-// ---------------------------------------------------------------------------
 // Reading
 
 TEST_F(XmlUtilTest, MalformedFilesPostSourceGeneric) {
@@ -543,20 +524,19 @@ TEST_F(XmlUtilTest, ExternalEntitiesAreNeverOpened) {
   write_file(secret, "TOPSECRET");
   write_file(temp_path("secret.dtd"), "<!ENTITY x \"TOPSECRET\">");
 
-  EXPECT_EQ(read_text("<!DOCTYPE r [<!ENTITY x SYSTEM \"secret.txt\">]>\n<r>&x;</r>", "e1.xml"),
-            nullptr);
-  EXPECT_EQ(expect_read_error(temp_path("e1.xml")), "external entity 'secret.txt' refused");
-
-  EXPECT_EQ(read_text("<!DOCTYPE r [<!ENTITY x SYSTEM \"file://" + secret + "\">]>\n"
-                      "<r a=\"1\">&x;</r>",
-                      "e2.xml"),
-            nullptr);
-  EXPECT_NE(expect_read_error(temp_path("e2.xml")).find("refused"), std::string::npos);
-
-  EXPECT_EQ(read_text("<!DOCTYPE r [<!ENTITY % p SYSTEM \"secret.dtd\"> %p;]>\n<r>&x;</r>",
-                      "e3.xml"),
-            nullptr);
-  EXPECT_NE(expect_read_error(temp_path("e3.xml")).find("refused"), std::string::npos);
+  // By a relative name, by URL (after an attribute) and as a parameter entity.
+  const struct {
+    std::string doctype, body, error;
+  } refused[] = {
+      {"<!ENTITY x SYSTEM \"secret.txt\">", "<r>", "secret.txt"},
+      {"<!ENTITY x SYSTEM \"file://" + secret + "\">", "<r a=\"1\">", "file://" + secret},
+      {"<!ENTITY % p SYSTEM \"secret.dtd\"> %p;", "<r>", "secret.dtd"}};
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.doctype);
+    std::string xml = "<!DOCTYPE r [" + c.doctype + "]>\n" + c.body + "&x;</r>";
+    EXPECT_EQ(read_text(xml, "e.xml"), nullptr);
+    EXPECT_EQ(expect_read_error(temp_path("e.xml")), "external entity '" + c.error + "' refused");
+  }
 
   // An external DTD is not loaded: its entities stay unknown, the secret out.
   DOMDocument* d = read_text("<!DOCTYPE r SYSTEM \"secret.dtd\">\n<r>&x;</r>", "e4.xml");
@@ -608,11 +588,9 @@ TEST_F(XmlUtilTest, PrintsDeepTreesWithoutRecursion) {
   }
 }
 
-}  // namespace
-
 // Runs of US-ASCII shorter and longer than the narrowing buffer, with what
 // follows them: two- and four-byte UTF-8 and a broken surrogate pair.
-TEST(NarrowTest, LongAndShortRunsKeepTheirBytes) {
+TEST_F(XmlUtilTest, NarrowingKeepsTheBytesOfLongAndShortRuns) {
   for (size_t n : {0u, 1u, 511u, 512u, 513u, 1500u}) {
     std::u16string wide = std::u16string(n, u'a') + u"\u00E9\U0001F600" + u'\xD800' + u"z";
     std::string expected = std::string(n, 'a') + "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBDz";
@@ -622,3 +600,5 @@ TEST(NarrowTest, LongAndShortRunsKeepTheirBytes) {
     EXPECT_EQ(appended, "x" + expected) << n;
   }
 }
+
+}  // namespace
