@@ -1,6 +1,8 @@
 // Logs: the sample matrix, reading "data" elements, connection status, storing
 // and copying data, the validity check, simulated runs and bad input.
 #include <climits>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,11 +31,6 @@ class LogTest : public TriggerTest {
     for (const auto& h : high) bits[size_t(h.second) * size_t(width) + size_t(h.first)] = '1';
     return bits;
   }
-  // Stores such a matrix and runs the validity check (without recording it).
-  static bool valid(TDR_DATA_LOG* log, HIGH high, int depth, int position, bool power_up = false) {
-    store(log, matrix(depth, high), depth, position, power_up);
-    return log->sanity_check_data_validity(false);
-  }
   // Conditions of level 0 by data-wire position (the check reads them so).
   void conditions_for(std::vector<TDR_DATA_TRIGGER_CONDITION> c, int level = 0) {
     for (size_t i = 0; i < c.size(); ++i)
@@ -56,7 +53,7 @@ std::string info(const TDR_DATA_LOG* l) {
 
 }  // namespace
 
-TEST_F(LogTest, SamplesAreLaidOutRowAfterRow) {
+TEST_F(LogTest, SamplesAreLaidOutRowAfterRowAndHiddenWhileAcquiring) {
   TDR_DATA_LOG* log = fresh();
   EXPECT_FALSE(log->is_data_available());
   EXPECT_FALSE(log->get_bit(0, 0));
@@ -74,6 +71,15 @@ TEST_F(LogTest, SamplesAreLaidOutRowAfterRow) {
   EXPECT_TRUE(log->get_bit(0, 0) && !log->get_bit(1, 0) && !log->get_bit(2, 0));
   EXPECT_TRUE(log->is_data_available());
   EXPECT_EQ(log->get_samples_length(), 3u);
+  // While acquiring, the old samples are no data.
+  EXPECT_FALSE(log->is_acquiring_data());
+  EXPECT_TRUE(log->start_acquisition());
+  EXPECT_FALSE(log->start_acquisition());
+  EXPECT_TRUE(log->is_acquiring_data());
+  EXPECT_FALSE(log->is_data_available());
+  EXPECT_TRUE(log->end_acquisition());
+  EXPECT_FALSE(log->end_acquisition());
+  EXPECT_TRUE(log->is_data_available());
 }
 
 TEST_F(LogTest, DataElementsAreRead) {
@@ -137,31 +143,23 @@ TEST_F(LogTest, StoringWritesTheAttributesThatDescribeTheData) {
       "<data name=\"L\" segment_size=\"9\" sanity_check=\"FAIL\">0<x/>1</data></trigger>");
   TDR_DATA_TRIGGER* t = trigger();
   TDR_DATA_LOG* log = t->find_log("L");
+  // The element after each store, a line each: every old child and a stale
+  // segment size went; segmented data take the segment size and a position
+  // only when there is none; the power-up side decides for power-up data.
+  std::string stored;
   EXPECT_TRUE(store(log, "100100100100", 4, 1));
-  // Every old child went; a stale segment size too.
-  EXPECT_EQ(print_log(log),
-            "<data name=\"L\" power_up_mode=\"false\" sample_depth=\"4\" sanity_check=\"FAIL\" "
-            "trigger_position=\"1\">100100100100</data>");
-
-  // Segmented data: the segment size, and a position only when there is none.
+  stored += print_log(log) + "\n";
   t->set_trigger_type(TDR_TTYPE_SEGMENTED_TRIGGER, false);
   t->set_segment_size(2, false);
   EXPECT_TRUE(store(log, "111000", 2, -1));
   EXPECT_EQ(log->get_data_segment_size(), 2);
-  EXPECT_EQ(print_log(log),
-            "<data name=\"L\" power_up_mode=\"false\" sample_depth=\"2\" sanity_check=\"FAIL\" "
-            "segment_size=\"2\" trigger_position=\"-1\">111000</data>");
+  stored += print_log(log) + "\n";
   EXPECT_TRUE(store(log, "111000", 2, 1));
-  EXPECT_EQ(print_log(log),
-            "<data name=\"L\" power_up_mode=\"false\" sample_depth=\"2\" sanity_check=\"FAIL\" "
-            "segment_size=\"2\">111000</data>");
-  // The power-up side decides for power-up data.
+  stored += print_log(log) + "\n";
   EXPECT_TRUE(store(log, "000", 1, 0, true));
   EXPECT_EQ(log->get_data_segment_size(), 0);
   EXPECT_TRUE(log->is_power_up_trigger());
-  EXPECT_EQ(print_log(log),
-            "<data name=\"L\" power_up_mode=\"true\" sample_depth=\"1\" sanity_check=\"FAIL\" "
-            "trigger_position=\"0\">000</data>");
+  expect_golden("data/log", "stores.xml", stored + print_log(log) + "\n");
 
   // Data taken while a data wire is not connected keep the connections.
   TDR_DATA_SIGNAL_WIRE* x = set()->get_data_wire_at(2);
@@ -207,9 +205,9 @@ TEST_F(LogTest, CopyingData) {
   EXPECT_NE(dst->get_samples(), t->find_log("src")->get_samples());
   // A source without unconnected ports clears them.
   dst->copy_data(t->find_log("plain"));
-  EXPECT_EQ(print_log(dst),
-            "<data name=\"dst\" power_up_mode=\"false\" sample_depth=\"1\" "
-            "trigger_position=\"0\">111</data>");
+  const std::string plain = print_log(dst);
+  EXPECT_EQ(plain, "<data name=\"dst\" power_up_mode=\"false\" sample_depth=\"1\" "
+                   "trigger_position=\"0\">111</data>");
   EXPECT_EQ(dst->get_unconnected_ports(), nullptr);
   // Without data, or without a source, nothing happens.
   dst->copy_data(t->find_log("empty"));
@@ -218,107 +216,61 @@ TEST_F(LogTest, CopyingData) {
   EXPECT_EQ(dst->get_unconnected_ports(), nullptr);
   // Onto itself: the same data.
   dst->copy_data(dst);
-  EXPECT_EQ(print_log(dst),
-            "<data name=\"dst\" power_up_mode=\"false\" sample_depth=\"1\" "
-            "trigger_position=\"0\">111</data>");
+  EXPECT_EQ(print_log(dst), plain);
 }
 
-TEST_F(LogTest, AcquisitionState) {
-  TDR_DATA_LOG* log = fresh();
-  store(log, "000", 1, 0);
-  EXPECT_FALSE(log->is_acquiring_data());
-  EXPECT_TRUE(log->start_acquisition());
-  EXPECT_FALSE(log->start_acquisition());
-  EXPECT_TRUE(log->is_acquiring_data());
-  EXPECT_FALSE(log->is_data_available());
-  EXPECT_TRUE(log->end_acquisition());
-  EXPECT_FALSE(log->end_acquisition());
-  EXPECT_TRUE(log->is_data_available());
-}
-
-// --- validity check -------------------------------------------------------------
-
-TEST_F(LogTest, EdgesAndLevelsAtTheTriggerPosition) {
-  TDR_DATA_LOG* log = fresh();
-  conditions_for({TDR_CTYPE_RISING_EDGE_COND});
-  struct CASE {
-    HIGH high;
-    int position;
-    bool valid;
-  } rising[] = {
-      {{{0, 10}}, 10, true},        {{{0, 10}, {0, 9}}, 10, false}, {{{0, 9}}, 10, false},
-      {{{0, 0}}, 0, true},          {{{0, 0}, {0, 63}}, 0, false},  {{{0, 63}}, 63, true},
-      {{{0, 0}, {0, 1}}, 1, false},
-  };
-  for (const CASE& c : rising) {
-    store(log, matrix(64, c.high), 64, c.position);
-    EXPECT_EQ(log->sanity_check_data_validity(true), c.valid) << c.position;
-    EXPECT_EQ(tdr_get_attr(log->get_dom_node(), TDR_X("sanity_check")), c.valid ? "PASS" : "FAIL");
+// The validity check of stored data (edges and levels at the trigger position,
+// positions and depths out of range, segment starts), as the steps of
+// tests/data/data/log/validity_steps.txt.
+TEST_F(LogTest, ValidityCheckFollowsTheSteps) {
+  const std::map<std::string, TDR_DATA_TRIGGER_CONDITION> codes = {
+      {"HI", TDR_CTYPE_HIGH_COND},         {"LO", TDR_CTYPE_LOW_COND},
+      {"RE", TDR_CTYPE_RISING_EDGE_COND},  {"FE", TDR_CTYPE_FALLING_EDGE_COND},
+      {"EE", TDR_CTYPE_EITHER_EDGE_COND},  {"DC", TDR_CTYPE_DONT_CARE_COND},
+      {"AH", TDR_CTYPE_ACTIVE_HIGH_COND}};
+  TDR_DATA_LOG* log = nullptr;
+  int step = 0;
+  for (const std::vector<std::string>& row : test_table("data/log/validity_steps.txt")) {
+    SCOPED_TRACE("step " + std::to_string(++step) + ": " + row[0] + " " + row.back());
+    const std::string& op = row[0];
+    auto at = [&](size_t i) { return std::stoi(row.at(i)); };
+    if (op == "open") {
+      log = fresh(row.size() > 1 ? row[1] : "");
+    } else if (op == "conds") {
+      std::vector<TDR_DATA_TRIGGER_CONDITION> c;
+      std::istringstream in(row.at(2));
+      for (std::string code; in >> code;) c.push_back(codes.at(code));
+      conditions_for(c, at(1));
+    } else if (op == "data") {
+      std::string bits = row.at(3).substr(1);
+      if (row[3][0] != '=') {
+        HIGH high;
+        std::istringstream in(row[3]);
+        for (int w, s; in >> w && in.ignore() && in >> s;) high.push_back({w, s});
+        bits = matrix(at(1), high);
+      }
+      store(log, bits, at(1), at(2), row.at(4) == "p");
+      bool record = row.at(5) == "1", valid = row.at(6) == "1";
+      EXPECT_EQ(log->sanity_check_data_validity(record), valid);
+      EXPECT_TRUE(!record || tdr_get_attr(log->get_dom_node(), TDR_X("sanity_check")) ==
+                                 (valid ? "PASS" : "FAIL"));
+    } else if (op == "check") {
+      EXPECT_EQ(log->sanity_check_data_validity(false), row.at(1) == "1");
+    } else if (op == "level") {
+      trigger()->append_new_level(true);
+    } else if (op == "segment") {
+      trigger()->set_segment_size(at(1), false);
+    } else if (op == "segment_size") {
+      EXPECT_EQ(log->get_data_segment_size(), at(1));
+    } else {
+      ADD_FAILURE() << "unknown step";
+    }
   }
-
-  // Every wire counts; the data-list position selects the condition.
-  conditions_for({TDR_CTYPE_HIGH_COND, TDR_CTYPE_FALLING_EDGE_COND, TDR_CTYPE_EITHER_EDGE_COND});
-  EXPECT_TRUE(valid(log, {{0, 5}, {1, 4}, {2, 4}}, 8, 5));
-  EXPECT_TRUE(valid(log, {{0, 5}, {1, 4}, {2, 5}}, 8, 5));  // either edge, the other way
-  EXPECT_FALSE(valid(log, {{0, 5}, {1, 4}}, 8, 5));  // no edge on wire 2
-  EXPECT_FALSE(valid(log, {{1, 4}, {2, 4}}, 8, 5));  // wire 0 not high
-  EXPECT_FALSE(valid(log, {{0, 5}, {2, 4}}, 8, 5));  // wire 1 never high
-  conditions_for({TDR_CTYPE_LOW_COND, TDR_CTYPE_DONT_CARE_COND, TDR_CTYPE_ACTIVE_HIGH_COND});
-  EXPECT_TRUE(valid(log, {{1, 5}, {2, 5}}, 8, 5));
-  EXPECT_FALSE(valid(log, {{0, 5}}, 8, 5));
-
-  // Only the last level counts.
-  int last = trigger()->append_new_level(true);
-  EXPECT_TRUE(valid(log, {{0, 5}}, 8, 5));
-  trigger()->set_trigger_condition(0, last, TDR_CTYPE_LOW_COND, false, false);
-  EXPECT_FALSE(log->sanity_check_data_validity(false));
-  // The power-up data are checked against the power-up conditions.
-  EXPECT_TRUE(valid(log, {{0, 5}}, 8, 5, true));
-  // Without a position nothing is compared.
-  EXPECT_TRUE(valid(log, {{0, 5}}, 8, -1));
+  EXPECT_EQ(step, 49);  // every row ran
 }
 
-TEST_F(LogTest, PositionsDepthsAndSizesOutOfRange) {
-  TDR_DATA_LOG* log = fresh();
-  struct CASE {
-    int depth, position;
-    bool valid;
-  } cases[] = {{64, 63, true},      {64, 64, false},    {64, -1, true},
-               {64, -2, false},     {-1, -1, false},    {0, 0, true},
-               {0, -1, true},       {0, 5, false},      {INT_MAX, INT_MAX - 1, true},
-               {INT_MIN, 0, false}, {5, INT_MIN, false}};
-  for (const CASE& c : cases) {
-    store(log, "", c.depth, c.position);
-    EXPECT_EQ(log->sanity_check_data_validity(false), c.valid) << c.depth << " " << c.position;
-  }
-  // A huge depth over a short text is still checked (everything past the text is low).
-  conditions_for({TDR_CTYPE_LOW_COND, TDR_CTYPE_FALLING_EDGE_COND});
-  store(log, "010", INT_MAX, 0);
-  EXPECT_FALSE(log->sanity_check_data_validity(false));  // wire 1 is high at the trigger
-  store(log, "000", INT_MAX, 1);
-  EXPECT_FALSE(log->sanity_check_data_validity(false));
-}
-
-TEST_F(LogTest, SegmentedDataAreCheckedAtEverySegmentStart) {
-  TDR_DATA_LOG* log = fresh(" trigger_type=\"segmented\" segment_size=\"16\"");
-  trigger()->set_segment_size(16, false);
-  conditions_for({TDR_CTYPE_HIGH_COND, TDR_CTYPE_FALLING_EDGE_COND, TDR_CTYPE_EITHER_EDGE_COND});
-  store(log, matrix(64, {{0, 0}, {0, 16}, {0, 32}, {0, 48}, {1, 1}}), 64, -1);
-  EXPECT_EQ(log->get_data_segment_size(), 16);
-  EXPECT_TRUE(log->sanity_check_data_validity(true));
-  EXPECT_EQ(tdr_get_attr(log->get_dom_node(), TDR_X("sanity_check")), "PASS");
-  store(log, matrix(64, {{0, 0}, {0, 16}, {0, 48}}), 64, -1);
-  EXPECT_FALSE(log->sanity_check_data_validity(true));
-  EXPECT_EQ(tdr_get_attr(log->get_dom_node(), TDR_X("sanity_check")), "FAIL");
-  EXPECT_FALSE(valid(log, {{0, 0}, {0, 16}, {0, 32}, {0, 48}, {1, 32}}, 64, -1));
-  // Segment sizes of 0 and of the whole buffer are wrong.
-  trigger()->set_segment_size(128, false);
-  store(log, matrix(64, {{0, 0}}), 64, -1);
-  EXPECT_EQ(log->get_data_segment_size(), 128);
-  EXPECT_FALSE(log->sanity_check_data_validity(false));
-
-  // Read from a file: sizes as recorded, bad ones refused, a huge depth over a
-  // short text checked.
+TEST_F(LogTest, SegmentSizesReadFromAFileAreChecked) {
+  // Sizes as recorded, bad ones refused, a huge depth over a short text checked.
   open_triggers(test_data("data/log/segment_sizes.xml"));
   TDR_DATA_TRIGGER* t = trigger();
   EXPECT_FALSE(t->find_log("zero")->sanity_check_data_validity(false));
@@ -332,8 +284,6 @@ TEST_F(LogTest, SegmentedDataAreCheckedAtEverySegmentStart) {
   t->find_log("hi")->set_signal_set(nullptr);  // no data wires, nothing to compare
   EXPECT_FALSE(t->find_log("hi")->sanity_check_data_validity(false));  // no set depth either
 }
-
-// --- simulated runs ---------------------------------------------------------------
 
 TEST_F(LogTest, SimulatedRunsMatchTheFirstLevel) {
   TDR_DATA_LOG* log = fresh();
@@ -350,26 +300,20 @@ TEST_F(LogTest, SimulatedRunsMatchTheFirstLevel) {
   for (const CASE& c : cases) {
     trigger()->set_trigger_position(TDR_DATA_TRIGGER_POSITION(c.position), false);
     log->simulate_run();
-    int p = c.sample;
+    const int p = c.sample;
     EXPECT_EQ(log->get_data_sample_depth(), 128);
     EXPECT_EQ(log->get_data_trigger_position(), p);
     EXPECT_EQ(log->get_samples_length(), 128u * 3u);
     EXPECT_TRUE(log->get_bit(0, p));
     // The level wire's first samples are redrawn, sample 0 at least.
-    if (p > 3) {
-      EXPECT_TRUE(log->get_bit(1, p));
-    }
+    EXPECT_TRUE(p <= 3 || log->get_bit(1, p));
     EXPECT_FALSE(log->get_bit(2, p));
     for (int s = 0; s < p; ++s) {
       EXPECT_FALSE(log->get_bit(0, s)) << s;
       EXPECT_TRUE(log->get_bit(2, s)) << s;
-      if (s >= p - 3) {
-        EXPECT_FALSE(log->get_bit(1, s)) << s;
-      }
+      EXPECT_TRUE(s < p - 3 || !log->get_bit(1, s)) << s;
     }
-    if (p > 0) {
-      EXPECT_TRUE(log->sanity_check_data_validity(false)) << p;
-    }
+    EXPECT_TRUE(p == 0 || log->sanity_check_data_validity(false)) << p;
   }
   EXPECT_FALSE(log->is_power_up_trigger());
   trigger()->set_power_up_mode(true);

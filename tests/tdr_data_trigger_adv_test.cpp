@@ -58,15 +58,17 @@ class AdvTest : public TriggerTest {
     info.version = version;
     instance()->set_node_info(info);
   }
+  // Opens the shared session with the triggers of advanced_levels.xml.
+  TDR_DATA_TRIGGER* open_advanced() {
+    open_triggers(test_data("data/trigger/advanced_levels.xml"));
+    return trigger();
+  }
 };
-
-std::string advanced_levels() { return test_data("data/trigger/advanced_levels.xml"); }
 
 }  // namespace
 
 TEST_F(AdvTest, ExpressionsAreReadLazilyReplacedAndSaved) {
-  open_triggers(advanced_levels());
-  TDR_DATA_TRIGGER* t = trigger();
+  TDR_DATA_TRIGGER* t = open_advanced();
   EXPECT_STREQ(t->get_advanced_trigger_expression(0, false), "a && B");
   EXPECT_STREQ(t->get_advanced_trigger_expression(0, true), "rising(d0)");
   for (int level : {1, 2, -1}) EXPECT_STREQ(t->get_advanced_trigger_expression(level, true), "");
@@ -121,8 +123,7 @@ TEST_F(AdvTest, ExpressionsAreReadLazilyReplacedAndSaved) {
 }
 
 TEST_F(AdvTest, FactoriesAreBuiltOnDemandOncePerLevelAndSide) {
-  open_triggers(advanced_levels());
-  TDR_DATA_TRIGGER* t = trigger();
+  TDR_DATA_TRIGGER* t = open_advanced();
   EXPECT_EQ(t->get_name_index_map(), nullptr);
   TCI_ADVANCED_TRIGGER_FACTORY* f = t->get_advanced_trigger_factory(0, false);
   ASSERT_NE(f, nullptr);
@@ -157,8 +158,7 @@ TEST_F(AdvTest, AdvancedCrcTextIsComputedOnceFromThePowerUpModeSide) {
     TCI_ADVANCED_TRIGGER_CRC_GENERATOR::create_advanced_trigger_crc(f->get_root(), out, power_up);
     return out;
   };
-  open_triggers(advanced_levels());
-  TDR_DATA_TRIGGER* t = trigger();
+  TDR_DATA_TRIGGER* t = open_advanced();
   std::string normal = compiled(t->get_advanced_trigger_factory(0, false), false);
   ASSERT_FALSE(normal.empty());
   EXPECT_EQ(t->get_advanced_trigger_crc_string(0), normal);
@@ -167,8 +167,7 @@ TEST_F(AdvTest, AdvancedCrcTextIsComputedOnceFromThePowerUpModeSide) {
   EXPECT_EQ(t->get_advanced_trigger_crc_string(0), normal);
   EXPECT_STREQ(t->get_advanced_trigger_crc_string(9), "");
 
-  open_triggers(advanced_levels());
-  t = trigger();
+  t = open_advanced();
   t->set_power_up_mode(true);
   std::string power_up = compiled(t->get_advanced_trigger_factory(0, true), true);
   EXPECT_EQ(t->get_advanced_trigger_crc_string(0), power_up);
@@ -179,8 +178,7 @@ TEST_F(AdvTest, AdvancedCrcTextIsComputedOnceFromThePowerUpModeSide) {
 }
 
 TEST_F(AdvTest, NameMapHoldsNamesAliasesTheIncrementalSplitOrPositionsForNodeIdTwo) {
-  open_triggers(advanced_levels());
-  TDR_DATA_TRIGGER* t = trigger();
+  TDR_DATA_TRIGGER* t = open_advanced();
   set()->get_trigger_wire_at(6)->set_tap_mode(TDR_MTYPE_ADVANCED_TAP);
   set()->set_reserved_trigger_node_size(9);
   TCI_ADVANCED_TRIGGER_NAME_INDEX_MAP map;
@@ -199,10 +197,9 @@ TEST_F(AdvTest, NameMapHoldsNamesAliasesTheIncrementalSplitOrPositionsForNodeIdT
   EXPECT_EQ(t->get_name_index_map()->find_port_index("B"), 1);
 
   // Node id 2 knows its inputs by position only.
-  open_triggers(advanced_levels());
+  t = open_advanced();
   set_node(2);
   set()->get_trigger_wire_at(6)->set_tap_mode(TDR_MTYPE_ADVANCED_TAP);
-  t = trigger();
   map.clear_table();
   ASSERT_TRUE(t->create_name_index_map(&map));
   for (int i = 0; i < 7; ++i)
@@ -305,9 +302,8 @@ TEST_F(AdvTest, RecreatingARootLeavesOneEmptyOpNodeLast) {
 }
 
 TEST_F(AdvTest, FinalizeCoordinatesLatenciesAndWarnsOnceAboutUnusedInputs) {
-  open_triggers(advanced_levels());
+  TDR_DATA_TRIGGER* t = open_advanced();
   set_node(0, 4);
-  TDR_DATA_TRIGGER* t = trigger();
   EXPECT_TRUE(t->finalize_triggers());
   EXPECT_TRUE(t->is_finalized());
   // Level 0 reads a and b (by its alias), level 1 a and c.
@@ -325,16 +321,14 @@ TEST_F(AdvTest, FinalizeCoordinatesLatenciesAndWarnsOnceAboutUnusedInputs) {
   EXPECT_TRUE(m_sink.messages.empty());
 
   // Power-up mode: its expressions read d0..d3, every input is used.
-  open_triggers(advanced_levels());
-  t = trigger();
+  t = open_advanced();
   t->set_power_up_mode(true);
   ASSERT_TRUE(t->set_advanced_trigger_expression(1, "d1 && d2 && d3", true));
   EXPECT_TRUE(t->finalize_triggers());
   EXPECT_TRUE(t->get_advanced_trigger_factory(0, true)->get_root()->is_latency_coordinated());
   EXPECT_TRUE(m_sink.messages.empty());
 
-  open_triggers(advanced_levels());
-  t = trigger();
+  t = open_advanced();
   t->append_new_level(true);  // basic
   EXPECT_TRUE(t->finalize_triggers());
   EXPECT_TRUE(m_sink.messages.empty());

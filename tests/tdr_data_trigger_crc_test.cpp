@@ -93,7 +93,7 @@ TEST_F(CrcTest, SixteenAndEightBitCrcsGiveTheCheckValues) {
   EXPECT_EQ(T::calculate_16_bit_crc(xabc, 8, 0), 0xFFFF);
 }
 
-TEST_F(CrcTest, CriticalTextV1V2HasSixFieldsFromTheSignalSet) {
+TEST_F(CrcTest, CriticalTextV1V2HasSixFieldsFromTheSetAndV3AddsAdvancedTexts) {
   T* t = two_levels();
   set()->set_reserved_trigger_node_size(8);
   set()->set_reserved_data_node_size(16);
@@ -108,6 +108,15 @@ TEST_F(CrcTest, CriticalTextV1V2HasSixFieldsFromTheSignalSet) {
   std::string s = "keep:";  // appends, never clears
   t->compose_critical_crc_string_V1_V2(s);
   EXPECT_EQ(s, "keep:7|3|3|4096|Y|N");
+
+  // V3 appends each level's advanced text; a basic level compiles to nothing.
+  t = two_levels();
+  t->set_trigger_level_cond_expr_type(1, false);
+  ASSERT_TRUE(t->set_advanced_trigger_expression(1, "a && B", false));
+  std::string level1 = t->get_advanced_trigger_crc_string(1);
+  ASSERT_FALSE(level1.empty());
+  EXPECT_STREQ(t->get_advanced_trigger_crc_string(0), "");
+  EXPECT_EQ(text(t, V3), "7|3|2|128|N|N" + level1);
 }
 
 TEST_F(CrcTest, NonCriticalTextsListWireNamesByTapMode) {
@@ -140,17 +149,6 @@ TEST_F(CrcTest, NonCriticalTextsListWireNamesByTapMode) {
   EXPECT_EQ(text(t, NON_CRITICAL), "clk^^^tout");
   EXPECT_EQ(text(t, INCREMENTAL), "a;b;^a;^");
   EXPECT_EQ(text(t, NON_INCREMENTAL), "clk^a;b;^a;^tout");
-}
-
-TEST_F(CrcTest, CriticalTextV3AppendsEveryLevelsAdvancedText) {
-  T* t = two_levels();
-  t->set_trigger_level_cond_expr_type(1, false);
-  ASSERT_TRUE(t->set_advanced_trigger_expression(1, "a && B", false));
-  std::string level1 = t->get_advanced_trigger_crc_string(1);
-  ASSERT_FALSE(level1.empty());
-  // The basic level has no expression and compiles to nothing: no text.
-  EXPECT_STREQ(t->get_advanced_trigger_crc_string(0), "");
-  EXPECT_EQ(text(t, V3), "7|3|2|128|N|N" + level1);
 }
 
 TEST_F(CrcTest, CriticalTextV4DescribesThePowerUpTrigger) {

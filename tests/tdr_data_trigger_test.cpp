@@ -25,8 +25,6 @@ std::string level_text(DOMElement* level) {
   return tdr_narrow(first->getNodeValue());
 }
 
-typedef std::vector<std::pair<int, int>> PAIRS;
-
 // One side's settings: segment size, type, position, trigger-in and trigger-out condition.
 std::vector<int> settings(const TDR_DATA_TRIGGER* t, bool power_up) {
   return {t->get_segment_size(power_up), int(t->get_trigger_type(power_up)),
@@ -35,8 +33,6 @@ std::vector<int> settings(const TDR_DATA_TRIGGER* t, bool power_up) {
 }
 
 }  // namespace
-
-// --- reading -------------------------------------------------------------------------
 
 TEST_F(TriggerTest, ReadsSettingsAndNormalisesTheFlags) {
   open_triggers(test_data("data/trigger/settings_in.xml"));
@@ -80,8 +76,7 @@ TEST_F(TriggerTest, OldVariantsAreConvertedOnReading) {
   // The depth moved to the set (corrected there), the ports were switched off.
   EXPECT_EQ(set()->get_sample_depth(), 64);
   EXPECT_FALSE(has_attr(t->get_dom_node(), "sample_depth"));
-  EXPECT_FALSE(set()->is_trigger_in_enabled());
-  EXPECT_FALSE(set()->is_trigger_out_enabled());
+  EXPECT_FALSE(set()->is_trigger_in_enabled() || set()->is_trigger_out_enabled());
   EXPECT_EQ(t->get_trigger_in(false), TDR_CTYPE_DISABLE_COND);
   EXPECT_EQ(t->get_trigger_out(true), TDR_CTYPE_DISABLE_COND);
   EXPECT_FALSE(has_attr(t->get_dom_node(), "trigger_in"));
@@ -99,144 +94,6 @@ TEST_F(TriggerTest, OldVariantsAreConvertedOnReading) {
                        "      </trigger>"),
             std::string::npos)
       << saved;
-}
-
-TEST_F(TriggerTest, ReadsLevelsWithTheirFlagsAndTexts) {
-  open_triggers(test_data("data/trigger/levels_in.xml"));
-  TDR_DATA_TRIGGER* t = trigger();
-  ASSERT_EQ(t->get_event_levels(), 4);
-  EXPECT_FALSE(t->is_trigger_level_enabled(0, false) || t->is_trigger_level_enabled(0, true));
-  EXPECT_FALSE(t->is_trigger_level_basic_condition(0));
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{HI, RE, DC, DC, DC, DC, DC}));
-  EXPECT_EQ(conditions(t, 0, true), (CONDS{DC, DC, LO, DC, DC, DC, DC}));
-  // Only the exact words switch the flags.
-  EXPECT_TRUE(t->is_trigger_level_enabled(1, false));
-  EXPECT_TRUE(t->is_trigger_level_basic_condition(1));
-  EXPECT_EQ(conditions(t, 1, false), (CONDS{DC, DC, DC, DC, DC, DC, DC}));
-  EXPECT_EQ(conditions(t, 1, true), (CONDS{DC, DC, DC, HI, LO, HI, LO}));
-  // A bare level: enabled, basic, no conditions, no text node.
-  EXPECT_TRUE(t->is_trigger_level_enabled(2, false) && t->is_trigger_level_enabled(2, true));
-  EXPECT_EQ(conditions(t, 2, false), CONDS(7, DC));
-  EXPECT_EQ(level_text(level_element(t, 2)), "(none)");
-  // Out of range: enabled, basic, dont-care.
-  EXPECT_TRUE(t->is_trigger_level_enabled(9, false) && t->is_trigger_level_basic_condition(-1));
-  for (auto level_wire : PAIRS{{9, 0}, {0, 7}, {0, -1}})
-    EXPECT_EQ(t->get_condition(level_wire.first, level_wire.second, false), DC);
-
-  // The first write creates the text node as the level's first child; the
-  // level of blanks keeps its node and gets the text in it.
-  EXPECT_TRUE(t->set_trigger_condition(0, 2, TDR_CTYPE_EITHER_EDGE_COND, false, true));
-  EXPECT_EQ(level_text(level_element(t, 2)), "'a' == either edge");
-  EXPECT_TRUE(t->set_trigger_condition(2, 3, TDR_CTYPE_HIGH_COND, false, true));
-  EXPECT_EQ(print_node(level_element(t, 3)), "<level>'c' == high\n</level>");
-  // A level without "power_up" gets one on the first power-up write.
-  EXPECT_TRUE(t->set_trigger_condition(1, 2, TDR_CTYPE_LOW_COND, true, true));
-  EXPECT_EQ(print_node(level_element(t, 2)),
-            "<level>'a' == either edge\n  <power_up>'B' == low\n  </power_up>\n</level>");
-  // The level text of level 0 was never rewritten by reading.
-  EXPECT_EQ(level_text(level_element(t, 0)), "'a' == high && 'B' == rising edge");
-}
-
-// Texts in the layout the trigger writes are read on opening without the
-// grammar; others, and names outside US-ASCII, still go through it.
-TEST_F(TriggerTest, LevelTextsReadOnOpeningAgreeWithTheGrammar) {
-  open_triggers(
-      "<trigger name=\"t\"><events>"
-      "<level>'a' == high &amp;&amp; 'B' == rising edge</level>"
-      "<level>'a'==low&amp;&amp;'c'  ==  high</level>"
-      "<level>\n    'd0' == falling edge &amp;&amp; 'd1' == either edge  \n  </level>"
-      "</events></trigger>");
-  TDR_DATA_TRIGGER* t = trigger();
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{HI, RE, DC, DC, DC, DC, DC}));
-  EXPECT_EQ(conditions(t, 1, false), (CONDS{LO, DC, HI, DC, DC, DC, DC}));
-  EXPECT_EQ(conditions(t, 2, false), (CONDS{DC, DC, DC, FE, EE, DC, DC}));
-  ASSERT_TRUE(set()->rename_signal_alias("c", "\xC3\xA7"));
-  ASSERT_TRUE(t->set_trigger_condition(2, 0, TDR_CTYPE_LOW_COND, false, true));
-  EXPECT_EQ(level_text(level_element(t, 0)),
-            "'a' == high && 'B' == rising edge && '\xC3\xA7' == low");
-  save_and_reopen();
-  EXPECT_EQ(conditions(trigger(), 0, false), (CONDS{HI, RE, LO, DC, DC, DC, DC}));
-}
-
-TEST_F(TriggerTest, AppendedLevelsCarryElementsButNoAttributes) {
-  open_triggers("<trigger name=\"t\"/>");
-  TDR_DATA_TRIGGER* t = trigger();
-  EXPECT_EQ(t->append_new_level(true), 0);
-  EXPECT_EQ(t->append_new_level(false), 1);
-  EXPECT_EQ(t->get_event_levels(), 2);
-  DOMElement* events = child(t->get_dom_node(), "events");
-  EXPECT_EQ(print_node(events),
-            "<events>\n  <level>\n    <power_up>\n    </power_up>\n  </level>\n</events>");
-  // Flags and their attributes.
-  t->set_trigger_level_enabled(0, false, false);
-  t->set_trigger_level_enabled(0, false, true);
-  t->set_trigger_level_cond_expr_type(0, false);
-  EXPECT_FALSE(t->is_trigger_level_enabled(0, false) || t->is_trigger_level_basic_condition(0));
-  EXPECT_EQ(print_node(level_element(t, 0)),
-            "<level enabled=\"no\" type=\"advanced\">\n  <power_up enabled=\"no\">\n  </power_up>\n"
-            "</level>");
-  t->set_trigger_level_enabled(0, true, false);
-  t->set_trigger_level_cond_expr_type(0, true);
-  EXPECT_EQ(attr(level_element(t, 0), "enabled") + attr(level_element(t, 0), "type"), "yesbasic");
-  // A level without element keeps its flags only; out of range changes nothing.
-  t->set_trigger_level_enabled(1, false, true);
-  t->set_trigger_level_cond_expr_type(1, false);
-  EXPECT_FALSE(t->is_trigger_level_enabled(1, true) || t->is_trigger_level_basic_condition(1));
-  EXPECT_TRUE(t->set_trigger_condition(0, 1, TDR_CTYPE_HIGH_COND, false, true));
-  EXPECT_EQ(t->get_condition(1, 0, false), TDR_CTYPE_HIGH_COND);
-  t->set_trigger_level_enabled(2, false, false);
-  t->set_trigger_level_cond_expr_type(-1, false);
-  EXPECT_EQ(t->get_event_levels(), 2);
-  EXPECT_EQ(level_element(t, 1), nullptr);
-}
-
-// --- conditions in five forms ------------------------------------------------------
-
-TEST_F(TriggerTest, ConditionsByWireIndex) {
-  open_triggers("<trigger name=\"t\"><events><level/></events></trigger>");
-  TDR_DATA_TRIGGER* t = trigger();
-  EXPECT_TRUE(t->set_trigger_condition(0, 0, TDR_CTYPE_HIGH_COND, false, false));
-  EXPECT_EQ(level_text(level_element(t, 0)), "(none)");
-  EXPECT_TRUE(t->set_trigger_condition(1, 0, TDR_CTYPE_LOW_COND, false, true));
-  EXPECT_TRUE(t->set_trigger_condition(2, 0, TDR_CTYPE_FALLING_EDGE_COND, false, true));
-  EXPECT_EQ(level_text(level_element(t, 0)), "'a' == high && 'B' == low && 'c' == falling edge");
-  // Out of range: nothing, false.
-  for (auto wire_level : PAIRS{{7, 0}, {-1, 0}, {0, 1}, {0, -1}})
-    EXPECT_FALSE(t->set_trigger_condition(wire_level.first, wire_level.second,
-                                          TDR_CTYPE_HIGH_COND, false, true));
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{HI, LO, FE, DC, DC, DC, DC}));
-  EXPECT_EQ(conditions(t, 0, true), CONDS(7, DC));
-
-  // A wire appended after the level was made takes conditions all the same.
-  TDR_DATA_SIGNAL_WIRE* w =
-      set()->create_wire("late", TDR_WTYPE_TRIGGER_CAPTURE, TDR_MTYPE_CLASSIC_TAP, true, nullptr);
-  set()->append(w, true);
-  ASSERT_EQ(w->get_trigger_wire_index(), 7);
-  EXPECT_EQ(t->get_condition(0, 7, false), TDR_CTYPE_DONT_CARE_COND);
-  EXPECT_TRUE(t->set_trigger_condition(7, 0, TDR_CTYPE_RISING_EDGE_COND, false, true));
-  EXPECT_EQ(t->get_condition(0, 7, false), TDR_CTYPE_RISING_EDGE_COND);
-  EXPECT_EQ(level_text(level_element(t, 0)),
-            "'a' == high && 'B' == low && 'c' == falling edge && 'late' == rising edge");
-}
-
-// Long texts take each clause's wire from the order of the wires when the
-// name is that wire's written key; names, aliases and renames in between must
-// still find the wires a lookup finds.
-TEST_F(TriggerTest, LongTextsFindTheWiresALookupFinds) {
-  open_triggers("<trigger name=\"t\"><events><level/></events></trigger>");
-  TDR_DATA_TRIGGER* t = trigger();
-  std::string tail = " && 'c' == low && 'd0' == low && 'd1' == high && 'd2' == low";
-  t->parse_condition(("'a' == high && 'B' == rising edge" + tail).c_str(), 0, false);
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{HI, RE, LO, LO, HI, LO, DC}));
-  // By name instead of alias; wires out of order.
-  t->parse_condition(("'d3' == high && 'b' == low && 'a' == low" + tail).c_str(), 0, false);
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{LO, LO, LO, LO, HI, LO, HI}));
-  ASSERT_TRUE(set()->rename_signal_alias("B", "Q"));
-  t->parse_condition(("'a' == high && 'Q' == falling edge" + tail).c_str(), 0, false);
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{HI, FE, LO, LO, HI, LO, HI}));
-  t->parse_condition(("'a' == low && 'b' == high" + tail).c_str(), 0, false);
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{LO, HI, LO, LO, HI, LO, HI}));
-  EXPECT_EQ(level_text(level_element(t, 0)), "(none)");
 }
 
 // Rows are appended in order and re-ordered lazily; any mix of sets, removals
@@ -267,53 +124,99 @@ TEST(ConditionRowTest, AgreesWithAnOrderedMap) {
   }
 }
 
-TEST_F(TriggerTest, ConditionsByNodeCoverEveryMember) {
-  open_triggers("<trigger name=\"t\"><events><level/></events></trigger>");
-  TDR_DATA_TRIGGER* t = trigger();
-  // Members: a, ghost (unknown), a nameless net, x (no trigger wire), c.
-  EXPECT_TRUE(t->set_trigger_condition("grp", 0, TDR_CTYPE_RISING_EDGE_COND, false, true));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"ghost"}));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"unspecified"}));
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{RE, DC, RE, DC, DC, DC, DC}));
-  EXPECT_EQ(level_text(level_element(t, 0)), "'a' == rising edge && 'c' == rising edge");
-  // A net is no node for this form.
-  EXPECT_FALSE(t->set_trigger_condition("a", 0, TDR_CTYPE_LOW_COND, false, true));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"a"}));
-  // A bad level: nothing at all, not even a warning.
-  EXPECT_FALSE(t->set_trigger_condition("nothing", 3, TDR_CTYPE_LOW_COND, false, true));
-  // The power-up side.
-  EXPECT_TRUE(t->set_trigger_condition("plain", 0, TDR_CTYPE_HIGH_COND, true, true));
-  EXPECT_EQ(conditions(t, 0, true), (CONDS{DC, DC, DC, HI, HI, DC, DC}));
-  EXPECT_EQ(level_text(child(level_element(t, 0), "power_up")), "'d0' == high && 'd1' == high");
-}
-
-TEST_F(TriggerTest, BusValuesFollowTheBitOrder) {
-  open_triggers("<trigger name=\"t\"><events><level/><level/></events></trigger>");
-  TDR_DATA_TRIGGER* t = trigger();
-  EXPECT_TRUE(t->set_trigger_condition("bus", 0, 5L, false, true));
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{DC, DC, DC, HI, LO, HI, LO}));
-  EXPECT_EQ(level_text(level_element(t, 0)),
-            "'d0' == high && 'd1' == low && 'd2' == high && 'd3' == low");
-  // msb first: the last member takes bit 0.
-  EXPECT_TRUE(t->set_trigger_condition("rbus", 1, 6L, false, false));
-  EXPECT_EQ(conditions(t, 1, false), (CONDS{DC, DC, DC, LO, HI, HI, LO}));
-  // Only 32 bits exist: -1 is all high on four members.
-  EXPECT_TRUE(t->set_trigger_condition("bus", 1, -1L, true, false));
-  EXPECT_EQ(conditions(t, 1, true), (CONDS{DC, DC, DC, HI, HI, HI, HI}));
-  // Unknown bus.
-  EXPECT_FALSE(t->set_trigger_condition("nobus", 0, 12L, false, true));
-  EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"nobus", "12", "t"}));
-  EXPECT_FALSE(t->set_trigger_condition("nobus", 0, long(0xFFFFFFFEu), false, true));
-  EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"nobus", "-2", "t"}));
-  // Unknown members consume their bit: grp = a, ghost, (nameless), x, c; value 0b10101.
-  EXPECT_TRUE(t->set_trigger_condition("grp", 1, 21L, false, false));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"ghost"}));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"unspecified"}));
-  EXPECT_EQ(t->get_condition(1, 0, false), TDR_CTYPE_HIGH_COND);
-  EXPECT_EQ(t->get_condition(1, 2, false), TDR_CTYPE_HIGH_COND);
-  EXPECT_TRUE(t->set_trigger_condition("grp", 1, 5L, false, false));
-  forget_messages();
-  EXPECT_EQ(t->get_condition(1, 2, false), TDR_CTYPE_LOW_COND);
+// Levels read and appended with their flags, level texts read on opening,
+// parse_condition and the five forms of set_trigger_condition with their
+// warnings, as the steps of tests/data/data/trigger/level_steps.txt.
+TEST_F(TriggerTest, LevelsAndTheirConditionsFollowTheSteps) {
+  const std::map<std::string, int> codes = {
+      {"DIS", DIS}, {"AH", AH}, {"HI", HI}, {"LO", LO}, {"RE", RE},
+      {"FE", FE},   {"EE", EE}, {"DC", DC}, {"AL", TDR_CTYPE_ACTIVE_LOW_COND}};
+  auto split = [](const std::string& list, char by) {
+    std::vector<std::string> out(1);
+    for (char c : list)
+      if (c == by) out.emplace_back(); else out.back().push_back(c);
+    return out;
+  };
+  int step = 0;
+  for (const std::vector<std::string>& row : test_table("data/trigger/level_steps.txt")) {
+    SCOPED_TRACE("step " + std::to_string(++step) + ": " + row[0] + " " + row.back());
+    const std::string& op = row[0];
+    auto at = [&](size_t i) { return std::stoi(row.at(i)); };
+    auto condition = [&](size_t i) { return TDR_DATA_TRIGGER_CONDITION(codes.at(row.at(i))); };
+    if (op == "open") {  // so many bare levels, or the trigger elements themselves
+      std::string triggers = row.at(1);
+      if (triggers.find(".xml") != std::string::npos) {
+        triggers = test_data(triggers);
+      } else if (triggers[0] != '<') {
+        triggers = "<trigger name=\"t\"><events>";
+        for (int i = 0; i < at(1); ++i) triggers += "<level/>";
+        triggers += "</events></trigger>";
+      }
+      open_text(trigger_session_xml(triggers, row.at(2) == "1"));
+      continue;
+    }
+    TDR_DATA_TRIGGER* t = trigger();
+    if (op == "set") {
+      const char* target = row.at(2).c_str();
+      bool power_up = row.at(5) == "p", write = row.at(6) == "1", done;
+      std::vector<std::string> value = split(row.at(4), ' ');
+      if (row[1] == "wire") done = t->set_trigger_condition(at(2), at(3), condition(4), power_up, write);
+      else if (row[1] == "node") done = t->set_trigger_condition(target, at(3), condition(4), power_up, write);
+      else if (row[1] == "value") done = t->set_trigger_condition(target, at(3), std::stol(value[0]), power_up, write);
+      else if (row[1] == "symbol") done = t->set_trigger_condition(target, at(3), value[0].c_str(), power_up, write);
+      else done = t->set_trigger_condition(target, at(3), value[0].c_str(), value.at(1).c_str(), power_up, write);
+      EXPECT_EQ(done, row.at(7) == "1");
+    } else if (op == "conds") {
+      CONDS expected;
+      for (const std::string& code : split(row.at(3), ' ')) expected.push_back(codes.at(code));
+      EXPECT_EQ(conditions(t, at(1), row.at(2) == "p"), expected);
+    } else if (op == "cond") {
+      EXPECT_EQ(t->get_condition(at(1), at(2), row.at(3) == "p"), condition(4));
+    } else if (op == "text") {
+      DOMElement* level = level_element(t, at(1));
+      EXPECT_EQ(level_text(row.at(2) == "p" ? child(level, "power_up") : level), row.at(3));
+    } else if (op == "msg") {
+      MSG_RECORD m = expect_message(row.at(1));
+      EXPECT_EQ(m.args, split(row.at(2), ','));
+      EXPECT_EQ(m.text, row.size() > 3 ? row[3] : m.text);
+    } else if (op == "parse") {
+      t->parse_condition(row.at(2).c_str(), at(1), false);
+    } else if (op == "rename") {
+      ASSERT_TRUE(set()->rename_signal_alias(row.at(1).c_str(), row.at(2).c_str()));
+    } else if (op == "wire") {
+      TDR_DATA_SIGNAL_WIRE* w = set()->create_wire(row.at(1).c_str(), TDR_WTYPE_TRIGGER_CAPTURE,
+                                                   TDR_MTYPE_CLASSIC_TAP, true, nullptr);
+      set()->append(w, true);
+      EXPECT_EQ(w->get_trigger_wire_index(), at(2));
+    } else if (op == "levels") {
+      EXPECT_EQ(t->get_event_levels(), at(1));
+    } else if (op == "flags") {  // enabled on either side, basic; "-" is not checked
+      const bool found[] = {t->is_trigger_level_enabled(at(1), false),
+                            t->is_trigger_level_enabled(at(1), true),
+                            t->is_trigger_level_basic_condition(at(1))};
+      for (size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(row.at(i + 2) == "-" || found[i] == (row[i + 2] == "1")) << "flag " << i;
+    } else if (op == "print") {
+      DOMElement* e = row.at(1) == "events" ? child(t->get_dom_node(), "events")
+                                             : level_element(t, at(1));
+      EXPECT_EQ(e ? print_node(e) : "(none)", row.at(2));
+    } else if (op == "append") {
+      EXPECT_EQ(t->append_new_level(row.at(1) == "1"), at(2));
+    } else if (op == "enable") {
+      t->set_trigger_level_enabled(at(1), row.at(3) == "1", row.at(2) == "p");
+    } else if (op == "kind") {
+      t->set_trigger_level_cond_expr_type(at(1), row.at(2) == "basic");
+    } else if (op == "reopen") {
+      save_and_reopen();
+    } else if (op == "forget") {
+      forget_messages();
+    } else if (op == "no_mnemonics") {
+      EXPECT_EQ(m_session->find_mnemonics(), nullptr);
+    } else {
+      ADD_FAILURE() << "unknown step";
+    }
+  }
+  EXPECT_EQ(step, 141);  // every row ran
 }
 
 TEST_F(TriggerTest, WideBusesGetLowPastBit31) {
@@ -332,55 +235,6 @@ TEST_F(TriggerTest, WideBusesGetLowPastBit31) {
   expected.resize(40, LO);
   EXPECT_EQ(conditions(trigger(), 0, false), expected);
 }
-
-TEST_F(TriggerTest, BusSymbolsComeFromMnemonicTables) {
-  open_triggers("<trigger name=\"t\"><events><level/><level/></events></trigger>");
-  TDR_DATA_TRIGGER* t = trigger();
-  // RUN = "1R0X": one character a member from the first.
-  EXPECT_TRUE(t->set_trigger_condition("bus", 0, "RUN", false, true));
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{DC, DC, DC, HI, RE, LO, DC}));
-  EXPECT_EQ(level_text(level_element(t, 0)), "'d0' == high && 'd1' == rising edge && 'd2' == low");
-  // A value shorter than the bus leaves the rest dont-care.
-  EXPECT_TRUE(t->set_trigger_condition("bus", 1, "SHORT", true, false));
-  EXPECT_EQ(conditions(t, 1, true), (CONDS{DC, DC, DC, HI, HI, DC, DC}));
-  // The table named by the caller; msb-first order.
-  EXPECT_TRUE(t->set_trigger_condition("rbus", 1, "alt", "GO", false, false));
-  EXPECT_EQ(conditions(t, 1, false), (CONDS{DC, DC, DC, DC, LO, EE, FE}));
-
-  // Failures.
-  EXPECT_FALSE(t->set_trigger_condition("bus", 0, "NOPE", false, true));
-  MSG_RECORD m = expect_message("WTDR_INVALID_SYMBOL");
-  EXPECT_EQ(m.args, (ARGS{"NOPE", "states"}));
-  EXPECT_EQ(m.text, "Symbol \"NOPE\" does not exist in mnemonic table \"states\"");
-  EXPECT_FALSE(t->set_trigger_condition("bus", 0, "missing", "RUN", false, true));
-  m = expect_message("WTDR_INVALID_SYM_TABLE");
-  EXPECT_EQ(m.args, (ARGS{"missing"}));
-  EXPECT_EQ(m.text, "Mnemonic table \"missing\" does not exist in Tavrin File");
-  EXPECT_FALSE(t->set_trigger_condition("nobus", 0, "RUN", false, true));
-  EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"nobus", "RUN", "t"}));
-  EXPECT_FALSE(t->set_trigger_condition("nobus", 0, "states", "RUN", false, true));
-  EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"nobus", "RUN", "t"}));
-  // A bus without a table takes no symbol, silently.
-  EXPECT_FALSE(t->set_trigger_condition("plain", 0, "RUN", false, true));
-  EXPECT_EQ(conditions(t, 0, false), (CONDS{DC, DC, DC, HI, RE, LO, DC}));
-  // Unknown members take no character: grp = a, ghost, (nameless), x, c with "fel".
-  EXPECT_TRUE(t->set_trigger_condition("grp", 0, "alt", "GO", false, false));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"ghost"}));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"unspecified"}));
-  EXPECT_EQ(t->get_condition(0, 0, false), TDR_CTYPE_FALLING_EDGE_COND);
-  EXPECT_EQ(t->get_condition(0, 2, false), TDR_CTYPE_LOW_COND);  // x took "e"
-}
-
-TEST_F(TriggerTest, SymbolsWithoutMnemonicsContainer) {
-  open_text(trigger_session_xml("<trigger name=\"t\"><events><level/></events></trigger>", false));
-  TDR_DATA_TRIGGER* t = trigger();
-  EXPECT_FALSE(t->set_trigger_condition("bus", 0, "RUN", false, true));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SYM_TABLE").args, (ARGS{"states"}));
-  // The lookup never made a container.
-  EXPECT_EQ(m_session->find_mnemonics(), nullptr);
-}
-
-// --- setters -----------------------------------------------------------------------
 
 TEST_F(TriggerTest, SegmentSizeIsClampedToAPowerOfTwo) {
   open_triggers("<trigger name=\"t\"/>");
@@ -436,8 +290,6 @@ TEST_F(TriggerTest, NewTriggersWriteOnlyTheirName) {
   EXPECT_FALSE(named.set_trigger_condition(0, 0, TDR_CTYPE_HIGH_COND, false, true));
   EXPECT_STREQ(named.get_condition_expression(0, false), "");
 }
-
-// --- logs ------------------------------------------------------------------------
 
 TEST_F(TriggerTest, LogsAreCreatedFoundAndRemoved) {
   open_triggers("<trigger name=\"t\"/>");
@@ -522,8 +374,6 @@ TEST_F(TriggerTest, RemovingATriggerForgetsItsBranch) {
   EXPECT_NE(saved.find("name=\"u\""), std::string::npos);
 }
 
-// --- hardware queries ----------------------------------------------------------------
-
 TEST_F(TriggerTest, LatencyOfTheLastLevel) {
   open_triggers(
       "<trigger name=\"t\"><events><level/><level type=\"advanced\"/></events></trigger>"
@@ -591,8 +441,6 @@ TEST_F(TriggerTest, IncrementalRouteAndNodeUse) {
   EXPECT_FALSE(t->is_incremental_node_used_correctly());
 }
 
-// --- sessions ----------------------------------------------------------------------
-
 TEST_F(TriggerTest, SessionsWithTriggersReachAFixedPoint) {
   open_triggers(test_data("data/trigger/fixed_point_in.xml"));
   TDR_DATA_TRIGGER* t = trigger();
@@ -603,16 +451,17 @@ TEST_F(TriggerTest, SessionsWithTriggersReachAFixedPoint) {
   TDR_DATA_LOG* log = t->create_log("new", false);
   XMLCh bits[] = {'0', '1', '1', '0', '0', '1', 0};
   log->translate_bit_stream(bits, 2, 0, false);
-  std::vector<CONDS> before;
-  for (int l = 0; l < t->get_event_levels(); ++l)
-    for (bool p : {false, true}) before.push_back(conditions(t, l, p));
-
+  auto every_level = [](TDR_DATA_TRIGGER* t) {
+    std::vector<CONDS> out;
+    for (int l = 0; l < t->get_event_levels(); ++l)
+      for (bool p : {false, true}) out.push_back(conditions(t, l, p));
+    return out;
+  };
+  std::vector<CONDS> before = every_level(t);
   std::string saved = save_and_reopen();
   t = trigger();
   ASSERT_EQ(t->get_event_levels(), 4);
-  std::vector<CONDS> after;
-  for (int l = 0; l < t->get_event_levels(); ++l)
-    for (bool p : {false, true}) after.push_back(conditions(t, l, p));
+  std::vector<CONDS> after = every_level(t);
   EXPECT_EQ(after, before);
   EXPECT_EQ(after[0], (CONDS{HI, DC, DC, HI, RE, LO, DC}));
   EXPECT_EQ(after[1], (CONDS{DC, DC, DC, LO, LO, HI, HI}));
