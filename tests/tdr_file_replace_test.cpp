@@ -234,11 +234,6 @@ int open_replaced_files(const std::string& dir) {
   return n;
 }
 
-// The replaced file is let go by another thread: every one is closed soon after.
-bool all_replaced_files_closed(const std::string& dir) {
-  for (int waited = 0; waited < 500 && open_replaced_files(dir) > 0; ++waited) usleep(10000);
-  return open_replaced_files(dir) == 0;
-}
 
 }  // namespace
 
@@ -250,7 +245,8 @@ TEST_F(FileReplaceTest, ReplacedFilesAreAllLetGo) {
   auto save_many = [&](int n) {
     bool ok = true;
     for (int i = 0; i < n; ++i) ok = session.save_as(target.c_str(), true, true) && ok;
-    return ok && all_replaced_files_closed(m_dir);
+    TDR_FILE_REPLACE::wait_for_release();
+    return ok && open_replaced_files(m_dir) == 0;
   };
   EXPECT_TRUE(save_many(60));
   EXPECT_EQ(in_child([&] { return save_many(5); }), 0);

@@ -118,6 +118,14 @@ class RELEASER {
     return true;
   }
 
+  // Returns once every descriptor given so far is closed.
+  static void wait_idle() {
+    RELEASER* r = s_current.load(std::memory_order_acquire);
+    if (!r) return;
+    std::unique_lock<std::mutex> lock(r->m_mutex);
+    r->m_idle.wait(lock, [r] { return r->m_broken || (r->m_fds.empty() && !r->m_closing); });
+  }
+
  private:
   // The child has only the forking thread: the parent's worker, its queue and
   // its lock (perhaps held at the fork) are left behind.
@@ -130,16 +138,21 @@ class RELEASER {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_ready.wait(lock, [this] { return !m_fds.empty(); });
         fds.swap(m_fds);
+        m_closing = true;
       }
       for (int fd : fds) ::close(fd);
       fds.clear();
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_closing = false;
+      if (m_fds.empty()) m_idle.notify_all();
     }
   }
 
   static std::atomic<RELEASER*> s_current;
   std::mutex m_mutex;
-  std::condition_variable m_ready;
+  std::condition_variable m_ready, m_idle;
   std::vector<int> m_fds;
+  bool m_closing = false;  // the worker holds descriptors taken from m_fds
   bool m_broken = false;
 };
 
@@ -372,6 +385,8 @@ void TDR_FILE_REPLACE::abandon() {
   if (!m_temp.empty()) ::unlink(m_temp.c_str());
   m_temp.clear();
 }
+
+void TDR_FILE_REPLACE::wait_for_release() { RELEASER::wait_idle(); }
 
 void TDR_FILE_REPLACE::set_sync(bool sync) { s_sync = sync; }
 bool TDR_FILE_REPLACE::sync_enabled() { return s_sync; }

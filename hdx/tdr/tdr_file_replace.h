@@ -55,6 +55,11 @@ class TDR_FILE_REPLACE {
   const std::string& path() const { return m_path; }
   const std::string& temp_path() const { return m_temp; }
 
+  // Returns once every file replaced so far is closed for the last time, so
+  // its space is back (a save does not wait for that); for callers that need
+  // the space, and for timing what comes after a save on its own.
+  static void wait_for_release();
+
   // Whether commit() syncs the data before renaming (on by default; turned
   // off only to measure what the sync costs).
   static void set_sync(bool sync);
