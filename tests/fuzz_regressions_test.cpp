@@ -4,7 +4,6 @@
 // sessions must reach the open/save fixed point); the messages it posts are expected.
 #include <dirent.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,17 +11,6 @@
 #include "tdr_test_support.h"
 
 namespace {
-
-std::vector<std::string> files_in(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') names.push_back(e->d_name);
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 class FuzzRegressionTest : public TdrTest, public ::testing::WithParamInterface<const char*> {};
 
@@ -32,7 +20,7 @@ TEST_P(FuzzRegressionTest, SavedInputsRunCleanly) {
   tdr_fuzz_set_scratch_dir(temp_dir());
   tdr_fuzz_set_strict(true);
   std::string dir = source_dir() + "/fuzz/regressions/" + GetParam();
-  for (const std::string& name : files_in(dir)) {
+  for (const std::string& name : folder_names(dir)) {
     std::string bytes = read_file(dir + "/" + name);
     SCOPED_TRACE(name);
     target->run(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());

@@ -1,6 +1,5 @@
 // Saving replaces a file whole: writes that fail for real, in a child process,
 // leave the previous file byte for byte and nothing beside it.
-#include <dirent.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,7 +8,6 @@
 #include <unistd.h>
 
 #include <functional>
-#include <set>
 #include <string>
 
 #include "tdr_basic.h"
@@ -19,15 +17,6 @@
 #include "tdr_test_support.h"
 
 namespace {
-
-std::set<std::string> listing(const std::string& dir) {
-  std::set<std::string> names;
-  DIR* d = opendir(dir.c_str());
-  while (dirent* e = d ? readdir(d) : nullptr)
-    if (e->d_name[0] != '.') names.insert(e->d_name);
-  if (d) closedir(d);
-  return names;
-}
 
 // Compares bytes, reporting where they differ instead of printing the file.
 ::testing::AssertionResult holds(const std::string& path, const std::string& expected) {
@@ -116,12 +105,12 @@ TEST_F(FileReplaceTest, FailedSaveOfALargeSessionLeavesThePreviousFile) {
       ASSERT_TRUE(unlink(target.c_str()) == 0 && mkdir(target.c_str(), 0755) == 0);
       write_file(kept = target + "/inside.xml", m_previous);
     }
-    std::set<std::string> before = listing(m_dir);
+    std::vector<std::string> before = folder_names(m_dir);
     int status = in_child(
         [&] { return c.before_save() && session.save_as(target.c_str(), true, false); }, c.killed);
     chmod(m_dir.c_str(), 0755);
     EXPECT_TRUE(holds(kept, m_previous));
-    std::set<std::string> after = listing(m_dir);
+    std::vector<std::string> after = folder_names(m_dir);
     if (!c.killed) {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
       EXPECT_EQ(after, before);
@@ -184,11 +173,11 @@ TEST_F(FileReplaceTest, EveryWriterKeepsThePreviousFileWhenItsWriteFails) {
         w.target == own ? own_text : "<session>" + std::string(w.what) + "</session>\n";
     write_file(own, own_text);
     write_file(w.target, previous);
-    std::set<std::string> before = listing(m_dir);
+    std::vector<std::string> before = folder_names(m_dir);
     int status = in_child([&] { return limit_file_size(512) && w.write(); });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_TRUE(holds(w.target, previous));
-    EXPECT_EQ(listing(m_dir), before);
+    EXPECT_EQ(folder_names(m_dir), before);
     EXPECT_EQ(in_child(w.write), 0);
     EXPECT_FALSE(holds(w.target, previous));
   }
@@ -209,7 +198,7 @@ TEST_F(FileReplaceTest, ReplacingKeepsModeOwnerAndLinks) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_TRUE(!root || st.st_uid == 65534u);
   EXPECT_EQ(read_file(real).rfind("<session kfb_file=\"\">", 0), 0u);
-  EXPECT_EQ(listing(m_dir), std::set<std::string>{"real.xml"});
+  EXPECT_EQ(folder_names(m_dir), std::vector<std::string>{"real.xml"});
   // A device is written in place, never replaced.
   ASSERT_TRUE(session.save_as("/dev/null", true, true));
   EXPECT_TRUE(stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
@@ -222,18 +211,14 @@ namespace {
 // Descriptors of this process still open on files under `dir` that lost their name.
 int open_replaced_files(const std::string& dir) {
   int n = 0;
-  DIR* d = opendir("/proc/self/fd");
-  while (dirent* e = d ? readdir(d) : nullptr) {
+  for (const std::string& fd : folder_names("/proc/self/fd")) {
     char target[4096];
-    ssize_t len = readlink(("/proc/self/fd/" + std::string(e->d_name)).c_str(), target,
-                           sizeof target - 1);
+    ssize_t len = readlink(("/proc/self/fd/" + fd).c_str(), target, sizeof target - 1);
     std::string t(target, len > 0 ? static_cast<size_t>(len) : 0);
     n += t.rfind(dir, 0) == 0 && t.size() > 10 && t.compare(t.size() - 10, 10, " (deleted)") == 0;
   }
-  if (d) closedir(d);
   return n;
 }
-
 
 }  // namespace
 
@@ -250,5 +235,5 @@ TEST_F(FileReplaceTest, ReplacedFilesAreAllLetGo) {
   };
   EXPECT_TRUE(save_many(60));
   EXPECT_EQ(in_child([&] { return save_many(5); }), 0);
-  EXPECT_EQ(listing(m_dir), std::set<std::string>{"target.xml"});
+  EXPECT_EQ(folder_names(m_dir), std::vector<std::string>{"target.xml"});
 }

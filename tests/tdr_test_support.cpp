@@ -1,5 +1,8 @@
 #include "tdr_test_support.h"
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <cstdlib>
 
 #include "cfg.h"
@@ -62,3 +65,14 @@ void TdrTest::forget_messages() {
 std::string TdrTest::temp_path(const std::string& name) { return m_temp_dir + "/" + name; }
 
 std::string source_dir() { return TDR_SOURCE_DIR; }
+
+std::vector<std::string> folder_names(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}

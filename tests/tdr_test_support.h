@@ -62,6 +62,9 @@ class TdrTest : public ::testing::Test {
 
 // The source tree (for examples/ and fixtures).
 std::string source_dir();
+
+// The names in a folder but the hidden ones, sorted.
+std::vector<std::string> folder_names(const std::string& dir);
 // The bytes of tests/data/NAME.
 inline std::string test_data(const std::string& name) {
   return read_file(source_dir() + "/tests/data/" + name);

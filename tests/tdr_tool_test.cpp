@@ -1,7 +1,6 @@
 // Drives the tdr command-line tool as a user and a script would: every
 // command, outputs against golden files (info, info --json, exports),
 // object-level diffs of sessions that differ in one thing, bad input.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -42,17 +41,6 @@ std::string sha256(const std::string& path) {
   std::string out;
   shell("sha256sum " + path, &out);
   return out.substr(0, 64);
-}
-
-// The names in a folder, but for the hidden ones.
-std::vector<std::string> folder(const std::string& path) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(path.c_str())) {
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') names.push_back(e->d_name);
-    closedir(d);
-  }
-  return names;
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -270,7 +258,7 @@ TEST_F(ToolTest, CrcListsStoredAndComputedFingerprintsWithoutChangingTheFile) {
 TEST_F(ToolTest, ReplayExitCodesAndSummary) {
   // The recorded example's files share one stamped base name.
   std::string base;
-  for (const std::string& name : folder(example("recorded")))
+  for (const std::string& name : folder_names(example("recorded")))
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".log") == 0)
       base = name.substr(0, name.size() - 4);
   ASSERT_FALSE(base.empty());
@@ -303,7 +291,7 @@ TEST_F(ToolTest, ReplayExitCodesAndSummary) {
     r = run("replay " + example("demo_batch_edit.script") + " -o " + temp_dir());
   }
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(folder(record_dir), std::vector<std::string>{});
+  EXPECT_EQ(folder_names(record_dir), std::vector<std::string>{});
   std::string edited = read_file(temp_path("demo_session_batch_edited.xml"));
   EXPECT_NE(edited.find("<bus alias=\"address\""), std::string::npos);
   EXPECT_NE(edited.find("'valid' == falling edge"), std::string::npos);
