@@ -83,7 +83,7 @@ void sync_directory(const std::string& path) {
 }
 
 // Dropping the last reference to a replaced file frees its pages and blocks,
-// which costs about a third of a small save on ext4 (more with `discard`). The
+// a good share of a save on ext4 (more with `discard`). The
 // save keeps the replaced file open across the rename and hands that
 // descriptor to this worker, so the save returns once the new file is in place.
 class RELEASER {
