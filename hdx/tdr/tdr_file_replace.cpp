@@ -82,10 +82,10 @@ void sync_directory(const std::string& path) {
   ::close(fd);
 }
 
-// Dropping the last reference to a replaced file frees its pages and blocks,
-// a good share of a save on ext4 (more with `discard`). The
-// save keeps the replaced file open across the rename and hands that
-// descriptor to this worker, so the save returns once the new file is in place.
+// Dropping the last reference to a replaced file frees its pages and blocks, a
+// good share of a save on ext4 (more with `discard`). The save keeps the
+// replaced file open across the rename and hands that descriptor to this
+// worker, so the save returns once the new file is in place.
 class RELEASER {
  public:
   // This process's worker; a forked child starts its own.
@@ -161,9 +161,9 @@ std::atomic<RELEASER*> RELEASER::s_current{nullptr};
 // A descriptor that keeps the file about to be replaced alive past the rename,
 // or -1. Only on local file systems, where an open file that lost its name
 // stays invisible; network ones would show it under a temporary name.
-int hold_replaced(const std::string& path, int new_fd) {
+int hold_replaced(const std::string& path, const std::string& temp) {
   struct statfs fs;
-  if (::fstatfs(new_fd, &fs) != 0) return -1;
+  if (::statfs(temp.c_str(), &fs) != 0) return -1;
   switch (static_cast<unsigned long>(fs.f_type)) {
     case EXT4_SUPER_MAGIC:
     case XFS_SUPER_MAGIC:
@@ -349,14 +349,11 @@ bool TDR_FILE_REPLACE::commit() {
   if (m_buffer->error() || !m_stream.good()) return fail(m_buffer->error() ? m_buffer->error() : EIO);
   bool replacing = !m_temp.empty();
   if (replacing && s_sync && ::fsync(m_fd) != 0) return fail(errno);
-  int replaced = replacing ? hold_replaced(m_path, m_fd) : -1;
   int fd = m_fd;
   m_fd = -1;
-  if (::close(fd) != 0) {
-    if (replaced >= 0) ::close(replaced);
-    return fail(errno);
-  }
+  if (::close(fd) != 0) return fail(errno);
   if (!replacing) return true;
+  int replaced = hold_replaced(m_path, m_temp);
   if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
     int error = errno;
     if (replaced >= 0) ::close(replaced);
