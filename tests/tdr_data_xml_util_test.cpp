@@ -314,14 +314,18 @@ TEST_F(XmlUtilTest, DirectEncoderMatchesTheFormatterOnRandomStrings) {
     root->removeAttribute(u"v");
   };
   // Short strings of specials of every mode, white space, ASCII edges,
-  // non-ASCII, whole surrogate pairs and broken ones.
+  // non-ASCII, whole surrogate pairs and broken ones, between plain runs of
+  // every length around the encoder's eight-character blocks.
   const std::u16string alphabet = {u'a', u'Z', u'&', u'<', u'>', u'"', u'\'', u'\t', u'\n', u'\r',
                                    u' ', 0x01, 0x7F, 0x80, 0xE9, 0x20AC, 0xD83D, 0xDE00, 0xD800,
                                    0xDBFF, 0xDC00, 0xDFFF, 0xFFFD, 0xFFFF};
   std::mt19937 rng(12345);
   for (int round = 0; round < 1000; ++round) {
     std::u16string s(1, u'x');
-    for (size_t i = 0, len = rng() % 24; i < len; ++i) s += alphabet[rng() % alphabet.size()];
+    for (size_t i = 0, len = rng() % 24; i < len; ++i) {
+      if (rng() % 3 == 0) s.append(rng() % 20, static_cast<char16_t>(u'!' + rng() % 94));
+      s += alphabet[rng() % alphabet.size()];
+    }
     SCOPED_TRACE(round);
     compare(s);
   }
