@@ -124,23 +124,9 @@ DOMElement* TDR_DATA_SIGNAL_WIRE::new_wire_element() {
   return e;
 }
 
-namespace {
-
-// An attribute that already holds the value is left alone: the DOM replaces
-// an attribute's text node on every write, and reading a file writes the
-// normalised words back on every wire.
-void set_attr_if_different(DOMElement* e, const XMLCh* name, const XMLCh* value) {
-  if (!e) return;
-  const XMLCh* current = tdr_attr_value(e, name);
-  if (current && XMLString::equals(current, value)) return;
-  e->setAttribute(name, value);
-}
-
-}  // namespace
-
 void TDR_DATA_SIGNAL_WIRE::write_attr(const XMLCh* name, const XMLCh* value) {
-  set_attr_if_different(m_trigger_element, name, value);
-  set_attr_if_different(m_data_element, name, value);
+  tdr_set_attr(m_trigger_element, name, value);
+  tdr_set_attr(m_data_element, name, value);
 }
 
 void TDR_DATA_SIGNAL_WIRE::write_attr(const XMLCh* name, const std::string& value) {

@@ -73,7 +73,7 @@ void TDR_DATA_TRIGGER_ADV_TREE_OBJ::set_all_attributes(const TDR_DATA_STRING_PAI
       TDR_INTERNAL_ERROR("valid attribute name");
       continue;
     }
-    m_element->setAttribute(name.c_str(), tdr_widen(pair->second).c_str());
+    tdr_set_attr(m_element, name.c_str(), tdr_widen(pair->second).c_str());
   }
 }
 

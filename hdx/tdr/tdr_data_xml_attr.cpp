@@ -163,14 +163,24 @@ bool tdr_get_attr_if(const DOMElement* e, const XMLCh* name, std::string* value)
   return true;
 }
 
-void tdr_set_attr(DOMElement* e, const XMLCh* name, const char* value) {
+void tdr_set_attr(DOMElement* e, const XMLCh* name, const XMLCh* value) {
   if (!e) return;
-  e->setAttribute(name, tdr_widen(value).c_str());
+  // The DOM replaces an attribute's text node on every write, from memory the
+  // document keeps until it is closed; many writes (a save, a commit) put back
+  // the value that is already there.
+  if (DOMAttr* a = e->getAttributeNode(name)) {
+    if (!XMLString::equals(value_of(a), value)) a->setValue(value);
+    return;
+  }
+  e->setAttribute(name, value);
+}
+
+void tdr_set_attr(DOMElement* e, const XMLCh* name, const char* value) {
+  if (e) tdr_set_attr(e, name, tdr_widen(value).c_str());
 }
 
 void tdr_set_attr(DOMElement* e, const XMLCh* name, const std::string& value) {
-  if (!e) return;
-  e->setAttribute(name, tdr_widen(value).c_str());
+  if (e) tdr_set_attr(e, name, tdr_widen(value).c_str());
 }
 
 void tdr_set_attr_int(DOMElement* e, const XMLCh* name, long value) {

@@ -36,6 +36,8 @@ bool tdr_has_attr(const xercesc::DOMElement* e, const XMLCh* name);
 std::string tdr_get_attr(const xercesc::DOMElement* e, const XMLCh* name);
 // True (and *value set) when present and not empty.
 bool tdr_get_attr_if(const xercesc::DOMElement* e, const XMLCh* name, std::string* value);
+// Setters leave an attribute that already holds the value as it is.
+void tdr_set_attr(xercesc::DOMElement* e, const XMLCh* name, const XMLCh* value);
 void tdr_set_attr(xercesc::DOMElement* e, const XMLCh* name, const char* value);
 void tdr_set_attr(xercesc::DOMElement* e, const XMLCh* name, const std::string& value);
 void tdr_set_attr_int(xercesc::DOMElement* e, const XMLCh* name, long value);
