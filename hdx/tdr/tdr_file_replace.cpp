@@ -158,21 +158,25 @@ class RELEASER {
 
 std::atomic<RELEASER*> RELEASER::s_current{nullptr};
 
-// A descriptor that keeps the file about to be replaced alive past the rename,
-// or -1. Only on local file systems, where an open file that lost its name
-// stays invisible; network ones would show it under a temporary name.
-int hold_replaced(const std::string& path, const std::string& temp) {
+// Whether the file system of `fd` keeps an open file that lost its name out of
+// sight: local ones do, network ones show it under a temporary name.
+bool hides_unlinked_open_files(int fd) {
   struct statfs fs;
-  if (::statfs(temp.c_str(), &fs) != 0) return -1;
+  if (::fstatfs(fd, &fs) != 0) return false;
   switch (static_cast<unsigned long>(fs.f_type)) {
     case EXT4_SUPER_MAGIC:
     case XFS_SUPER_MAGIC:
     case BTRFS_SUPER_MAGIC:
     case F2FS_SUPER_MAGIC:
-      break;
+      return true;
     default:
-      return -1;
+      return false;
   }
+}
+
+// A descriptor that keeps the file about to be replaced alive past the rename,
+// or -1.
+int hold_replaced(const std::string& path) {
   // Non-blocking: something else (a pipe) may have taken the name meanwhile.
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   struct stat st;
@@ -292,13 +296,20 @@ TDR_FILE_REPLACE::TDR_FILE_REPLACE(const char* target)
   }
   m_buffer->attach(m_fd);
   if (!exists) return;
-  if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
+  // The new file usually has the target's owner and mode already; changing
+  // them anyway would cost a save two inode updates.
+  struct stat now;
+  if (::fstat(m_fd, &now) != 0) {
+    fail(errno);
+    return;
+  }
+  if ((st.st_uid != now.st_uid || st.st_gid != now.st_gid) &&
       ::fchown(m_fd, st.st_uid, st.st_gid) != 0 && ::fchown(m_fd, uid_t(-1), st.st_gid) != 0) {
     // Only a privileged process may give the file to someone else.
   }
   mode_t mode = st.st_mode & 07777;
-  struct stat now;
-  if (::fchmod(m_fd, mode) != 0 && (::fstat(m_fd, &now) != 0 || (now.st_mode & 07777) != mode))
+  if ((now.st_mode & 07777) != mode && ::fchmod(m_fd, mode) != 0 &&
+      (::fstat(m_fd, &now) != 0 || (now.st_mode & 07777) != mode))
     fail(errno ? errno : EPERM);
 }
 
@@ -351,9 +362,10 @@ bool TDR_FILE_REPLACE::commit() {
   if (replacing && s_sync && ::fsync(m_fd) != 0) return fail(errno);
   int fd = m_fd;
   m_fd = -1;
+  bool hold = replacing && hides_unlinked_open_files(fd);
   if (::close(fd) != 0) return fail(errno);
   if (!replacing) return true;
-  int replaced = hold_replaced(m_path, m_temp);
+  int replaced = hold ? hold_replaced(m_path) : -1;
   if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
     int error = errno;
     if (replaced >= 0) ::close(replaced);
