@@ -296,8 +296,8 @@ TDR_FILE_REPLACE::TDR_FILE_REPLACE(const char* target)
   }
   m_buffer->attach(m_fd);
   if (!exists) return;
-  // The new file usually has the target's owner and mode already; changing
-  // them anyway would cost a save two inode updates.
+  // The new file usually has the target's owner and mode already; setting the
+  // mode anyway would cost every save an inode update.
   struct stat now;
   if (::fstat(m_fd, &now) != 0) {
     fail(errno);
