@@ -2,6 +2,7 @@
 // back into the trigger (what it stores and posts; the grammar itself is
 // covered by the language test, hostile texts included), bus values and
 // symbols, symbol characters and the summary text.
+#include <map>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,7 @@ TEST_F(ConditionTest, TextsAreWrittenInWireOrderAndReadBack) {
   }
 }
 
-TEST_F(ConditionTest, EmptyTextsAndLevelsOutOfRangeSetNothing) {
-  EXPECT_EQ(parsed(" \t\r\n  ", true), CONDS(7, DC));
+TEST_F(ConditionTest, LevelsOutOfRangeSetNothing) {
   TDR_DATA_TRIGGER* t = fresh();
   t->parse_condition(nullptr, 0, false);
   // A level out of range takes nothing, and nobody is warned.
@@ -111,53 +111,32 @@ TEST_F(ConditionTest, NamesWithQuotesAreWrittenUnescaped) {
   EXPECT_EQ(t->get_condition(1, 7, false), TDR_CTYPE_HIGH_COND);
 }
 
-TEST_F(ConditionTest, NumbersGoToBusMembersBitByBit) {
-  struct CASE {
-    std::string text;
-    CONDS bus;  // d0..d3
-  } cases[] = {
-      {"'bus' == 5", {HI, LO, HI, LO}},    {"'bus' == 0x0A", {LO, HI, LO, HI}},
-      {"'bus' == -2", {LO, HI, HI, HI}},   {"'bus' == 4294967301", {HI, LO, HI, LO}},
-      {"'rbus' == 1", {LO, LO, LO, HI}},  // msb first
+// The texts of tests/data/tdr_data_condition/parsed.txt: bus values and
+// symbols, names, aliases and groups, and what is warned about.
+TEST_F(ConditionTest, TextsSetTheirWiresAndWarn) {
+  auto split = [](const std::string& text, char sep) {
+    ARGS out(1);
+    for (char c : text) {
+      if (c == sep)
+        out.emplace_back();
+      else
+        out.back() += c;
+    }
+    return out;
   };
-  for (const CASE& c : cases) {
-    CONDS got = parsed(c.text);
-    EXPECT_EQ(CONDS(got.begin() + 3, got.end()), c.bus) << c.text;
-    EXPECT_EQ(CONDS(got.begin(), got.begin() + 3), CONDS(3, DC));
+  const std::map<std::string, int> words = {{"HI", HI}, {"LO", LO}, {"RE", RE},
+                                            {"FE", FE}, {"EE", EE}, {"DC", DC}};
+  for (const auto& row : test_table("tdr_data_condition/parsed.txt")) {
+    SCOPED_TRACE(row.at(0));
+    CONDS expected;
+    for (const std::string& w : split(row.at(2), ' ')) expected.push_back(words.at(w));
+    EXPECT_EQ(parsed(row[0], row[1] == "pu"), expected);
+    for (size_t i = 3; i < row.size(); ++i) {
+      ARGS args = split(row[i], '|');
+      EXPECT_EQ(expect_message(args[0]).args, ARGS(args.begin() + 1, args.end()));
+    }
+    EXPECT_EQ(message_ids(), ARGS());
   }
-  // A number on something that is no bus.
-  EXPECT_EQ(parsed("'a' == 7 && 'c' == low"), (CONDS{DC, DC, LO, DC, DC, DC, DC}));
-  EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"a", "7", "t"}));
-}
-
-TEST_F(ConditionTest, SymbolsAndTables) {
-  EXPECT_EQ(parsed("'bus' == RUN"), (CONDS{DC, DC, DC, HI, RE, LO, DC}));
-  EXPECT_EQ(parsed("'bus' == states.IDLE && 'a' == high"), (CONDS{HI, DC, DC, LO, LO, LO, LO}));
-  EXPECT_EQ(parsed("'rbus' == alt.GO", true), (CONDS{DC, DC, DC, DC, LO, EE, FE}));
-  // Unknown table, symbol, bus: warned, and the rest of the text goes on.
-  EXPECT_EQ(parsed("'bus' == nosuch.RUN && 'c' == high"), (CONDS{DC, DC, HI, DC, DC, DC, DC}));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SYM_TABLE").args, (ARGS{"nosuch"}));
-  EXPECT_EQ(parsed("'bus' == .RUN"), CONDS(7, DC));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SYM_TABLE").args, (ARGS{""}));
-  EXPECT_EQ(parsed("'bus' == states.RUN.X"), CONDS(7, DC));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SYMBOL").args, (ARGS{"RUN.X", "states"}));
-  EXPECT_EQ(parsed("'nobus' == RUN && 'a' == low"), (CONDS{LO, DC, DC, DC, DC, DC, DC}));
-  EXPECT_EQ(expect_message("WTDR_INVALID_BUS_REF").args, (ARGS{"nobus", "RUN", "t"}));
-  // A bus without a table takes no symbol, silently.
-  EXPECT_EQ(parsed("'plain' == RUN"), CONDS(7, DC));
-}
-
-TEST_F(ConditionTest, SignalsThatAreNoTriggerWires) {
-  // x is sampled for data only: ignored without a word.
-  EXPECT_EQ(parsed("'x' == high && 'a' == high"), (CONDS{HI, DC, DC, DC, DC, DC, DC}));
-  // Unknown names are warned about and skipped.
-  EXPECT_EQ(parsed("'zz' == high && 'c' == low"), (CONDS{DC, DC, LO, DC, DC, DC, DC}));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"zz"}));
-  // Names and aliases both find wires; a group takes the condition on every member.
-  EXPECT_EQ(parsed("'b' == high && 'B' == low && 'grp' == dont_care && 'd2' == either edge"),
-            (CONDS{DC, LO, DC, DC, DC, EE, DC}));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"ghost"}));
-  EXPECT_EQ(expect_message("WTDR_INVALID_SIGNAL_REF").args, (ARGS{"unspecified"}));
 }
 
 TEST_F(ConditionTest, LevelTextsReadFromTheFileWarnWithTheirLevel) {

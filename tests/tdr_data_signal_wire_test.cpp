@@ -54,31 +54,18 @@ TEST_F(TdrTest, WireNewCreatesOneElementPerCapturedSide) {
   EXPECT_EQ(both.get_data_wire_index(), -1);
 }
 
+// The rows of tests/data/tdr_data_signal_wire/normalised.txt; the getters must
+// tell what was written back.
 TEST_F(TdrTest, WireReadingNormalisesTapModeAndConnectionStatus) {
-  struct CASE {
-    const char* attrs;
-    TDR_DATA_WIRE_TAP_MODE mode;
-    const char* mode_word;
-    bool connected;
-  } cases[] = {
-      {"", TDR_MTYPE_CLASSIC_TAP, "classic", true},
-      {" tap_mode=\"Probe\"", TDR_MTYPE_CLASSIC_TAP, "classic", true},
-      {" tap_mode=\"p\"", TDR_MTYPE_PROBEONLY_TAP, "probeonly", true},
-      {" tap_mode=\"avd\" connection_status=\"f\"", TDR_MTYPE_ADVANCED_TAP, "advanced", false},
-      {" connection_status=\"false\"", TDR_MTYPE_CLASSIC_TAP, "classic", true},
-      {" tap_mode=\"probeonly\" connection_status=\"false\"", TDR_MTYPE_PROBEONLY_TAP,
-       "probeonly", false},
-      {" tap_mode=\"probeonly\" connection_status=\"no\"", TDR_MTYPE_PROBEONLY_TAP,
-       "probeonly", true},
-  };
-  for (const CASE& c : cases) {
-    SCOPED_TRACE(c.attrs);
-    READ_WIRE r(std::string("<wire name=\"w\"") + c.attrs + "/>");
-    EXPECT_EQ(r.wire->get_tap_mode(), c.mode);
-    EXPECT_EQ(r.wire->get_connection_status(), c.connected);
-    EXPECT_EQ(r.text(), std::string("<wire connection_status=\"") +
-                            (c.connected ? "true" : "false") + "\" name=\"w\" tap_mode=\"" +
-                            c.mode_word + "\"/>");
+  for (const auto& row : test_table("tdr_data_signal_wire/normalised.txt")) {
+    SCOPED_TRACE(row.at(0));
+    READ_WIRE r("<wire name=\"w\"" + row.at(0) + "/>");
+    const char* mode = "";
+    TDR_DATA_GLOBAL_ENUM::convert_enum_to_string(r.wire->get_tap_mode(), &mode);
+    EXPECT_EQ(r.text(), row.at(1));
+    std::string status = r.wire->get_connection_status() ? "true" : "false";
+    EXPECT_EQ("<wire connection_status=\"" + status + "\" name=\"w\" tap_mode=\"" + mode + "\"/>",
+              row[1]);
     EXPECT_EQ(r.wire->get_capture_type(), TDR_WTYPE_TRIGGER_CAPTURE);
   }
 }
@@ -108,14 +95,17 @@ TEST_F(TdrTest, WireReadingTakesOtherAttributesAsTheyAre) {
 }
 
 TEST_F(TdrTest, WireWithoutNameIsReportedAndLeftUntouched) {
-  for (const char* xml : {"<wire tap_mode=\"p\"/>", "<wire name=\"\" tap_mode=\"p\"/>"}) {
+  for (auto xml : {"<wire tap_mode=\"p\"/>", "<wire name=\"\" tap_mode=\"p\"/>", "<wire/>"}) {
     READ_WIRE r(xml);
     EXPECT_EQ(expect_message("WTDR_MISSING_NAME").args, std::vector<std::string>{"signal"});
     EXPECT_EQ(r.wire->get_name(), nullptr);
     EXPECT_EQ(r.wire->get_tap_mode(), TDR_MTYPE_CLASSIC_TAP);
     EXPECT_TRUE(r.wire->get_connection_status());
-    // Nothing was written back.
+    // Nothing was written back, and no element can be made for the other side.
     EXPECT_EQ(r.text(), xml);
+    r.wire->consolidate(TDR_WTYPE_DATA_CAPTURE, true);
+    expect_internal_error("m_has_name");
+    EXPECT_EQ(r.wire->get_data_dom_node(), nullptr);
   }
 }
 
@@ -214,13 +204,6 @@ TEST_F(TdrTest, WireConsolidateCreatesAMatchingElement) {
   off.wire->consolidate(TDR_WTYPE_TRIGGER_CAPTURE, true);
   expect_sides_equal(*off.wire);
   EXPECT_FALSE(off.wire->is_debug_port());
-
-  // A wire without a name cannot get an element.
-  READ_WIRE nameless("<wire/>");
-  expect_message("WTDR_MISSING_NAME");
-  nameless.wire->consolidate(TDR_WTYPE_DATA_CAPTURE, true);
-  expect_internal_error("m_has_name");
-  EXPECT_EQ(nameless.wire->get_data_dom_node(), nullptr);
 }
 
 TEST_F(TdrTest, WireConsolidateWithDuplicateAdoptsItsElement) {

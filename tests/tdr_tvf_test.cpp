@@ -1,4 +1,3 @@
-#include <iterator>
 #include <string>
 
 #include "tdr_data_global_enum.h"
@@ -27,24 +26,16 @@ class LegacyTest : public TdrTest {
   std::unique_ptr<TDR_DATA_SESSION> m_session;
 };
 
-// Names of the top-level view nodes, buses with their members: "a,bus(c,d),e".
-std::string view_text(TDR_DATA_SIGNAL_VIEW* view) {
+// Names of the view nodes from `n` on, buses with their members: "a,bus(c,d),e".
+std::string view_text(TDR_DATA_SIGNAL_VIEW_NODE n, bool members = true) {
   std::string out;
-  for (TDR_DATA_SIGNAL_VIEW_NODE n = view->get_first_node(); !n.is_null(); n = n.get_next_sibling()) {
-    if (!out.empty()) out += ",";
-    out += n.get_name() ? n.get_name() : "";
-    if (n.is_bus()) {
-      out += "(";
-      bool first = true;
-      for (TDR_DATA_SIGNAL_VIEW_NODE m = n.get_first_child(); !m.is_null(); m = m.get_next_sibling()) {
-        out += std::string(first ? "" : ",") + (m.get_name() ? m.get_name() : "");
-        first = false;
-      }
-      out += ")";
-    }
+  for (; !n.is_null(); n = n.get_next_sibling()) {
+    out += std::string(out.empty() ? "" : ",") + (n.get_name() ? n.get_name() : "");
+    if (members && n.is_bus()) out += "(" + view_text(n.get_first_child(), false) + ")";
   }
   return out;
 }
+std::string view_text(TDR_DATA_SIGNAL_VIEW* view) { return view_text(view->get_first_node()); }
 
 }  // namespace
 
@@ -162,20 +153,17 @@ TEST_F(LegacyTest, HostileLinesImportAsFarAsTheRulesAllow) {
   EXPECT_EQ(back.get_num_instances(), 1);
 }
 
-// Every trigger letter in either case and the condition it writes; any other
-// letter leaves its signal out of the condition.
+// Every trigger letter in either case and the condition it writes (any other
+// letter leaves its signal out), and as trigger-in and trigger-out: the rows
+// of tests/data/tdr_tvf/letters.txt.
 TEST_F(LegacyTest, ConditionLettersWriteTheirWords) {
-  const std::pair<char, const char*> letters[] = {
-      {'L', "low"},          {'l', "low"},          {'H', "high"},        {'h', "high"},
-      {'R', "rising edge"},  {'r', "rising edge"},  {'F', "falling edge"}, {'f', "falling edge"},
-      {'E', "either edge"},  {'e', "either edge"},  {'x', nullptr},       {'-', nullptr},
-      {'D', nullptr}};
+  const auto letters = test_table("tdr_tvf/letters.txt");
   std::string text = "[@\\TVF=1]\n[Signal]\n", expected;
-  for (size_t i = 0; i < std::size(letters); ++i) {
+  for (size_t i = 0; i < letters.size(); ++i) {
     std::string name = "s" + std::to_string(i);
-    text += name + "=" + std::to_string(i) + "\n" + name + ":P1=\"" + letters[i].first + "\"\n";
-    if (letters[i].second)
-      expected += (expected.empty() ? "'" : " && '") + name + "' == " + letters[i].second;
+    text += name + "=" + std::to_string(i) + "\n" + name + ":P1=\"" + letters[i].at(0) + "\"\n";
+    if (letters[i].size() > 1 && !letters[i][1].empty())
+      expected += (expected.empty() ? "'" : " && '") + name + "' == " + letters[i][1];
   }
   import(text);
   TDR_DATA_TRIGGER* t = signal_set()->find_trigger("trigger_imported");
@@ -185,24 +173,19 @@ TEST_F(LegacyTest, ConditionLettersWriteTheirWords) {
   EXPECT_TRUE(t->get_trigger_position(true) == TDR_PTYPE_PRE_POS && t->get_trigger_in(true) ==
               TDR_CTYPE_DONT_CARE_COND && t->get_trigger_out(false) == TDR_CTYPE_ACTIVE_HIGH_COND);
 
-  // Trigger-in and trigger-out letters, with the words of the conditions they set.
-  const char* const io[][3] = {
-      {"L", "low", "active low"}, {"l", "low", "active low"}, {"H", "high", "active high"},
-      {"h", "high", "active high"}, {"R", "rising edge", "disable"}, {"r", "rising edge", "disable"},
-      {"F", "falling edge", "disable"}, {"f", "falling edge", "disable"},
-      {"E", "either edge", "disable"}, {"e", "either edge", "disable"}, {"-", "disable", "disable"}};
   auto word = [](TDR_DATA_TRIGGER_CONDITION c) {
     const char* text = nullptr;
     TDR_DATA_GLOBAL_ENUM::convert_enum_to_string(c, &text);
     return std::string(text ? text : "");
   };
-  for (const auto& [letter, in, out] : io) {
-    import("[@\\TVF=1]\n[Signal]\na=0\n[ACQ=\"Corvane ELA\"]\nti=\"" + std::string(letter) +
-           "\"\nto=\"" + letter + "\"\n");
+  for (const auto& row : letters) {
+    if (row.size() < 4) continue;
+    import("[@\\TVF=1]\n[Signal]\na=0\n[ACQ=\"Corvane ELA\"]\nti=\"" + row[0] + "\"\nto=\"" +
+           row[0] + "\"\n");
     TDR_DATA_TRIGGER* trigger = signal_set()->find_trigger("trigger_imported");
     ASSERT_NE(trigger, nullptr);
     for (bool pu : {false, true})
       EXPECT_EQ(word(trigger->get_trigger_in(pu)) + "/" + word(trigger->get_trigger_out(pu)),
-                std::string(in) + "/" + out) << letter;
+                row[2] + "/" + row[3]) << row[0];
   }
 }
