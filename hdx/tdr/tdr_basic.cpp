@@ -80,7 +80,7 @@ int set_dom_attribute(DOMElement* element, const XMLCh* name, const XMLCh* value
   // The DOM takes any character; the saved file could then not be read back.
   if (!TDR_DATA_XML_UTIL::is_valid_xml_text(value)) return TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT;
   try {
-    element->setAttribute(name, value);
+    tdr_set_attr(element, name, value);
   } catch (const DOMException&) {
     return TDR_BASIC_ERROR_CODE_INVALID_ARGUMENT;
   }
