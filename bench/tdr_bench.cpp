@@ -3,7 +3,7 @@
 //   tdr_bench --tdr_profile=NAME:FILE [--tdr_profile=...] [--tdr_out_dir=DIR]
 //             [--tdr_no_memory] [--tdr_check] [--tdr_table] [--tdr_pin_cpu]
 //             [--tdr_node_list_sizes=SMALL,LARGE] [--tdr_replay_calls=N]
-//             [--tdr_turns_out=FILE] [--tdr_small_ratio_repetitions=N]
+//             [--tdr_turns_out=FILE] [--tdr_noisy_repetitions=N]
 //             [Google Benchmark flags]
 //
 // Ratios are taken per iteration between timings made side by side (the
@@ -1872,7 +1872,7 @@ int main(int argc, char** argv) {
 
   benchmark::Initialize(&argc, argv);
   bool memory = true, check = false, table = false;
-  int small_ratio_repetitions = 0;  // 0: as many as the others
+  int noisy_repetitions = 0;  // 0: as many as the others
   std::string turns_out;
   const char* tmp = std::getenv("TMPDIR");
   g_out_dir = tmp && *tmp ? tmp : "/tmp";
@@ -1902,10 +1902,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tdr_bench: --tdr_replay_calls wants a positive count\n");
         return 2;
       }
-    } else if (take(argv[i], "--tdr_small_ratio_repetitions", &value)) {
-      small_ratio_repetitions = std::atoi(value.c_str());
-      if (small_ratio_repetitions < 1) {
-        std::fprintf(stderr, "tdr_bench: --tdr_small_ratio_repetitions wants a positive count\n");
+    } else if (take(argv[i], "--tdr_noisy_repetitions", &value)) {
+      noisy_repetitions = std::atoi(value.c_str());
+      if (noisy_repetitions < 1) {
+        std::fprintf(stderr, "tdr_bench: --tdr_noisy_repetitions wants a positive count\n");
         return 2;
       }
     } else if (take(argv[i], "--tdr_turns_out", &value)) {
@@ -1957,33 +1957,43 @@ int main(int argc, char** argv) {
       if (large) b->Iterations(large_count);
       return b;
     };
-    // The view walk and the no-edit commit are a few hundredths of an open or
-    // less, and a repetition's heap layout (what ran before it) moves them by
-    // 10-20%: their figure, a median over repetitions, needs more of them.
-    // The large profile is spared; its ratios there move less and cost most.
-    auto small_ratios = [&](benchmark::internal::Benchmark* b) {
-      if (!large && small_ratio_repetitions > 0) b->Repetitions(small_ratio_repetitions);
+    // Rows whose repetitions' medians move most from one to the next need
+    // more of them for a steady figure: ratios of a few hundredths of an open
+    // or less, which move by 10-20% with the heap each repetition finds, the
+    // replay's script reading, and on the large profile the save, whose
+    // 288 MB of page cache costs what the host lets it.
+    auto noisy = [&](benchmark::internal::Benchmark* b, bool on_large) {
+      if ((on_large || !large) && noisy_repetitions > 0) b->Repetitions(noisy_repetitions);
+      return b;
     };
-    small_ratios(
-        pairs(benchmark::RegisterBenchmark(("open_paired" + n).c_str(), BM_open_paired, &p), 9));
-    pairs(benchmark::RegisterBenchmark(("save_paired" + n).c_str(), BM_save_paired, &p), 7);
+    noisy(pairs(benchmark::RegisterBenchmark(("open_paired" + n).c_str(), BM_open_paired, &p), 9),
+          true);
+    noisy(pairs(benchmark::RegisterBenchmark(("save_paired" + n).c_str(), BM_save_paired, &p), 7),
+          true);
     for (const char* op : {"load", "commit", "edit_commit", "session_open", "session_save"}) {
       benchmark::internal::Benchmark* b =
           benchmark::RegisterBenchmark(("tx_" + std::string(op) + n).c_str(), BM_tx, &p,
                                        std::string(op))
               ->Iterations(large ? 9 : 41)
               ->Unit(benchmark::kMillisecond);
-      if (std::string(op) == "commit") small_ratios(b);
+      if (std::string(op) == "commit") noisy(b, true);
+      if (std::string(op) == "session_save") noisy(b, false);
     }
-    pairs(benchmark::RegisterBenchmark(("tx_trigger_init" + n).c_str(), BM_tx_trigger_init, &p), 9);
-    pairs(benchmark::RegisterBenchmark(("tx_trigger_commit" + n).c_str(), BM_tx_trigger_commit, &p),
-          9);
+    noisy(pairs(benchmark::RegisterBenchmark(("tx_trigger_init" + n).c_str(), BM_tx_trigger_init,
+                                             &p),
+                9),
+          false);
+    noisy(pairs(benchmark::RegisterBenchmark(("tx_trigger_commit" + n).c_str(),
+                                             BM_tx_trigger_commit, &p),
+                9),
+          false);
     benchmark::RegisterBenchmark(("tx_trigger_set_condition" + n).c_str(),
                                  BM_tx_trigger_set_condition, &p)
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark(("replay_paired" + n).c_str(), BM_replay_paired, &p)
-        ->Iterations(25)
-        ->Unit(benchmark::kMillisecond);
+    noisy(benchmark::RegisterBenchmark(("replay_paired" + n).c_str(), BM_replay_paired, &p)
+              ->Iterations(25)
+              ->Unit(benchmark::kMillisecond),
+          true);
   }
   for (const char* op : NODE_LIST_OPS)
     benchmark::RegisterBenchmark(("node_list/" + std::string(op)).c_str(), BM_node_list,
