@@ -38,7 +38,12 @@ class MSG_SINK {
   virtual void on_internal_error(const char* condition, const char* module,
                                  const char* file, int line) = 0;
   virtual void on_debug(const char* module, const char* line) = 0;
+  // False spares the formatting of debug lines the sink would drop.
+  virtual bool wants_debug() const { return true; }
 };
+
+// Whether TDR_DEBUG is set, read once.
+bool msg_debug_from_environment();
 
 // Installs `sink` (null restores the default stderr sink); returns the previous one.
 MSG_SINK* msg_set_sink(MSG_SINK* sink);

@@ -58,6 +58,7 @@ class MESSAGE_SCOPE : public MSG_SINK {
                          std::to_string(line) + ": " + (condition ? condition : ""));
   }
   void on_debug(const char*, const char*) override {}
+  bool wants_debug() const override { return false; }
 
   void finish() {
     restore();

@@ -19,14 +19,20 @@ class STDERR_SINK : public MSG_SINK {
                  module ? module : "", file ? file : "", line);
   }
   void on_debug(const char* module, const char* line) override {
-    if (std::getenv("TDR_DEBUG")) std::fprintf(stderr, "Debug (%s): %s\n", module, line);
+    if (wants_debug()) std::fprintf(stderr, "Debug (%s): %s\n", module, line);
   }
+  bool wants_debug() const override { return msg_debug_from_environment(); }
 };
 
 STDERR_SINK g_default_sink;
 MSG_SINK* g_sink = &g_default_sink;
 
 }  // namespace
+
+bool msg_debug_from_environment() {
+  static const bool set = std::getenv("TDR_DEBUG") != nullptr;
+  return set;
+}
 
 MSG_SINK* msg_set_sink(MSG_SINK* sink) {
   MSG_SINK* previous = g_sink;
@@ -107,6 +113,7 @@ void MSG_INTERNAL_ERROR::report(const char* condition, const char* module, const
 }
 
 bool msg_local_vdebug(const char* module, const char* format, va_list args) {
+  if (!g_sink->wants_debug()) return true;
   std::string line = vformat(format, args);
   g_sink->on_debug(module ? module : "", line.c_str());
   return true;

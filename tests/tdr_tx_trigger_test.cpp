@@ -176,6 +176,14 @@ TEST_F(TxTriggerTest, RenamesReachTheDataListAndEveryLevel) {
   EXPECT_LT(data_list->find_wire_node("a"), 0);
   EXPECT_TRUE(t->is_name_in_uniq_set("alpha"));
   EXPECT_FALSE(t->is_name_in_uniq_set("a"));
+  // Undo and redo keep the name set in step with the nodes.
+  act([](TDR_TX_TRIGGER& t) { EXPECT_TRUE(t.set_node_alias(node(t, "c"), "cee")); });
+  for (bool redo : {false, true}) {
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(redo ? inst(0)->redo() : inst(0)->undo());
+    for (const char* name : {"alpha", "cee"}) EXPECT_EQ(t->is_name_in_uniq_set(name), redo);
+    EXPECT_EQ(t->is_name_in_uniq_set("a"), !redo);
+    EXPECT_TRUE(t->is_name_in_uniq_set("bee"));
+  }
   std::string saved = save();
   EXPECT_TRUE(level_text_has(saved, ">'alpha' == high\n"));
   EXPECT_TRUE(level_text_has(saved, ">'alpha' == low\n"));

@@ -27,7 +27,7 @@ void TOOL_SINK::on_internal_error(const char* condition, const char* module, con
 }
 
 void TOOL_SINK::on_debug(const char* module, const char* line) {
-  if (std::getenv("TDR_DEBUG")) std::fprintf(stderr, "Debug (%s): %s\n", module, line);
+  if (wants_debug()) std::fprintf(stderr, "Debug (%s): %s\n", module, line);
 }
 
 bool TOOL_ARGS::parse(int argc, char** argv, int first,

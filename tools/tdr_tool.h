@@ -29,6 +29,7 @@ class TOOL_SINK : public MSG_SINK {
   void on_internal_error(const char* condition, const char* module, const char* file,
                          int line) override;
   void on_debug(const char* module, const char* line) override;
+  bool wants_debug() const override { return msg_debug_from_environment(); }
   FILE* out = stderr;
   int internal_errors = 0;
   int messages = 0;

@@ -971,6 +971,7 @@ class REPLAY_SINK : public MSG_SINK {
   void on_debug(const char* module, const char* line) override {
     if (m_previous) m_previous->on_debug(module, line);
   }
+  bool wants_debug() const override { return m_previous && m_previous->wants_debug(); }
 
  private:
   TDR_TX_SCRIPT_PLAYER::STATE* m_state;

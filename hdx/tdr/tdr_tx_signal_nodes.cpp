@@ -87,6 +87,9 @@ void TDR_TX_SIGNAL_NODES::set_the_other_signal_nodes(TDR_TX_SIGNAL_NODES* other)
 
 void TDR_TX_SIGNAL_NODES::rebuild_uniq_name_set() {}
 
+void TDR_TX_SIGNAL_NODES::update_uniq_name_set(const std::string&, const std::string&,
+                                               const NODE_TYPE&) {}
+
 bool TDR_TX_SIGNAL_NODES::in_undo_redo() const {
   return m_undo_manager && m_undo_manager->is_in_undo_redo();
 }
@@ -795,6 +798,8 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
   NODE_TYPE* target = get_node(node_index);
   if (!target) return false;
   bool names_differ = target->name != node->name || target->alias != node->alias;
+  std::string old_name, old_alias;
+  if (names_differ) old_name = target->name, old_alias = target->alias;
   TDR_DATA_WIRE_CAPTURE_TYPE old_type = target->capture_type;
   // A view the next commit does not rebuild (the set it replaces, kept for
   // its logs) must show what the edits wrote into it.
@@ -810,7 +815,9 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
   // Otherwise a pending mark stays: restoring another field of the node must
   // not cancel the carry-over of a capture change not yet committed.
   m_view_rebuild_needed = true;
-  if (names_differ) rebuild_uniq_name_set();
+  // Undoing and redoing renames and aliases happens all the time in an
+  // editor: a rebuild over every node each time would grow with the list.
+  if (names_differ) update_uniq_name_set(old_name, old_alias, *target);
   return true;
 }
 

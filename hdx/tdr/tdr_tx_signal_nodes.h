@@ -91,6 +91,9 @@ class TDR_TX_SIGNAL_NODES {
   virtual bool group_node(int first_index, int last_index, NODE_TYPE* template_node);
   virtual int copy_before_node(int first_index, int last_index, int node_index, bool into_group);
   virtual void rebuild_uniq_name_set();
+  // One node's name or alias changed from the old pair to its current ones.
+  virtual void update_uniq_name_set(const std::string& old_name, const std::string& old_alias,
+                                    const NODE_TYPE& node);
 
   void set_the_other_signal_nodes(TDR_TX_SIGNAL_NODES* other);
   TDR_TX_SIGNAL_NODES* get_the_other_signal_nodes() const { return m_tx_the_other_signal_nodes; }

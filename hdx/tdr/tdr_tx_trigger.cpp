@@ -1290,6 +1290,14 @@ void TDR_TX_TRIGGER::rebuild_uniq_name_set() {
   }
 }
 
+void TDR_TX_TRIGGER::update_uniq_name_set(const std::string& old_name,
+                                          const std::string& old_alias, const NODE_TYPE& node) {
+  uniq_remove(old_name);
+  uniq_remove(old_alias);
+  uniq_add(node.name);
+  uniq_add(node.alias);
+}
+
 const char* TDR_TX_TRIGGER::get_name() {
   return m_data_trigger ? m_data_trigger->get_name() : nullptr;
 }

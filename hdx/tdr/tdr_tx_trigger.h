@@ -157,6 +157,8 @@ class TDR_TX_TRIGGER : public TDR_TX_SIGNAL_NODES {
   bool set_group_node_name(int node_index, const char* name) override;
   bool set_node_alias(int node_index, const char* alias) override;
   void rebuild_uniq_name_set() override;
+  void update_uniq_name_set(const std::string& old_name, const std::string& old_alias,
+                            const NODE_TYPE& node) override;
   bool group_node(int first_index, int last_index, NODE_TYPE* template_node) override;
   bool ungroup_node(int node_index) override;
   int copy_before_node(int first_index, int last_index, int node_index, bool into_group) override;
