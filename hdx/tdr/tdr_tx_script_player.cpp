@@ -129,6 +129,12 @@ const WORDS& enum_words(ARG_KIND kind) {
   return words;
 }
 
+// Equality without the library's out-of-line compare: with a literal, the
+// length is known and the bytes are compared in place.
+inline bool same(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), b.size()) == 0;
+}
+
 bool parse_int(std::string_view token, long* value) {
   size_t i = token.size() > 1 && token[0] == '-' ? 1 : 0;
   size_t first = i;  // of the digits that count: leading zeros do not
@@ -200,13 +206,13 @@ bool convert_bare(ARG_KIND kind, std::string_view token, ARG* arg) {
   switch (kind) {
     case K_INT: return parse_int(token, &arg->value);
     case K_BOOL:
-      if (token != "true" && token != "false") return false;
-      arg->value = token == "true";
+      if (!same(token, "true") && !same(token, "false")) return false;
+      arg->value = same(token, "true");
       return true;
     case K_STR:
     case K_NULL:
       arg->null = true;
-      return token == "NULL";
+      return same(token, "NULL");
     case K_INT_LIST: return false;
     default: return parse_int(token, &arg->value);  // an enumeration value without a word
   }
@@ -865,7 +871,7 @@ const std::vector<const OPERATION*>* operations_named(std::string_view name, HEA
   }();
   if (name.empty()) return nullptr;
   for (size_t at = hash(name); !table[at].name.empty(); at = (at + 1) & (SIZE - 1)) {
-    if (table[at].name != name) continue;
+    if (!same(table[at].name, name)) continue;
     const std::vector<const OPERATION*>& ops = table[at].by_head[given];
     return ops.empty() ? nullptr : &ops;
   }
@@ -1113,7 +1119,7 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
     CALL call;
     call.line = line_number;
     call.head = H_SESSION;
-    if (word == "instance") {
+    if (same(word, "instance")) {
       long index = 0;
       std::string_view number = next_word(line, &pos);
       if (!parse_int(number, &index)) {
@@ -1126,8 +1132,9 @@ bool TDR_TX_SCRIPT_PLAYER::load_text(const std::string& text, const std::string&
       call.instance = int(index);
       call.head = H_INSTANCE;
       word = next_word(line, &pos);
-      if (word == "setup_tab" || word == "data_tab") {
-        call.head = word == "setup_tab" ? H_SETUP : H_DATA;
+      bool setup = same(word, "setup_tab");
+      if (setup || same(word, "data_tab")) {
+        call.head = setup ? H_SETUP : H_DATA;
         word = next_word(line, &pos);
       }
       if (word.empty()) {
