@@ -797,9 +797,10 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
   if (!TDR_CHECK(node_index >= 0)) return false;
   NODE_TYPE* target = get_node(node_index);
   if (!target) return false;
-  bool names_differ = target->name != node->name || target->alias != node->alias;
-  std::string old_name, old_alias;
-  if (names_differ) old_name = target->name, old_alias = target->alias;
+  // Undoing and redoing renames and aliases happens all the time in an
+  // editor: a rebuild over every node each time would grow with the list.
+  if (target->name != node->name || target->alias != node->alias)
+    update_uniq_name_set(target->name, target->alias, *node);
   TDR_DATA_WIRE_CAPTURE_TYPE old_type = target->capture_type;
   // A view the next commit does not rebuild (the set it replaces, kept for
   // its logs) must show what the edits wrote into it.
@@ -815,9 +816,6 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
   // Otherwise a pending mark stays: restoring another field of the node must
   // not cancel the carry-over of a capture change not yet committed.
   m_view_rebuild_needed = true;
-  // Undoing and redoing renames and aliases happens all the time in an
-  // editor: a rebuild over every node each time would grow with the list.
-  if (names_differ) update_uniq_name_set(old_name, old_alias, *target);
   return true;
 }
 

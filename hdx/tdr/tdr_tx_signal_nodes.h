@@ -91,7 +91,7 @@ class TDR_TX_SIGNAL_NODES {
   virtual bool group_node(int first_index, int last_index, NODE_TYPE* template_node);
   virtual int copy_before_node(int first_index, int last_index, int node_index, bool into_group);
   virtual void rebuild_uniq_name_set();
-  // One node's name or alias changed from the old pair to its current ones.
+  // One node's name and alias change from the old pair to those of `node`.
   virtual void update_uniq_name_set(const std::string& old_name, const std::string& old_alias,
                                     const NODE_TYPE& node);
 
