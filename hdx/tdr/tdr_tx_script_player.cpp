@@ -722,6 +722,8 @@ const std::vector<OPERATION>& operations() {
       {"delete_node", H_LIST, {K_INT, K_INT}, RUN(c.list->delete_node(c.i(0), c.i(1)))},
       {"delete_node", H_LIST, {K_STR}, RUN(c.list->delete_node(c.s(0)))},
       {"delete_node_base", H_LIST, {K_INT, K_INT}, RUN(c.list->delete_node_base(c.i(0), c.i(1)))},
+      {"delete_node_keeping_view", H_LIST, {K_INT, K_INT},
+       RUN(c.list->delete_node_keeping_view(c.i(0), c.i(1)))},
       {"insert_deleted_before_node", H_LIST, {K_INT}, nullptr},
       {"group_node", H_LIST, {K_INT, K_INT, K_NULL},
        RUN(c.list->group_node(c.i(0), c.i(1), nullptr))},

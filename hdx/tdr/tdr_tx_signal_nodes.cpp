@@ -571,6 +571,15 @@ bool TDR_TX_SIGNAL_NODES::set_node_connection_status(int node_index, bool connec
   return true;
 }
 
+// A port read from a file without a name stays as the file has it: a wire
+// takes no port without a name.
+void TDR_TX_SIGNAL_NODES::show_debug_port(TDR_DATA_SIGNAL_WIRE* wire, const NODE_TYPE& node) {
+  if (!node.is_debug_port)
+    wire->set_debug_port(false, nullptr);
+  else if (!node.debug_port_name.empty())
+    wire->set_debug_port(true, node.debug_port_name.c_str());
+}
+
 void TDR_TX_SIGNAL_NODES::gen_debug_port_name(std::string* port_name, int node_index) const {
   TDR_TX_NODE_RECORD(func, "gen_debug_port_name");
   func.append_argument(node_index);
@@ -615,12 +624,8 @@ bool TDR_TX_SIGNAL_NODES::set_debug_out(int node_index, bool enable, const char*
       m_change_status->m_classic_debug_port_changed = true;
   }
   if (node->data_view_node) {
-    if (TDR_DATA_SIGNAL_WIRE* wire = node->data_view_node->get_data_wire(false)) {
-      if (enable && !node->debug_port_name.empty())
-        wire->set_debug_port(true, node->debug_port_name.c_str());
-      else
-        wire->set_debug_port(enable, nullptr);
-    }
+    if (TDR_DATA_SIGNAL_WIRE* wire = node->data_view_node->get_data_wire(false))
+      show_debug_port(wire, *node);
   }
   if (!change) return false;
   append_atomic_action(change->finish());
@@ -804,7 +809,16 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
   TDR_DATA_WIRE_CAPTURE_TYPE old_type = target->capture_type;
   // A view the next commit does not rebuild (the set it replaces, kept for
   // its logs) must show what the edits wrote into it.
-  if (target->data_view_node) show_restored_properties(target->data_view_node, *target, *node);
+  if (target->data_view_node) {
+    show_restored_properties(target->data_view_node, *target, *node);
+    // The setter writes the port into the wire at once; so do undo and redo,
+    // or a port left with a renamed node would differ between the two roads.
+    TDR_DATA_SIGNAL_WIRE* wire = target->is_wire() ? target->data_view_node->get_data_wire(false)
+                                                   : nullptr;
+    if (wire && (target->is_debug_port != node->is_debug_port ||
+                 target->debug_port_name != node->debug_port_name))
+      show_debug_port(wire, *node);
+  }
   copy_node_properties(node, target);
   if (old_type != node->capture_type) {
     m_capture_type_changed = true;
@@ -887,6 +901,16 @@ int TDR_TX_SIGNAL_NODES::delete_node_base(int first_index, int last_index) {
   func.append_argument(first_index);
   func.append_argument(last_index);
   return TDR_TX_SIGNAL_NODES::delete_node(first_index, last_index);
+}
+
+int TDR_TX_SIGNAL_NODES::delete_node_keeping_view(int first_index, int last_index) {
+  TDR_TX_NODE_RECORD(func, "delete_node_keeping_view");
+  func.append_argument(first_index);
+  func.append_argument(last_index);
+  m_keep_view_elements = true;
+  int deleted = delete_range(first_index, last_index);
+  m_keep_view_elements = false;
+  return deleted;
 }
 
 namespace {
@@ -972,14 +996,15 @@ int TDR_TX_SIGNAL_NODES::delete_range(int first_index, int last_index) {
   for (int k = first_index; k <= last_index; ++k) {
     NODE_TYPE* node = nodes[k];
     count_node(node, -1);
-    if (node->data_view_node) node->data_view_node->remove();
+    if (node->data_view_node && !m_keep_view_elements) node->data_view_node->remove();
     delete node;
   }
   nodes.erase(nodes.begin() + first_index, nodes.begin() + last_index + 1);
   int deleted = last_index - first_index + 1;
   set_node_changed_flag(all_rivlet ? TDR_MTYPE_ADVANCED_TAP : TDR_MTYPE_CLASSIC_TAP, false);
   append_atomic_action(
-      new TDR_TX_UNDO_ACTION_DELETE(this, first_index, last_index, copies, new_last_member));
+      new TDR_TX_UNDO_ACTION_DELETE(this, first_index, last_index, copies, new_last_member,
+                                    m_keep_view_elements));
   return deleted;
 }
 
@@ -1637,12 +1662,13 @@ bool TDR_TX_UNDO_ACTION_APPEND::redo() {
 TDR_TX_UNDO_ACTION_DELETE::TDR_TX_UNDO_ACTION_DELETE(TDR_TX_SIGNAL_NODES* list, int first_index,
                                                      int last_index,
                                                      std::vector<NODE_TYPE*>* copies,
-                                                     int new_last_member)
+                                                     int new_last_member, bool keep_view)
     : m_list(list),
       m_first_index(first_index),
       m_last_index(last_index),
       m_copies(copies),
-      m_new_last_member(new_last_member) {}
+      m_new_last_member(new_last_member),
+      m_keep_view(keep_view) {}
 
 TDR_TX_UNDO_ACTION_DELETE::~TDR_TX_UNDO_ACTION_DELETE() {
   for (NODE_TYPE* copy : *m_copies) delete copy;
@@ -1660,7 +1686,9 @@ bool TDR_TX_UNDO_ACTION_DELETE::undo() {
 }
 
 bool TDR_TX_UNDO_ACTION_DELETE::redo() {
-  bool ok = m_list->delete_node_base(m_first_index, m_last_index) >= 0;
+  int deleted = m_keep_view ? m_list->delete_node_keeping_view(m_first_index, m_last_index)
+                           : m_list->delete_node_base(m_first_index, m_last_index);
+  bool ok = deleted >= 0;
   m_list->rebuild_uniq_name_set();
   return ok;
 }

@@ -142,6 +142,9 @@ class TDR_TX_SIGNAL_NODES {
   bool append_node_uniq_name(NODE_TYPE* node);
   // This class's own delete_node(first, last), never an override.
   int delete_node_base(int first_index, int last_index);
+  // The same, leaving the deleted nodes' elements in the view: the other
+  // list may still show those signals.
+  int delete_node_keeping_view(int first_index, int last_index);
   bool insert_deleted_before_node(int node_index, const std::vector<NODE_TYPE*>* nodes);
   bool link_group_node(int node_index, TDR_DATA_GROUP_LINKING_TYPE linking_type);
   // The new index of the node that was at `node_index`, or -1.
@@ -217,6 +220,8 @@ class TDR_TX_SIGNAL_NODES {
                               std::string* accepted);
   bool check_block(int first_index, int last_index, int node_index, bool into_group,
                    bool copying) const;
+  // Writes a node's debug port into its wire.
+  static void show_debug_port(TDR_DATA_SIGNAL_WIRE* wire, const NODE_TYPE& node);
   void move_view_block(int first_index, int last_index, int node_index);
   void clear_view_nodes(TDR_DATA_SIGNAL_VIEW* view);
   int delete_range(int first_index, int last_index);
@@ -236,6 +241,8 @@ class TDR_TX_SIGNAL_NODES {
   bool m_capture_type_changed = false;
   bool m_view_rebuild_needed = false;
   std::vector<TDR_TX_PLUGIN_MNEMONICS_INFO*> m_plugin_infos;
+  // Set while delete_node_keeping_view runs.
+  bool m_keep_view_elements = false;
   // Next free wire indices before the node-creating append_node(name, ...).
   int m_append_next_data_before = -1;
   int m_append_next_trigger_before = -1;
@@ -287,7 +294,7 @@ class TDR_TX_UNDO_ACTION_DELETE : public TDR_TX_UNDO_ACTION_ATOMIC {
   // delete made its group's last member, or -1.
   TDR_TX_UNDO_ACTION_DELETE(TDR_TX_SIGNAL_NODES* list, int first_index, int last_index,
                             std::vector<TDR_TX_SIGNAL_NODES::NODE_TYPE*>* copies,
-                            int new_last_member);
+                            int new_last_member, bool keep_view = false);
   ~TDR_TX_UNDO_ACTION_DELETE() override;
   bool undo() override;
   bool redo() override;
@@ -298,6 +305,7 @@ class TDR_TX_UNDO_ACTION_DELETE : public TDR_TX_UNDO_ACTION_ATOMIC {
   int m_last_index;
   std::vector<TDR_TX_SIGNAL_NODES::NODE_TYPE*>* m_copies;
   int m_new_last_member;
+  bool m_keep_view;
 };
 
 class TDR_TX_UNDO_ACTION_GROUP : public TDR_TX_UNDO_ACTION_ATOMIC {

@@ -279,21 +279,22 @@ bool TDR_TX_SIGNAL_NODES::commit(TDR_DATA_SIGNAL_VIEW* view) {
           TDR_INTERNAL_ERROR("Invalid node type");
           continue;
       }
-      if (node->is_wire()) {
+      // Only the node's own wire: through the view node, a node named like
+      // another wire's alias would reach that wire.
+      TDR_DATA_SIGNAL_WIRE* wire = node->is_wire() ? view_node.get_data_wire(false) : nullptr;
+      if (wire && (!wire->get_name() || node->name != wire->get_name())) wire = nullptr;
+      if (wire) {
         // An undone alias must leave the wire too.
         view_node.set_alias(node->alias.empty() ? nullptr : node->alias.c_str());
-      } else if (!node->alias.empty()) {
-        view_node.set_alias(node->alias.c_str());
+        view_node.set_signal_type(node->signal_type);
+      } else if (node->is_group()) {
+        if (!node->alias.empty()) view_node.set_alias(node->alias.c_str());
+        view_node.set_signal_type(node->signal_type);
       }
-      view_node.set_signal_type(node->signal_type);
       view_node.set_signal_inverted(node->signal_inverted);
       if (node->is_wire()) {
-        TDR_DATA_SIGNAL_WIRE* wire = view_node.get_data_wire(false);
         if (wire) {
-          if (m_is_setup_view)
-            wire->set_debug_port(node->is_debug_port, node->debug_port_name.empty()
-                                                          ? nullptr
-                                                          : node->debug_port_name.c_str());
+          if (m_is_setup_view) show_debug_port(wire, *node);
           node->data_wire_index = wire->get_data_wire_index();
         } else {
           result = false;
@@ -409,8 +410,7 @@ bool TDR_TX_SIGNAL_NODES::commit_signal_set_debug_port(TDR_DATA_SIGNAL_SET* sign
   for (NODE_TYPE* node : *m_node_vec) {
     if (node->is_group()) continue;
     if (TDR_DATA_SIGNAL_WIRE* wire = signal_set->get_wire(node->name.c_str()))
-      wire->set_debug_port(node->is_debug_port,
-                           node->debug_port_name.empty() ? nullptr : node->debug_port_name.c_str());
+      show_debug_port(wire, *node);
   }
   m_change_status->m_classic_debug_port_changed = false;
   m_change_status->m_rivlet_debug_port_changed = false;

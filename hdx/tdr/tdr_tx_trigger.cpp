@@ -1403,16 +1403,14 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
     }
   }
   // The data-view list loses every node its delete_node(name) would delete for
-  // these names, found in one pass and removed run by run from the end.
+  // these names, found in one pass and removed run by run from the end. Their
+  // elements stay in the data view, which the setup view may still match.
   if (!removed_wire_names.empty()) {
     std::unordered_set<std::string> wanted(removed_wire_names.begin(), removed_wire_names.end());
     std::vector<std::pair<int, int>> runs;
     for (int k = 0; k < signal_set->get_node_count(); ++k) {
       NODE_TYPE* node = signal_set->get_node(k);
       if (node->is_group() || (!wanted.count(node->name) && !wanted.count(node->alias))) continue;
-      // The view element stays: the setup view may still show the signal.
-      delete node->data_view_node;
-      node->data_view_node = nullptr;
       if (!runs.empty() && runs.back().second == k - 1) {
         runs.back().second = k;
       } else {
@@ -1420,7 +1418,7 @@ int TDR_TX_TRIGGER::delete_node(int first_index, int last_index) {
       }
     }
     for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
-      signal_set->delete_node_base(it->first, it->second);
+      signal_set->delete_node_keeping_view(it->first, it->second);
     }
   }
   return deleted;
