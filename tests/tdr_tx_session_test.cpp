@@ -204,6 +204,15 @@ TEST_F(TxSessionTest, EditsUndoneSavedAndRedoneGiveTheFileTheyGaveDirectly) {
     EXPECT_TRUE(save() == edited) << m_last_saved;
   }
 
+  // A capture change waiting for its carry-over to the data list comes back
+  // with its node when a delete is undone.
+  open(canonical);
+  act(1, [&] { EXPECT_TRUE(trig(1)->set_node_capture_type(1, TDR_WTYPE_TRIGGER_CAPTURE)); });
+  act(1, [&] { EXPECT_EQ(trig(1)->delete_node(1, 1), 1); });
+  EXPECT_TRUE(inst(1)->undo());
+  save();
+  EXPECT_EQ(set(1)->get_node_count(), 1) << "the trigger-only signal left the data list";
+
   // A port read without a name stays as the file has it through a commit
   // that rewrites every port (it once raised an internal error).
   std::string text = read_file(canonical);

@@ -978,6 +978,9 @@ int TDR_TX_SIGNAL_NODES::delete_range(int first_index, int last_index) {
   bool all_rivlet = true;
   for (int k = first_index; k <= last_index; ++k) {
     copies->push_back(full_copy(nodes[k]));
+    // A capture change not yet carried over to the other list comes back
+    // with the node on undo.
+    copies->back()->capture_type_changed = nodes[k]->capture_type_changed;
     if (nodes[k]->tap_mode == TDR_MTYPE_CLASSIC_TAP) all_rivlet = false;
   }
 
@@ -1044,6 +1047,7 @@ bool TDR_TX_SIGNAL_NODES::insert_deleted_before_node(int node_index,
   for (const NODE_TYPE* node : *nodes) {
     copies.push_back(full_copy(node));
     count_node(copies.back(), +1);
+    if (node->capture_type_changed) copies.back()->capture_type_changed = m_capture_type_changed = true;
   }
   m_node_vec->insert(m_node_vec->begin() + node_index, copies.begin(), copies.end());
   m_view_rebuild_needed = true;
