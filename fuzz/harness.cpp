@@ -913,7 +913,10 @@ void edit_once(TDR_TX_SESSION* tx, int g, BYTE_READER& in) {
     case 0: if (wire) list->set_node_name(i, name.c_str()); break;
     case 1: list->set_node_alias(i, in.pick(3) ? name.c_str() : nullptr); break;
     case 2: if (group) list->set_group_node_name(i, name.c_str()); break;
-    case 3: list->set_node_capture_type(i, TDR_DATA_WIRE_CAPTURE_TYPE(1 + in.pick(3))); break;
+    // A header's capture change is carried over to the other list as a net of
+    // the group's name, unless a node there has that name when the commit
+    // comes, so the roads differ by when they commit around group renames.
+    case 3: if (wire) list->set_node_capture_type(i, TDR_DATA_WIRE_CAPTURE_TYPE(1 + in.pick(3))); break;
     case 4: list->set_node_tap_mode(i, TDR_DATA_WIRE_TAP_MODE(in.pick(2))); break;
     case 5: list->set_node_connection_status(i, in.pick(2)); break;
     case 6: if (wire) {
