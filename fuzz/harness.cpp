@@ -885,8 +885,10 @@ std::string comparable(const std::string& file) {
       if (tag.compare(table, no_table.size(), no_table) == 0) tag.erase(table, no_table.size());
       else drop_attribute(&tag, "radix");
     }
-    if (tag.find(" debug_port=\"yes\"") == std::string::npos) drop_attribute(&tag, "debug_port_name");
-    for (const char* by_default : {" radix=\"hex\"", " link=\"none\"", " is_signal_inverted=\"no\""}) {
+    if (tag.find(" debug_port=\"yes\"") == std::string::npos)
+      drop_attribute(&tag, "debug_port_name");
+    for (const char* by_default :
+         {" radix=\"hex\"", " link=\"none\"", " is_signal_inverted=\"no\""}) {
       size_t at_default = tag.find(by_default);
       if (at_default != std::string::npos) tag.erase(at_default, std::strlen(by_default));
     }
@@ -916,7 +918,9 @@ void edit_once(TDR_TX_SESSION* tx, int g, BYTE_READER& in) {
     // A header's capture change is carried over to the other list as a net of
     // the group's name, unless a node there has that name when the commit
     // comes, so the roads differ by when they commit around group renames.
-    case 3: if (wire) list->set_node_capture_type(i, TDR_DATA_WIRE_CAPTURE_TYPE(1 + in.pick(3))); break;
+    case 3:
+      if (wire) list->set_node_capture_type(i, TDR_DATA_WIRE_CAPTURE_TYPE(1 + in.pick(3)));
+      break;
     case 4: list->set_node_tap_mode(i, TDR_DATA_WIRE_TAP_MODE(in.pick(2))); break;
     case 5: list->set_node_connection_status(i, in.pick(2)); break;
     case 6: if (wire) {

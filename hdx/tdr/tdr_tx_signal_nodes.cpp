@@ -1047,7 +1047,8 @@ bool TDR_TX_SIGNAL_NODES::insert_deleted_before_node(int node_index,
   for (const NODE_TYPE* node : *nodes) {
     copies.push_back(full_copy(node));
     count_node(copies.back(), +1);
-    if (node->capture_type_changed) copies.back()->capture_type_changed = m_capture_type_changed = true;
+    if (node->capture_type_changed)
+      copies.back()->capture_type_changed = m_capture_type_changed = true;
   }
   m_node_vec->insert(m_node_vec->begin() + node_index, copies.begin(), copies.end());
   m_view_rebuild_needed = true;
