@@ -33,6 +33,15 @@ void take_wire_fields(NODE_TYPE* node, TDR_DATA_SIGNAL_WIRE* wire) {
   node->connection_status = wire->get_connection_status();
 }
 
+// Whether `wire`, found by `node`'s name, is the node's signal and not
+// another wire whose alias is that name.
+bool is_own_wire(const NODE_TYPE& node, const TDR_DATA_SIGNAL_WIRE& wire) {
+  const char* name = wire.get_name();
+  if (name && node.name == name) return true;
+  const char* alias = wire.get_alias();
+  return alias && node.name == alias && node.alias == alias;
+}
+
 // A node from a view node: name, alias, signal type and inversion.
 NODE_TYPE* node_from_view(const TDR_DATA_SIGNAL_VIEW_NODE& view_node) {
   NODE_TYPE* node = new NODE_TYPE();
@@ -280,9 +289,10 @@ bool TDR_TX_SIGNAL_NODES::commit(TDR_DATA_SIGNAL_VIEW* view) {
           continue;
       }
       // Only the node's own wire: through the view node, a node named like
-      // another wire's alias would reach that wire.
+      // another wire's alias would reach that wire. A node named by its own
+      // wire's alias (as a file may name it) has that alias as its alias.
       TDR_DATA_SIGNAL_WIRE* wire = node->is_wire() ? view_node.get_data_wire(false) : nullptr;
-      if (wire && (!wire->get_name() || node->name != wire->get_name())) wire = nullptr;
+      if (wire && !is_own_wire(*node, *wire)) wire = nullptr;
       if (wire) {
         // An undone alias must leave the wire too.
         view_node.set_alias(node->alias.empty() ? nullptr : node->alias.c_str());
