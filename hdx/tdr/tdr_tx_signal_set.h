@@ -31,6 +31,20 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
     TDR_VELARN_RAM_TYPE m_ram_type = TDR_RTYPE_AUTO_BLOCK;
   };
 
+  // Another instance's ports and property flag, which a trigger link made by
+  // this set rewrites; the link's undo puts them back.
+  struct LINKED_PORTS {
+    std::string m_instance;
+    bool m_trigger_in_enabled = false;
+    bool m_trigger_out_enabled = false;
+    std::string m_trigger_in_node;
+    std::string m_trigger_out_node;
+    std::string m_trigger_in_pin;
+    std::string m_trigger_out_pin;
+    bool m_property_changed = false;
+    bool operator==(const LINKED_PORTS& other) const;
+  };
+
   TDR_TX_SIGNAL_SET(int instance_index, TDR_TX_SESSION* tx_session,
                     TDR_TX_UNDO_MANAGER* undo_manager, TDR_TX_CHANGE_STATUS* change_status,
                     TDR_TX_SCRIPT_RECORDER* recorder);
@@ -73,6 +87,8 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
   bool set_expanded_status(bool expanded);
 
   bool save_properties(SIGNAL_SET_PROPERTIES* properties) const;
+  LINKED_PORTS get_linked_ports() const;
+  void put_linked_ports(const LINKED_PORTS& ports);
   bool restore_properties(const SIGNAL_SET_PROPERTIES* properties);
 
   // Trigger links between instances of the session ("inst|trigger_out").
@@ -137,6 +153,26 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
   int m_reserved_trigger_node_size = 0;
   TDR_TX_SESSION* m_tx_session;
   TDR_VELARN_RAM_TYPE m_ram_type = TDR_RTYPE_MIDRAM_BLOCK;
+};
+
+class TDR_TX_UNDO_ACTION_LINKED_PORTS : public TDR_TX_UNDO_ACTION_ATOMIC {
+ public:
+  TDR_TX_UNDO_ACTION_LINKED_PORTS(TDR_TX_SESSION* tx_session,
+                                  const TDR_TX_SIGNAL_SET::LINKED_PORTS& before,
+                                  const TDR_TX_SIGNAL_SET::LINKED_PORTS& after);
+  bool undo() override { return put(m_before); }
+  bool redo() override { return put(m_after); }
+
+ private:
+  // The instance is found by name: it may have been removed since. After a
+  // commit of that instance its flag is set, as its ports change again.
+  bool put(const TDR_TX_SIGNAL_SET::LINKED_PORTS& ports);
+  int commit_count() const;
+
+  TDR_TX_SESSION* m_tx_session;
+  int m_commit_count;
+  TDR_TX_SIGNAL_SET::LINKED_PORTS m_before;
+  TDR_TX_SIGNAL_SET::LINKED_PORTS m_after;
 };
 
 class TDR_TX_UNDO_ACTION_SET_SIGNALSET : public TDR_TX_UNDO_ACTION_ATOMIC {
