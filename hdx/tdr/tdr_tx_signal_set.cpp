@@ -348,9 +348,7 @@ bool TDR_TX_SIGNAL_SET::set_velarn_ram_type(TDR_VELARN_RAM_TYPE ram_type) {
 
 // --- snapshots ------------------------------------------------------------
 
-bool TDR_TX_SIGNAL_SET::save_properties(SIGNAL_SET_PROPERTIES* properties) const {
-  TDR_TX_RECORD(func, m_recorder, m_instance_index, false, "save_properties");
-  if (!TDR_CHECK(properties != NULL)) return false;
+void TDR_TX_SIGNAL_SET::copy_properties(SIGNAL_SET_PROPERTIES* properties) const {
   properties->m_clock_source = m_clock_source;
   properties->m_trigger_in_enabled = m_trigger_in_enabled;
   properties->m_trigger_out_enabled = m_trigger_out_enabled;
@@ -363,39 +361,51 @@ bool TDR_TX_SIGNAL_SET::save_properties(SIGNAL_SET_PROPERTIES* properties) const
   properties->m_reserved_data_node_size = m_reserved_data_node_size;
   properties->m_reserved_trigger_node_size = m_reserved_trigger_node_size;
   properties->m_ram_type = m_ram_type;
+}
+
+bool TDR_TX_SIGNAL_SET::save_properties(SIGNAL_SET_PROPERTIES* properties) const {
+  TDR_TX_RECORD(func, m_recorder, m_instance_index, false, "save_properties");
+  if (!TDR_CHECK(properties != NULL)) return false;
+  copy_properties(properties);
   return true;
 }
 
-bool TDR_TX_SIGNAL_SET::LINKED_PORTS::operator==(const LINKED_PORTS& other) const {
-  return m_instance == other.m_instance && m_trigger_in_enabled == other.m_trigger_in_enabled &&
+bool TDR_TX_SIGNAL_SET::SIGNAL_SET_PROPERTIES::operator==(
+    const SIGNAL_SET_PROPERTIES& other) const {
+  return m_clock_source == other.m_clock_source &&
+         m_trigger_in_enabled == other.m_trigger_in_enabled &&
          m_trigger_out_enabled == other.m_trigger_out_enabled &&
          m_trigger_in_node == other.m_trigger_in_node &&
          m_trigger_out_node == other.m_trigger_out_node &&
          m_trigger_in_pin == other.m_trigger_in_pin &&
          m_trigger_out_pin == other.m_trigger_out_pin &&
+         m_top_entity_name == other.m_top_entity_name && m_sample_depth == other.m_sample_depth &&
+         m_reserved_data_node_size == other.m_reserved_data_node_size &&
+         m_reserved_trigger_node_size == other.m_reserved_trigger_node_size &&
+         m_ram_type == other.m_ram_type;
+}
+
+bool TDR_TX_SIGNAL_SET::LINKED_PORTS::operator==(const LINKED_PORTS& other) const {
+  return m_instance == other.m_instance && m_properties == other.m_properties &&
          m_property_changed == other.m_property_changed;
 }
 
 TDR_TX_SIGNAL_SET::LINKED_PORTS TDR_TX_SIGNAL_SET::get_linked_ports() const {
   LINKED_PORTS ports;
   ports.m_instance = own_instance_name();
-  ports.m_trigger_in_enabled = m_trigger_in_enabled;
-  ports.m_trigger_out_enabled = m_trigger_out_enabled;
-  ports.m_trigger_in_node = m_trigger_in_node;
-  ports.m_trigger_out_node = m_trigger_out_node;
-  ports.m_trigger_in_pin = m_trigger_in_pin;
-  ports.m_trigger_out_pin = m_trigger_out_pin;
+  copy_properties(&ports.m_properties);
   ports.m_property_changed = m_change_status && m_change_status->m_signal_set_property_changed;
   return ports;
 }
 
 void TDR_TX_SIGNAL_SET::put_linked_ports(const LINKED_PORTS& ports) {
-  m_trigger_in_enabled = ports.m_trigger_in_enabled;
-  m_trigger_out_enabled = ports.m_trigger_out_enabled;
-  m_trigger_in_node = ports.m_trigger_in_node;
-  m_trigger_out_node = ports.m_trigger_out_node;
-  m_trigger_in_pin = ports.m_trigger_in_pin;
-  m_trigger_out_pin = ports.m_trigger_out_pin;
+  const SIGNAL_SET_PROPERTIES& p = ports.m_properties;
+  m_trigger_in_enabled = p.m_trigger_in_enabled;
+  m_trigger_out_enabled = p.m_trigger_out_enabled;
+  m_trigger_in_node = p.m_trigger_in_node;
+  m_trigger_out_node = p.m_trigger_out_node;
+  m_trigger_in_pin = p.m_trigger_in_pin;
+  m_trigger_out_pin = p.m_trigger_out_pin;
   if (m_change_status) m_change_status->m_signal_set_property_changed = ports.m_property_changed;
 }
 

@@ -29,18 +29,14 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
     int m_reserved_data_node_size = 0;
     int m_reserved_trigger_node_size = 0;
     TDR_VELARN_RAM_TYPE m_ram_type = TDR_RTYPE_AUTO_BLOCK;
+    bool operator==(const SIGNAL_SET_PROPERTIES& other) const;
   };
 
   // Another instance's ports and property flag, which a trigger link made by
   // this set rewrites; the link's undo puts them back.
   struct LINKED_PORTS {
     std::string m_instance;
-    bool m_trigger_in_enabled = false;
-    bool m_trigger_out_enabled = false;
-    std::string m_trigger_in_node;
-    std::string m_trigger_out_node;
-    std::string m_trigger_in_pin;
-    std::string m_trigger_out_pin;
+    SIGNAL_SET_PROPERTIES m_properties;  // only the ports are put back
     bool m_property_changed = false;
     bool operator==(const LINKED_PORTS& other) const;
   };
@@ -135,6 +131,8 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
   void forget_trigger_in(TDR_DATA_SIGNAL_SET* signal_set);
   // Unbinds both node lists from the views of a set about to be removed.
   void release_views(TDR_DATA_SIGNAL_SET* signal_set);
+  // save_properties without the recording.
+  void copy_properties(SIGNAL_SET_PROPERTIES* properties) const;
   // This instance's name, for the other end of a trigger link.
   std::string own_instance_name() const;
 
