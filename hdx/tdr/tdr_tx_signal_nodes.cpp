@@ -813,11 +813,11 @@ bool TDR_TX_SIGNAL_NODES::restore_node_properties(int node_index, const NODE_TYP
     show_restored_properties(target->data_view_node, *target, *node);
     // The setter writes the port into the wire at once; so do undo and redo,
     // or a port left with a renamed node would differ between the two roads.
-    TDR_DATA_SIGNAL_WIRE* wire = target->is_wire() ? target->data_view_node->get_data_wire(false)
-                                                   : nullptr;
-    if (wire && (target->is_debug_port != node->is_debug_port ||
-                 target->debug_port_name != node->debug_port_name))
-      show_debug_port(wire, *node);
+    bool port_differs = target->is_debug_port != node->is_debug_port ||
+                        target->debug_port_name != node->debug_port_name;
+    if (port_differs && target->is_wire())
+      if (TDR_DATA_SIGNAL_WIRE* wire = target->data_view_node->get_data_wire(false))
+        show_debug_port(wire, *node);
   }
   copy_node_properties(node, target);
   if (old_type != node->capture_type) {
@@ -907,10 +907,7 @@ int TDR_TX_SIGNAL_NODES::delete_node_keeping_view(int first_index, int last_inde
   TDR_TX_NODE_RECORD(func, "delete_node_keeping_view");
   func.append_argument(first_index);
   func.append_argument(last_index);
-  m_keep_view_elements = true;
-  int deleted = delete_range(first_index, last_index);
-  m_keep_view_elements = false;
-  return deleted;
+  return delete_range(first_index, last_index, true);
 }
 
 namespace {
@@ -935,7 +932,7 @@ int group_header(const std::vector<NODE_TYPE*>& nodes, int member) {
 
 }  // namespace
 
-int TDR_TX_SIGNAL_NODES::delete_range(int first_index, int last_index) {
+int TDR_TX_SIGNAL_NODES::delete_range(int first_index, int last_index, bool keep_view) {
   if (!TDR_CHECK(first_index >= 0 && last_index >= 0)) return 0;
   int n = get_node_count();
   if (first_index >= n || last_index >= n) return 0;
@@ -999,7 +996,7 @@ int TDR_TX_SIGNAL_NODES::delete_range(int first_index, int last_index) {
   for (int k = first_index; k <= last_index; ++k) {
     NODE_TYPE* node = nodes[k];
     count_node(node, -1);
-    if (node->data_view_node && !m_keep_view_elements) node->data_view_node->remove();
+    if (node->data_view_node && !keep_view) node->data_view_node->remove();
     delete node;
   }
   nodes.erase(nodes.begin() + first_index, nodes.begin() + last_index + 1);
@@ -1007,7 +1004,7 @@ int TDR_TX_SIGNAL_NODES::delete_range(int first_index, int last_index) {
   set_node_changed_flag(all_rivlet ? TDR_MTYPE_ADVANCED_TAP : TDR_MTYPE_CLASSIC_TAP, false);
   append_atomic_action(
       new TDR_TX_UNDO_ACTION_DELETE(this, first_index, last_index, copies, new_last_member,
-                                    m_keep_view_elements));
+                                    keep_view));
   return deleted;
 }
 

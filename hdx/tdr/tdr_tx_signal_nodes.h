@@ -224,7 +224,8 @@ class TDR_TX_SIGNAL_NODES {
   static void show_debug_port(TDR_DATA_SIGNAL_WIRE* wire, const NODE_TYPE& node);
   void move_view_block(int first_index, int last_index, int node_index);
   void clear_view_nodes(TDR_DATA_SIGNAL_VIEW* view);
-  int delete_range(int first_index, int last_index);
+  // `keep_view`: the deleted nodes' elements stay in the view.
+  int delete_range(int first_index, int last_index, bool keep_view = false);
 
   std::vector<NODE_TYPE*>* m_node_vec = nullptr;
   int m_data_wire_count = 0;
@@ -241,8 +242,6 @@ class TDR_TX_SIGNAL_NODES {
   bool m_capture_type_changed = false;
   bool m_view_rebuild_needed = false;
   std::vector<TDR_TX_PLUGIN_MNEMONICS_INFO*> m_plugin_infos;
-  // Set while delete_node_keeping_view runs.
-  bool m_keep_view_elements = false;
   // Next free wire indices before the node-creating append_node(name, ...).
   int m_append_next_data_before = -1;
   int m_append_next_trigger_before = -1;

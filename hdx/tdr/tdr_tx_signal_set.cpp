@@ -126,25 +126,21 @@ bool TDR_TX_SIGNAL_SET::change_property(CHANGE change) {
   save_properties(&before);
   // A link rewrites the other instance's ports, which no action of its own
   // records: this change's undo puts them back (after it has relinked).
-  std::vector<LINKED_PORTS> others;
-  bool recording = m_undo_manager && !m_undo_manager->is_in_undo_redo() && m_tx_session;
-  if (recording) {
+  std::vector<std::pair<TDR_TX_SIGNAL_SET*, LINKED_PORTS>> others;
+  if (m_undo_manager && !m_undo_manager->is_in_undo_redo() && m_tx_session) {
     for (int g = 0; g < m_tx_session->get_num_groups(); ++g) {
       TDR_TX_SIGNAL_SET* other = m_tx_session->get_signal_set_at(g, true);
-      if (other && other != this) others.push_back(other->get_linked_ports());
+      if (other && other != this) others.emplace_back(other, other->get_linked_ports());
     }
   }
   if (m_change_status) m_change_status->m_signal_set_property_changed = true;
   change();
   save_properties(&after);
-  for (int g = 0, k = 0; recording && g < m_tx_session->get_num_groups(); ++g) {
-    TDR_TX_SIGNAL_SET* other = m_tx_session->get_signal_set_at(g, true);
-    if (!other || other == this) continue;
+  for (const auto& [other, before_ports] : others) {
     LINKED_PORTS now = other->get_linked_ports();
-    if (!(now == others[size_t(k)]))
+    if (!(now == before_ports))
       m_undo_manager->append_atomic_action(
-          new TDR_TX_UNDO_ACTION_LINKED_PORTS(m_tx_session, others[size_t(k)], now));
-    ++k;
+          new TDR_TX_UNDO_ACTION_LINKED_PORTS(m_tx_session, before_ports, now));
   }
   if (m_undo_manager)
     m_undo_manager->append_atomic_action(new TDR_TX_UNDO_ACTION_SET_SIGNALSET(this, before, after));
