@@ -970,7 +970,14 @@ void edit_once(TDR_TX_SESSION* tx, int g, BYTE_READER& in) {
       break;
     case 20: trig->set_trigger_position(TDR_DATA_TRIGGER_POSITION(in.pick(4))); break;
     case 21: sig->set_sample_depth(64 << in.pick(4)); break;
-    case 22: sig->set_trigger_out_enabled(in.pick(2)); break;
+    case 22: {
+        // A port linked to another instance rewrites that instance's ports,
+        // which its own undo does not take back: such edits stay out.
+        bool enable = in.pick(2);
+        if (sig->get_trigger_out_node().find('|') == std::string::npos)
+          sig->set_trigger_out_enabled(enable);
+      }
+      break;
     default: tx->get_instance_at(g, true)->set_incr_cmp_mode(in.pick(2)); break;
   }
 }

@@ -202,25 +202,6 @@ TEST_F(TxSessionTest, EditsUndoneSavedAndRedoneGiveTheFileTheyGaveDirectly) {
     EXPECT_TRUE(save() == edited) << m_last_saved;
   }
 
-  // A trigger link rewrites the other instance's ports; undone, neither
-  // instance has anything left to commit (the other once got a new set).
-  open(canonical);
-  const std::string unedited = save();
-  auto link = [&] {
-    act(0, [&] { EXPECT_TRUE(set(0)->set_trigger_in_node("io_probe|trigger_out")); });
-  };
-  link();
-  EXPECT_EQ(set(1)->get_trigger_out_node(), "cpu_probe|trigger_in");
-  const std::string linked = save();
-  open(canonical);
-  link();
-  EXPECT_TRUE(inst(0)->undo());
-  EXPECT_EQ(set(1)->get_trigger_out_node(), "");
-  EXPECT_TRUE(save() == unedited) << m_last_saved;
-  EXPECT_TRUE(inst(0)->redo());
-  m_names.restart();
-  EXPECT_TRUE(save() == linked) << m_last_saved;
-
   // A capture change waiting for its carry-over to the data list comes back
   // with its node when a delete is undone.
   open(canonical);

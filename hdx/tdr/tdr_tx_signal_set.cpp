@@ -124,24 +124,9 @@ template <typename CHANGE>
 bool TDR_TX_SIGNAL_SET::change_property(CHANGE change) {
   SIGNAL_SET_PROPERTIES before, after;
   save_properties(&before);
-  // A link rewrites the other instance's ports, which no action of its own
-  // records: this change's undo puts them back (after it has relinked).
-  std::vector<std::pair<TDR_TX_SIGNAL_SET*, LINKED_PORTS>> others;
-  if (m_undo_manager && !m_undo_manager->is_in_undo_redo() && m_tx_session) {
-    for (int g = 0; g < m_tx_session->get_num_groups(); ++g) {
-      TDR_TX_SIGNAL_SET* other = m_tx_session->get_signal_set_at(g, true);
-      if (other && other != this) others.emplace_back(other, other->get_linked_ports());
-    }
-  }
   if (m_change_status) m_change_status->m_signal_set_property_changed = true;
   change();
   save_properties(&after);
-  for (const auto& [other, before_ports] : others) {
-    LINKED_PORTS now = other->get_linked_ports();
-    if (!(now == before_ports))
-      m_undo_manager->append_atomic_action(
-          new TDR_TX_UNDO_ACTION_LINKED_PORTS(m_tx_session, before_ports, now));
-  }
   if (m_undo_manager)
     m_undo_manager->append_atomic_action(new TDR_TX_UNDO_ACTION_SET_SIGNALSET(this, before, after));
   return true;
@@ -344,7 +329,9 @@ bool TDR_TX_SIGNAL_SET::set_velarn_ram_type(TDR_VELARN_RAM_TYPE ram_type) {
 
 // --- snapshots ------------------------------------------------------------
 
-void TDR_TX_SIGNAL_SET::copy_properties(SIGNAL_SET_PROPERTIES* properties) const {
+bool TDR_TX_SIGNAL_SET::save_properties(SIGNAL_SET_PROPERTIES* properties) const {
+  TDR_TX_RECORD(func, m_recorder, m_instance_index, false, "save_properties");
+  if (!TDR_CHECK(properties != NULL)) return false;
   properties->m_clock_source = m_clock_source;
   properties->m_trigger_in_enabled = m_trigger_in_enabled;
   properties->m_trigger_out_enabled = m_trigger_out_enabled;
@@ -357,76 +344,6 @@ void TDR_TX_SIGNAL_SET::copy_properties(SIGNAL_SET_PROPERTIES* properties) const
   properties->m_reserved_data_node_size = m_reserved_data_node_size;
   properties->m_reserved_trigger_node_size = m_reserved_trigger_node_size;
   properties->m_ram_type = m_ram_type;
-}
-
-bool TDR_TX_SIGNAL_SET::save_properties(SIGNAL_SET_PROPERTIES* properties) const {
-  TDR_TX_RECORD(func, m_recorder, m_instance_index, false, "save_properties");
-  if (!TDR_CHECK(properties != NULL)) return false;
-  copy_properties(properties);
-  return true;
-}
-
-bool TDR_TX_SIGNAL_SET::SIGNAL_SET_PROPERTIES::operator==(
-    const SIGNAL_SET_PROPERTIES& other) const {
-  return m_clock_source == other.m_clock_source &&
-         m_trigger_in_enabled == other.m_trigger_in_enabled &&
-         m_trigger_out_enabled == other.m_trigger_out_enabled &&
-         m_trigger_in_node == other.m_trigger_in_node &&
-         m_trigger_out_node == other.m_trigger_out_node &&
-         m_trigger_in_pin == other.m_trigger_in_pin &&
-         m_trigger_out_pin == other.m_trigger_out_pin &&
-         m_top_entity_name == other.m_top_entity_name && m_sample_depth == other.m_sample_depth &&
-         m_reserved_data_node_size == other.m_reserved_data_node_size &&
-         m_reserved_trigger_node_size == other.m_reserved_trigger_node_size &&
-         m_ram_type == other.m_ram_type;
-}
-
-bool TDR_TX_SIGNAL_SET::LINKED_PORTS::operator==(const LINKED_PORTS& other) const {
-  return m_instance == other.m_instance && m_properties == other.m_properties &&
-         m_property_changed == other.m_property_changed;
-}
-
-TDR_TX_SIGNAL_SET::LINKED_PORTS TDR_TX_SIGNAL_SET::get_linked_ports() const {
-  LINKED_PORTS ports;
-  ports.m_instance = own_instance_name();
-  copy_properties(&ports.m_properties);
-  ports.m_property_changed = m_change_status && m_change_status->m_signal_set_property_changed;
-  return ports;
-}
-
-void TDR_TX_SIGNAL_SET::put_linked_ports(const LINKED_PORTS& ports) {
-  const SIGNAL_SET_PROPERTIES& p = ports.m_properties;
-  m_trigger_in_enabled = p.m_trigger_in_enabled;
-  m_trigger_out_enabled = p.m_trigger_out_enabled;
-  m_trigger_in_node = p.m_trigger_in_node;
-  m_trigger_out_node = p.m_trigger_out_node;
-  m_trigger_in_pin = p.m_trigger_in_pin;
-  m_trigger_out_pin = p.m_trigger_out_pin;
-  if (m_change_status) m_change_status->m_signal_set_property_changed = ports.m_property_changed;
-}
-
-TDR_TX_UNDO_ACTION_LINKED_PORTS::TDR_TX_UNDO_ACTION_LINKED_PORTS(
-    TDR_TX_SESSION* tx_session, const TDR_TX_SIGNAL_SET::LINKED_PORTS& before,
-    const TDR_TX_SIGNAL_SET::LINKED_PORTS& after)
-    : m_tx_session(tx_session), m_before(before), m_after(after) {
-  m_commit_count = commit_count();
-}
-
-int TDR_TX_UNDO_ACTION_LINKED_PORTS::commit_count() const {
-  int index = m_tx_session->find_instance_index(m_before.m_instance.c_str());
-  TDR_TX_INSTANCE* instance = index >= 0 ? m_tx_session->get_instance_at(index, true) : nullptr;
-  return instance ? instance->get_commit_count() : 0;
-}
-
-bool TDR_TX_UNDO_ACTION_LINKED_PORTS::put(const TDR_TX_SIGNAL_SET::LINKED_PORTS& ports) {
-  int index = m_tx_session->find_instance_index(ports.m_instance.c_str());
-  TDR_TX_SIGNAL_SET* other = index >= 0 ? m_tx_session->get_signal_set_at(index, true) : nullptr;
-  if (!other) return true;
-  TDR_TX_SIGNAL_SET::LINKED_PORTS now = ports;
-  int count = commit_count();
-  if (count != m_commit_count) now.m_property_changed = true;
-  m_commit_count = count;
-  other->put_linked_ports(now);
   return true;
 }
 

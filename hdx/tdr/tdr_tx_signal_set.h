@@ -29,16 +29,6 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
     int m_reserved_data_node_size = 0;
     int m_reserved_trigger_node_size = 0;
     TDR_VELARN_RAM_TYPE m_ram_type = TDR_RTYPE_AUTO_BLOCK;
-    bool operator==(const SIGNAL_SET_PROPERTIES& other) const;
-  };
-
-  // Another instance's ports and property flag, which a trigger link made by
-  // this set rewrites; the link's undo puts them back.
-  struct LINKED_PORTS {
-    std::string m_instance;
-    SIGNAL_SET_PROPERTIES m_properties;  // only the ports are put back
-    bool m_property_changed = false;
-    bool operator==(const LINKED_PORTS& other) const;
   };
 
   TDR_TX_SIGNAL_SET(int instance_index, TDR_TX_SESSION* tx_session,
@@ -83,8 +73,6 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
   bool set_expanded_status(bool expanded);
 
   bool save_properties(SIGNAL_SET_PROPERTIES* properties) const;
-  LINKED_PORTS get_linked_ports() const;
-  void put_linked_ports(const LINKED_PORTS& ports);
   bool restore_properties(const SIGNAL_SET_PROPERTIES* properties);
 
   // Trigger links between instances of the session ("inst|trigger_out").
@@ -131,8 +119,6 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
   void forget_trigger_in(TDR_DATA_SIGNAL_SET* signal_set);
   // Unbinds both node lists from the views of a set about to be removed.
   void release_views(TDR_DATA_SIGNAL_SET* signal_set);
-  // save_properties without the recording.
-  void copy_properties(SIGNAL_SET_PROPERTIES* properties) const;
   // This instance's name, for the other end of a trigger link.
   std::string own_instance_name() const;
 
@@ -151,26 +137,6 @@ class TDR_TX_SIGNAL_SET : public TDR_TX_SIGNAL_NODES {
   int m_reserved_trigger_node_size = 0;
   TDR_TX_SESSION* m_tx_session;
   TDR_VELARN_RAM_TYPE m_ram_type = TDR_RTYPE_MIDRAM_BLOCK;
-};
-
-class TDR_TX_UNDO_ACTION_LINKED_PORTS : public TDR_TX_UNDO_ACTION_ATOMIC {
- public:
-  TDR_TX_UNDO_ACTION_LINKED_PORTS(TDR_TX_SESSION* tx_session,
-                                  const TDR_TX_SIGNAL_SET::LINKED_PORTS& before,
-                                  const TDR_TX_SIGNAL_SET::LINKED_PORTS& after);
-  bool undo() override { return put(m_before); }
-  bool redo() override { return put(m_after); }
-
- private:
-  // The instance is found by name: it may have been removed since. After a
-  // commit of that instance its flag is set, as its ports change again.
-  bool put(const TDR_TX_SIGNAL_SET::LINKED_PORTS& ports);
-  int commit_count() const;
-
-  TDR_TX_SESSION* m_tx_session;
-  int m_commit_count;
-  TDR_TX_SIGNAL_SET::LINKED_PORTS m_before;
-  TDR_TX_SIGNAL_SET::LINKED_PORTS m_after;
 };
 
 class TDR_TX_UNDO_ACTION_SET_SIGNALSET : public TDR_TX_UNDO_ACTION_ATOMIC {
