@@ -140,6 +140,10 @@ TEST_F(TxSignalSetTest, EditsReachTheFileAndUndoLeavesItAsItWas) {
     open_text(m_input);
     act(row.instance, row.edit);
     EXPECT_TRUE(inst(row.instance)->undo());
+    // beta's ports changed with the undo too, so beta stays changed.
+    if (std::string(row.golden) == "link.xml") {
+      EXPECT_TRUE(inst(1)->get_change_status()->m_signal_set_property_changed);
+    }
     // An undone node edit rebuilds the views, which spells out their defaults.
     std::string undone = without_view_defaults(save());
     std::string expected = without_view_defaults(unedited);
