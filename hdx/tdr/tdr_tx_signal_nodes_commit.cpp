@@ -310,10 +310,7 @@ bool TDR_TX_SIGNAL_NODES::commit(TDR_DATA_SIGNAL_VIEW* view) {
           result = false;
         }
       } else {
-        // A mnemonic radix without a table is kept as a radix: the bus would
-        // read back as hexadecimal otherwise.
-        if (node->group_display_type != TDR_GTYPE_MNEMONICS_DISPLAY ||
-            node->mnemonics_table_name.empty())
+        if (node->group_display_type != TDR_GTYPE_MNEMONICS_DISPLAY)
           view_node.set_bus_display_type(node->group_display_type);
         if (node->group_display_type == TDR_GTYPE_MNEMONICS_PLUG_IN_DISPLAY) {
           std::unique_ptr<TDR_DATA_BUS_MNEMONICS_PLUGIN> record = view_node.get_mnemonics_plugin();
