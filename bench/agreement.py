@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """How far several bench/run runs agree: the table's paired ratios, from the
-turns.json each run writes, with the rule the table uses (the median of the
+figures.json each run writes, with the rule the table uses (the median of the
 repetitions whose baseline ran within 10% of the quickest), per run and with
 the largest distance from their median.
 
-    bench/agreement.py run1/turns.json run2/turns.json run3/turns.json
+    bench/agreement.py run1/figures.json run2/figures.json run3/figures.json
 """
 import json
 import statistics
@@ -29,10 +29,9 @@ SLACK = 0.10
 
 
 def figure(runs):
-    """The table's figure of one ratio from its runs of turns."""
-    size = max(len(r) for r in runs)  # shorter runs: trials for the iteration count
+    """The table's figure of one ratio from its repetitions' turns."""
     reps = [(statistics.median(b for _, b in r), statistics.median(x / b for x, b in r))
-            for r in runs if r and len(r) == size]
+            for r in runs if r]
     if not reps:
         return None
     least = min(b for b, _ in reps)
@@ -40,7 +39,7 @@ def figure(runs):
 
 
 def main(files):
-    data = [json.load(open(f)) for f in files]
+    data = [json.load(open(f))["turns"] for f in files]
     profiles = sorted({k.split("/", 1)[1].split(":")[0] for d in data for k in d},
                       key=lambda p: ("nologs" in p, "large" in p))
     print("| row | " + " | ".join(profiles) + " |\n|---|" + "---|" * len(profiles))

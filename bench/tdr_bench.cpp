@@ -3,15 +3,20 @@
 //   tdr_bench --tdr_profile=NAME:FILE [--tdr_profile=...] [--tdr_out_dir=DIR]
 //             [--tdr_no_memory] [--tdr_check] [--tdr_table] [--tdr_pin_cpu]
 //             [--tdr_node_list_sizes=SMALL,LARGE] [--tdr_replay_calls=N]
-//             [--tdr_turns_out=FILE] [--tdr_noisy_repetitions=N]
-//             [Google Benchmark flags]
+//             [--tdr_figures_out=FILE] [--tdr_noisy_repetitions=N]
+//             [--tdr_rows=all|profiles|shared] [Google Benchmark flags]
+//   tdr_bench --tdr_profile=NAME:FILE... --tdr_table_from=FILE[,FILE...]
+//             [--tdr_figures_out=FILE]
 //
 // Ratios are taken per iteration between timings made side by side (the
 // order alternating), on the thread's CPU clock, and summed per turn of the
 // order; counters give the median and middle half of the turns' ratios. The
 // table takes the median of those medians over the repetitions whose
-// baseline ran within 10% of the quickest (--tdr_turns_out writes every
-// turn). For every profile it
+// baseline ran within 10% of the quickest (--tdr_figures_out writes every
+// repetition and turn; --tdr_table_from makes the table of several
+// processes' figures, their repetitions pooled, without running anything).
+// --tdr_rows=profiles leaves out the memory and node-list rows, shared runs
+// only those. For every profile it
 // registers:
 //   A_xerces_parse/P      the XML library alone reading the file with the parser
 //                         settings the library uses (DOM built, nothing else)
@@ -70,6 +75,7 @@
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
 
 #include <cerrno>
 #include <climits>
@@ -641,12 +647,9 @@ const double k_disturbed_slack = 0.10;
 // choosing single turns by their times would favour turns where one side
 // happened to be fast, and bias the ratio.
 double undisturbed_ratio(const std::vector<std::vector<PAIR>>& repetitions) {
-  // Shorter runs are the library's trials for the iteration count.
-  size_t size = 0;
-  for (const std::vector<PAIR>& turns : repetitions) size = std::max(size, turns.size());
   std::vector<std::pair<double, double>> kept;  // baseline median, ratio median
   for (const std::vector<PAIR>& turns : repetitions) {
-    if (turns.empty() || turns.size() < size) continue;
+    if (turns.empty()) continue;
     std::vector<double> base;
     for (const PAIR& t : turns) base.push_back(t.base);
     kept.push_back({quantile(&base, 0.5), median_ratio(turns)});
@@ -660,29 +663,85 @@ double undisturbed_ratio(const std::vector<std::vector<PAIR>>& repetitions) {
   return quantile(&ratios, 0.5);
 }
 
-// Writes the turns as JSON ({"benchmark:ratio": [[[x, base], ...], ...]}, a
-// list of turns per run of the benchmark, trials for the iteration count
-// first, in milliseconds), so that a run's figures can be looked at again
-// afterwards.
-bool write_turns(const std::string& file) {
-  std::FILE* f = std::fopen(file.c_str(), "w");
-  if (!f) return false;
-  std::fprintf(f, "{");
-  const char* sep = "\n";
-  for (const auto& t : g_repetition_turns) {
-    std::fprintf(f, "%s  \"%s\": [", sep, t.first.c_str());
-    for (size_t r = 0; r < t.second.size(); ++r) {
-      std::fprintf(f, "%s[", r ? ", " : "");
-      for (size_t i = 0; i < t.second[r].size(); ++i)
-        std::fprintf(f, "%s[%.6g, %.6g]", i ? ", " : "", 1e3 * t.second[r][i].x,
-                     1e3 * t.second[r][i].base);
-      std::fprintf(f, "]");
-    }
-    std::fprintf(f, "]");
-    sep = ",\n";
+// Google Benchmark runs a benchmark without a fixed iteration count a few
+// times with fewer iterations to find the count; those trials' turns are
+// shorter than the repetitions' and are dropped before the turns leave the
+// process (processes may settle on different counts, so this cannot wait
+// until their turns are pooled).
+void drop_trials() {
+  for (auto& t : g_repetition_turns) {
+    size_t size = 0;
+    for (const std::vector<PAIR>& turns : t.second) size = std::max(size, turns.size());
+    t.second.erase(std::remove_if(t.second.begin(), t.second.end(),
+                                  [&](const std::vector<PAIR>& turns) {
+                                    return turns.size() < size;
+                                  }),
+                   t.second.end());
   }
-  std::fprintf(f, "\n}\n");
-  return std::fclose(f) == 0;
+}
+
+// One repetition of a benchmark as the table reads it.
+struct SAMPLE {
+  double cpu_s = 0;   // CPU seconds per iteration
+  double real_s = 0;  // wall seconds per iteration
+  std::map<std::string, double> counters;
+};
+
+// The repetitions of every benchmark by name, for the table.
+std::map<std::string, std::vector<SAMPLE>> g_runs;
+
+// Writes what the table needs as JSON: {"runs": {"benchmark": [{"cpu_s",
+// "real_s", "counters"}, ...]}, "turns": {"benchmark:ratio": [[[x, base],
+// ...], ...]}}, a list of turns per repetition in milliseconds. Several
+// processes' files make one table (--tdr_table_from), and
+// bench/agreement.py compares runs by them.
+bool write_figures(const std::string& file) {
+  nlohmann::json doc;
+  doc["runs"] = nlohmann::json::object();
+  doc["turns"] = nlohmann::json::object();
+  for (const auto& r : g_runs)
+    for (const SAMPLE& s : r.second)
+      doc["runs"][r.first].push_back(
+          {{"cpu_s", s.cpu_s}, {"real_s", s.real_s}, {"counters", s.counters}});
+  for (const auto& t : g_repetition_turns) {
+    nlohmann::json& reps = doc["turns"][t.first] = nlohmann::json::array();
+    for (const std::vector<PAIR>& turns : t.second) {
+      nlohmann::json list = nlohmann::json::array();
+      for (const PAIR& p : turns) list.push_back({1e3 * p.x, 1e3 * p.base});
+      reps.push_back(std::move(list));
+    }
+  }
+  std::ofstream out(file);
+  out << doc.dump(1) << "\n";
+  out.close();
+  return !out.fail();
+}
+
+// Adds a file of write_figures to this process's figures.
+bool read_figures(const std::string& file) {
+  std::ifstream in(file);
+  nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
+  if (!in.is_open() || doc.is_discarded() || !doc.is_object()) return false;
+  try {
+    for (const auto& r : doc.at("runs").items())
+      for (const auto& s : r.value()) {
+        SAMPLE sample;
+        sample.cpu_s = s.at("cpu_s").get<double>();
+        sample.real_s = s.at("real_s").get<double>();
+        sample.counters = s.at("counters").get<std::map<std::string, double>>();
+        g_runs[r.key()].push_back(std::move(sample));
+      }
+    for (const auto& t : doc.at("turns").items())
+      for (const auto& reps : t.value()) {
+        std::vector<PAIR> turns;
+        for (const auto& p : reps) turns.push_back(PAIR{p.at(0).get<double>() * 1e-3,
+                                                        p.at(1).get<double>() * 1e-3});
+        g_repetition_turns[t.key()].push_back(std::move(turns));
+      }
+  } catch (const nlohmann::json::exception&) {
+    return false;
+  }
+  return true;
 }
 
 // A ratio of two benchmarks run minutes apart moves with whatever else the
@@ -1423,37 +1482,36 @@ void BM_node_list_actions(benchmark::State& state, int nodes) {
 
 class TABLE_REPORTER : public benchmark::ConsoleReporter {
  public:
+  explicit TABLE_REPORTER(bool print) : m_print(print) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
-    // With repetitions the console shows the aggregates only; the table also
-    // needs the repetitions themselves, for their spread.
+    // With repetitions the console shows the aggregates only; the table takes
+    // the repetitions themselves, for their spread.
     std::vector<Run> shown;
     for (const Run& run : runs)
       if (run.run_type == Run::RT_Aggregate || run.repetitions <= 1) shown.push_back(run);
     if (!shown.empty()) benchmark::ConsoleReporter::ReportRuns(shown);
     for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      SAMPLES& s = m_samples[run.run_name.function_name];
-      if (run.run_type == Run::RT_Aggregate) {
-        if (run.aggregate_name == "median") s.median = run;
-        s.has_median = s.has_median || run.aggregate_name == "median";
-      } else {
-        s.runs.push_back(run);
-      }
+      if (run.error_occurred || run.run_type == Run::RT_Aggregate) continue;
+      SAMPLE s;
+      s.cpu_s = seconds(run, run.GetAdjustedCPUTime());
+      s.real_s = seconds(run, run.GetAdjustedRealTime());
+      for (const auto& c : run.counters) s.counters[c.first] = c.second.value;
+      g_runs[run.run_name.function_name].push_back(std::move(s));
     }
   }
 
   void Finalize() override {
     benchmark::ConsoleReporter::Finalize();
-    print_table(GetOutputStream());
-    print_node_list_table(GetOutputStream());
+    if (m_print) print(GetOutputStream());
+  }
+
+  void print(std::ostream& out) const {
+    print_table(out);
+    print_node_list_table(out);
   }
 
  private:
-  struct SAMPLES {
-    std::vector<Run> runs;
-    bool has_median = false;
-    Run median;
-  };
   struct VALUE {
     bool ok = false;
     double cpu_s = 0;   // CPU seconds per iteration
@@ -1475,25 +1533,17 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
   }
 
+  // The medians over the repetitions.
   VALUE value(const std::string& name) const {
     VALUE v;
-    auto it = m_samples.find(name);
-    if (it == m_samples.end()) return v;
-    const SAMPLES& s = it->second;
-    if (s.has_median) {
-      v.ok = true;
-      v.cpu_s = seconds(s.median, s.median.GetAdjustedCPUTime());
-      v.real_s = seconds(s.median, s.median.GetAdjustedRealTime());
-      for (const auto& c : s.median.counters) v.counters[c.first] = c.second.value;
-      return v;
-    }
-    if (s.runs.empty()) return v;
+    auto it = g_runs.find(name);
+    if (it == g_runs.end() || it->second.empty()) return v;
     std::vector<double> cpu, real;
     std::map<std::string, std::vector<double>> counters;
-    for (const Run& r : s.runs) {
-      cpu.push_back(seconds(r, r.GetAdjustedCPUTime()));
-      real.push_back(seconds(r, r.GetAdjustedRealTime()));
-      for (const auto& c : r.counters) counters[c.first].push_back(c.second.value);
+    for (const SAMPLE& r : it->second) {
+      cpu.push_back(r.cpu_s);
+      real.push_back(r.real_s);
+      for (const auto& c : r.counters) counters[c.first].push_back(c.second);
     }
     v.ok = true;
     v.cpu_s = median_of(cpu);
@@ -1548,11 +1598,11 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
   double spread_percent(const std::string& bench, const std::string& counter,
                         double median) const {
     double spread = 0;
-    auto it = m_samples.find(bench);
-    if (it == m_samples.end() || median <= 0) return 0;
-    for (const Run& r : it->second.runs) {
+    auto it = g_runs.find(bench);
+    if (it == g_runs.end() || median <= 0) return 0;
+    for (const SAMPLE& r : it->second) {
       auto rc = r.counters.find(counter);
-      if (rc != r.counters.end()) spread = std::max(spread, std::abs(rc->second.value - median));
+      if (rc != r.counters.end()) spread = std::max(spread, std::abs(rc->second - median));
     }
     return 100 * spread / median;
   }
@@ -1816,7 +1866,7 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
     }
   }
 
-  std::map<std::string, SAMPLES> m_samples;
+  bool m_print;
 };
 
 bool take(const char* arg, const char* flag, std::string* value) {
@@ -1843,6 +1893,22 @@ void pin_to_one_cpu() {
       std::fprintf(stderr, "tdr_bench: running on CPU %d\n", cpu);
     return;
   }
+}
+
+// --tdr_table_from: the table of the figures several processes wrote, their
+// repetitions pooled, and (`out`) those pooled figures in one file.
+int table_of(const std::vector<std::string>& files, const std::string& out) {
+  for (const std::string& f : files)
+    if (!read_figures(f)) {
+      std::fprintf(stderr, "tdr_bench: cannot read the figures in %s\n", f.c_str());
+      return 1;
+    }
+  TABLE_REPORTER(true).print(std::cout);
+  if (!out.empty() && !write_figures(out)) {
+    std::fprintf(stderr, "tdr_bench: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -1873,7 +1939,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   bool memory = true, check = false, table = false;
   int noisy_repetitions = 0;  // 0: as many as the others
-  std::string turns_out;
+  std::string figures_out, rows = "all";
+  std::vector<std::string> table_from;
   const char* tmp = std::getenv("TMPDIR");
   g_out_dir = tmp && *tmp ? tmp : "/tmp";
   for (int i = 1; i < argc; ++i) {
@@ -1908,8 +1975,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tdr_bench: --tdr_noisy_repetitions wants a positive count\n");
         return 2;
       }
-    } else if (take(argv[i], "--tdr_turns_out", &value)) {
-      turns_out = value;
+    } else if (take(argv[i], "--tdr_figures_out", &value)) {
+      figures_out = value;
+    } else if (take(argv[i], "--tdr_table_from", &value)) {
+      for (size_t at = 0; at <= value.size();) {
+        size_t comma = std::min(value.find(',', at), value.size());
+        if (comma > at) table_from.push_back(value.substr(at, comma - at));
+        at = comma + 1;
+      }
+    } else if (take(argv[i], "--tdr_rows", &value)) {
+      rows = value;
+      if (rows != "all" && rows != "profiles" && rows != "shared") {
+        std::fprintf(stderr, "tdr_bench: --tdr_rows wants all, profiles or shared\n");
+        return 2;
+      }
     } else if (!std::strcmp(argv[i], "--tdr_no_memory")) {
       memory = false;
     } else if (!std::strcmp(argv[i], "--tdr_table")) {
@@ -1927,10 +2006,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tdr_bench: no --tdr_profile=NAME:FILE given\n");
     return 2;
   }
+  if (!table_from.empty()) return table_of(table_from, figures_out);
   for (PROFILE& p : g_profiles)
     if (!inspect(&p, check)) return 1;
 
-  if (memory) {
+  if (memory && rows != "profiles") {
     for (const PROFILE& p : g_profiles)
       for (const char* op : {"none", "xerces_parse", "open", "open_save"})
         benchmark::RegisterBenchmark(("memory/" + std::string(op) + "/" + p.name).c_str(),
@@ -1939,6 +2019,7 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond);
   }
   for (const PROFILE& p : g_profiles) {
+    if (rows == "shared") break;
     const std::string n = "/" + p.name;
     benchmark::RegisterBenchmark(("A_xerces_parse" + n).c_str(), BM_xerces_parse, &p)
         ->Unit(benchmark::kMillisecond);
@@ -1996,25 +2077,26 @@ int main(int argc, char** argv) {
               ->Unit(benchmark::kMillisecond),
           true);
   }
-  for (const char* op : NODE_LIST_OPS)
+  for (const char* op : NODE_LIST_OPS) {
+    if (rows == "profiles") break;
     benchmark::RegisterBenchmark(("node_list/" + std::string(op)).c_str(), BM_node_list,
                                  std::string(op))
         ->Unit(benchmark::kMicrosecond);
-  for (int nodes : g_node_list_sizes)
+  }
+  for (int nodes : g_node_list_sizes) {
+    if (rows == "profiles") break;
     benchmark::RegisterBenchmark(("node_list/actions/" + std::to_string(nodes)).c_str(),
                                  BM_node_list_actions, nodes)
         ->Unit(benchmark::kMillisecond);
-  if (table) {
-    TABLE_REPORTER reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-  } else {
-    benchmark::RunSpecifiedBenchmarks();
   }
+  TABLE_REPORTER reporter(table);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   TDR_DATA_MANAGER::shutdown();
   for (const std::string& dir : g_replay_dirs) empty_folder(dir);
-  if (!turns_out.empty() && !write_turns(turns_out)) {
-    std::fprintf(stderr, "tdr_bench: cannot write %s\n", turns_out.c_str());
+  drop_trials();
+  if (!figures_out.empty() && !write_figures(figures_out)) {
+    std::fprintf(stderr, "tdr_bench: cannot write %s\n", figures_out.c_str());
     return 1;
   }
   return 0;
