@@ -665,9 +665,9 @@ double undisturbed_ratio(const std::vector<std::vector<PAIR>>& repetitions) {
 
 // Google Benchmark runs a benchmark without a fixed iteration count a few
 // times with fewer iterations to find the count; those trials' turns are
-// shorter than the repetitions' and are dropped before the turns leave the
-// process (processes may settle on different counts, so this cannot wait
-// until their turns are pooled).
+// shorter than the repetitions' and are dropped once the process has run
+// its benchmarks (processes may settle on different counts, so this cannot
+// wait until their turns are pooled).
 void drop_trials() {
   for (auto& t : g_repetition_turns) {
     size_t size = 0;
@@ -1503,6 +1503,7 @@ class TABLE_REPORTER : public benchmark::ConsoleReporter {
 
   void Finalize() override {
     benchmark::ConsoleReporter::Finalize();
+    drop_trials();
     if (m_print) print(GetOutputStream());
   }
 
@@ -2094,7 +2095,6 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   TDR_DATA_MANAGER::shutdown();
   for (const std::string& dir : g_replay_dirs) empty_folder(dir);
-  drop_trials();
   if (!figures_out.empty() && !write_figures(figures_out)) {
     std::fprintf(stderr, "tdr_bench: cannot write %s\n", figures_out.c_str());
     return 1;
